@@ -1,0 +1,170 @@
+// output.cpp -- buffered standard output and the three report formats
+#include "tool/output.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace tessera::tool {
+namespace {
+
+constexpr char kHex[] = "0123456789abcdef";
+
+std::string_view Bool(bool yes) { return yes ? "true" : "false"; }
+
+}  // namespace
+
+// Text and TSV show control bytes and the backslash escaped so that every
+// number stays on its one line; JSON escapes every byte that is not
+// printable ASCII, reading the 8-bit text as Latin-1, so output is always
+// valid UTF-8.
+void Output::Number(std::string_view number) {
+  const bool json = format_ == Format::Json;
+  if (json) buffer_ += '"';
+  for (char c : number) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '\\' || (json && c == '"')) {
+      buffer_ += '\\';
+      buffer_ += c;
+    } else if (byte < 0x20 || byte == 0x7f || (json && byte >= 0x80)) {
+      buffer_ += json ? "\\u00" : "\\x";
+      buffer_ += kHex[byte >> 4];
+      buffer_ += kHex[byte & 15];
+    } else {
+      buffer_ += c;
+    }
+  }
+  if (json) buffer_ += '"';
+}
+
+void Output::Field(std::string_view key, std::string_view json_value) {
+  buffer_ += ",\"";
+  buffer_ += key;
+  buffer_ += "\":";
+  buffer_ += json_value;
+}
+
+void Output::EndLine() {
+  buffer_ += format_ == Format::Json ? "}\n" : "\n";
+  if (buffer_.size() >= kFlushAt) Flush();
+}
+
+void Output::Card(std::string_view number, const CardVerdict& v) {
+  const std::string_view verdict = v.valid() ? "valid" : "invalid";
+  const std::string_view brand = BrandName(v.brand);
+  switch (format_) {
+    case Format::Text:
+      Number(number);
+      buffer_ += ": ";
+      buffer_ += verdict;
+      buffer_ += v.brand == Brand::None ? " (no brand" : " (";
+      if (v.brand != Brand::None) buffer_ += brand;
+      buffer_ += v.checksum ? ", checksum ok)" : ", checksum fails)";
+      break;
+    case Format::Tsv:
+      Number(number);
+      buffer_ += '\t';
+      buffer_ += verdict;
+      buffer_ += '\t';
+      buffer_ += brand;
+      buffer_ += v.checksum ? "\tpass" : "\tfail";
+      break;
+    case Format::Json:
+      buffer_ += "{\"number\":";
+      Number(number);
+      Field("valid", Bool(v.valid()));
+      if (v.brand == Brand::None) {
+        Field("brand", "null");
+      } else {
+        buffer_ += ",\"brand\":\"";
+        buffer_ += brand;
+        buffer_ += '"';
+      }
+      Field("checksum", Bool(v.checksum));
+      break;
+  }
+  EndLine();
+}
+
+void Output::Id(std::string_view number, const IdVerdict& v) {
+  const std::string_view verdict = v.valid() ? "valid" : "invalid";
+  const std::string age = std::to_string(v.age);
+  switch (format_) {
+    case Format::Text:
+      Number(number);
+      buffer_ += ": ";
+      buffer_ += verdict;
+      if (!v.check_digits) {
+        buffer_ += " (check digits wrong)";
+        break;
+      }
+      buffer_ += v.unexpired ? " (check digits ok, not expired, age " : " (check digits ok, expired, age ";
+      buffer_ += age;
+      buffer_ += ')';
+      break;
+    case Format::Tsv:
+      Number(number);
+      buffer_ += '\t';
+      buffer_ += verdict;
+      buffer_ += v.check_digits ? "\tpass" : "\tfail";
+      buffer_ += v.unexpired ? "\tcurrent\t" : "\texpired\t";
+      buffer_ += age;
+      break;
+    case Format::Json:
+      buffer_ += "{\"number\":";
+      Number(number);
+      Field("valid", Bool(v.valid()));
+      Field("check_digits", Bool(v.check_digits));
+      Field("unexpired", Bool(v.unexpired));
+      Field("age", age);
+      break;
+  }
+  EndLine();
+}
+
+void Output::Unreadable(std::string_view number, std::string_view reason) {
+  switch (format_) {
+    case Format::Text:
+      Number(number);
+      buffer_ += ": invalid (";
+      buffer_ += reason;
+      buffer_ += ')';
+      break;
+    case Format::Tsv:
+      Number(number);
+      buffer_ += "\tinvalid\t";
+      buffer_ += reason;
+      break;
+    case Format::Json:
+      buffer_ += "{\"number\":";
+      Number(number);
+      Field("valid", "false");
+      buffer_ += ",\"error\":\"";
+      buffer_ += reason;
+      buffer_ += '"';
+      break;
+  }
+  EndLine();
+}
+
+void Output::Flush() {
+  std::size_t done = 0;
+  while (done < buffer_.size()) {
+    const ssize_t wrote = ::write(STDOUT_FILENO, buffer_.data() + done, buffer_.size() - done);
+    if (wrote >= 0) {
+      done += static_cast<std::size_t>(wrote);
+      continue;
+    }
+    if (errno == EINTR) continue;
+    // Nobody reads any more (`tessera ... | head`): stop without a word.
+    if (errno == EPIPE) std::_Exit(2);
+    std::fprintf(stderr, "tessera: cannot write the output: %s\n", std::strerror(errno));
+    std::_Exit(2);
+  }
+  buffer_.clear();
+}
+
+}  // namespace tessera::tool

@@ -1,0 +1,53 @@
+// output.h -- buffered standard output and the three report formats
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "cards/brands.h"
+
+namespace tessera::tool {
+
+enum class Format { Text, Tsv, Json };
+
+struct CardVerdict {
+  Brand brand;
+  bool checksum;
+  bool valid() const { return brand != Brand::None && checksum; }
+};
+
+struct IdVerdict {
+  bool check_digits;
+  bool unexpired;
+  int32_t age;
+  bool valid() const { return check_digits && unexpired; }
+};
+
+// Collects output in one large buffer and writes it in blocks; a failed
+// write ends the program (quietly when the reader has gone away).
+class Output {
+ public:
+  explicit Output(Format format) : format_(format) { buffer_.reserve(kFlushAt + 4096); }
+  ~Output() { Flush(); }
+  Output(const Output&) = delete;
+  Output& operator=(const Output&) = delete;
+
+  void Card(std::string_view number, const CardVerdict& verdict);
+  void Id(std::string_view number, const IdVerdict& verdict);
+  // A line the checks cannot see whole: they read text only up to a NUL.
+  void Unreadable(std::string_view number, std::string_view reason);
+  void Flush();
+
+ private:
+  static constexpr std::size_t kFlushAt = 1 << 16;
+
+  void Number(std::string_view number);
+  void Field(std::string_view key, std::string_view json_value);
+  void EndLine();
+
+  Format format_;
+  std::string buffer_;
+};
+
+}  // namespace tessera::tool
