@@ -1,0 +1,35 @@
+# Tessera.DLL: the checks as a Windows module that needs no C runtime.
+enable_language(RC)
+
+configure_file(resources/version.rc.in "${PROJECT_BINARY_DIR}/version.rc" @ONLY)
+
+add_library(tessera SHARED
+  ${TESSERA_CHECK_SOURCES} frame/exports.cpp frame/entry.cpp frame/freestanding.cpp
+  resources/tessera.def "${PROJECT_BINARY_DIR}/version.rc")
+target_include_directories(tessera PRIVATE include .)
+set_target_properties(tessera PROPERTIES OUTPUT_NAME Tessera PREFIX "" SUFFIX ".DLL" IMPORT_PREFIX "")
+set_source_files_properties(frame/freestanding.cpp PROPERTIES
+  COMPILE_OPTIONS "-fno-builtin;-fno-tree-loop-distribute-patterns")
+target_compile_options(tessera PRIVATE
+  $<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables -fno-stack-protector>)
+
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(TESSERA_ENTRY _DLLEntryPoint@12)
+else()
+  set(TESSERA_ENTRY DLLEntryPoint)
+endif()
+# --kill-at exports the names without their stdcall @N; on x64, where there
+# is no @N, stdcall fixup matches the table's names to the plain symbols.
+target_link_options(tessera PRIVATE
+  -nostdlib -static-libgcc "LINKER:--entry=${TESSERA_ENTRY}" "LINKER:--kill-at"
+  "LINKER:--enable-stdcall-fixup" "LINKER:--no-insert-timestamp")
+target_link_libraries(tessera PRIVATE kernel32 gcc)
+
+# Stdcall callers link against the decorated names (_CheckCard@4), which
+# ld's own import library drops along with the exported decorations.
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  add_custom_command(TARGET tessera POST_BUILD
+    COMMAND "${CMAKE_DLLTOOL}" --input-def "${PROJECT_SOURCE_DIR}/resources/tessera.def"
+            --dllname Tessera.DLL --kill-at --output-lib "$<TARGET_LINKER_FILE:tessera>"
+    VERBATIM)
+endif()
