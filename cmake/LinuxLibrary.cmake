@@ -31,9 +31,6 @@ endif()
 if(TESSERA_BUILD_BENCH)
   add_subdirectory(bench)
 endif()
-if(TESSERA_BUILD_FUZZ)
-  add_subdirectory(fuzz)
-endif()
 
 install(TARGETS tessera tessera_static EXPORT TesseraTargets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}

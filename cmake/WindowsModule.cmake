@@ -25,6 +25,11 @@ target_link_options(tessera PRIVATE
   "LINKER:--enable-stdcall-fixup" "LINKER:--no-insert-timestamp")
 target_link_libraries(tessera PRIVATE kernel32 gcc)
 
+# The same checks with the ordinary runtime, for test programs such as the
+# fuzz replayer; hosts use the module.
+add_library(tessera_static STATIC ${TESSERA_CHECK_SOURCES} frame/exports.cpp)
+target_include_directories(tessera_static PUBLIC include .)
+
 # Stdcall callers link against the decorated names (_CheckCard@4), which
 # ld's own import library drops along with the exported decorations.
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)

@@ -8,4 +8,7 @@ set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+# Test programs carry their runtime, so nothing but the module sits beside them.
+set(CMAKE_EXE_LINKER_FLAGS_INIT -static)
+# Tests run under Wine, with its prefix kept inside the build folder.
+set(CMAKE_CROSSCOMPILING_EMULATOR env WINEDEBUG=-all "WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix" wine)

@@ -15,8 +15,6 @@ Date LocalToday() {
   GetLocalTime(&now);
   return {now.wYear, now.wMonth, now.wDay};
 #else
-  // tzset picks up a changed TZ, which localtime_r alone need not do.
-  tzset();
   const std::time_t now = std::time(nullptr);
   std::tm local{};
   localtime_r(&now, &local);

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# test.sh -- builds Tessera and runs every test: the Linux library and tool,
-# then both Windows modules under Wine.
+# test.sh -- builds Tessera and runs every test: the Linux library and tool
+# (g++), the same suite under AddressSanitizer with UndefinedBehaviorSanitizer
+# and a bounded libFuzzer run (clang), under ThreadSanitizer, and then both
+# Windows modules under Wine.
 #
 # Missing cross compilers or Wine are installed when running as root. Where
 # they cannot be, those tests are reported as skipped; with CI=true (or
@@ -14,10 +16,12 @@ skipped=()
 
 step() { printf '\n== %s\n' "$*"; }
 
-run_preset() {
-  cmake --preset "$1"
-  cmake --build --preset "$1" -j"$jobs"
-  ctest --preset "$1" -j"$jobs"
+run_preset() {  # run_preset NAME [CTEST JOBS] [CMAKE OPTIONS...]
+  local name=$1 test_jobs=${2:-$jobs}
+  shift $(($# > 1 ? 2 : 1))
+  cmake --preset "$name" "$@"
+  cmake --build --preset "$name" -j"$jobs"
+  ctest --preset "$name" -j"$test_jobs"
 }
 
 have_windows_tools() {
@@ -34,13 +38,19 @@ install_windows_tools() {
     g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64 wine wine64 wine32:i386
 }
 
-step "Linux library, tool and tests"
+step "Linux library, tool and tests (g++)"
 run_preset default
+
+step "AddressSanitizer and UndefinedBehaviorSanitizer, with ${TESSERA_FUZZ_SECONDS:-60} s of fuzzing (clang)"
+run_preset asan "$jobs" -DTESSERA_FUZZ_SECONDS="${TESSERA_FUZZ_SECONDS:-60}"
+
+step "ThreadSanitizer (clang)"
+run_preset tsan
 
 if have_windows_tools || install_windows_tools; then
   for preset in win32 win64; do
     step "Tessera.DLL ($preset) under Wine"
-    run_preset "$preset"
+    run_preset "$preset" 1  # one Wine at a time: the first start creates the prefix
   done
 else
   skipped+=("Windows modules under Wine: mingw-w64 or Wine missing and not installable here")

@@ -110,6 +110,7 @@ TEST_P(LocalClock, ExportsFollowTheLocalZone) {
   // POSIX TZ offsets count west of Greenwich: "X-14" is fourteen hours east.
   const std::string tz = "TST" + std::to_string(-east_hours);
   setenv("TZ", tz.c_str(), 1);
+  tzset();  // a program that changes TZ tells the C library so
   const std::time_t now = std::time(nullptr);
   const Date expected = UtcDateAt(now + east_hours * 3600);
   const Date local = LocalToday();

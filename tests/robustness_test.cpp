@@ -5,25 +5,13 @@
 #include <vector>
 
 #include "tessera.h"
+#include "tests/cases/exports.h"
 #include "tests/exact_text.h"
 
 namespace {
 
-using Check = int32_t(TESSERA_CALL*)(const char*);
-
-struct Export {
-  const char* name;
-  Check check;
-};
-
-const Export kExports[] = {
-    {"IsAmex", IsAmex}, {"IsDC", IsDC},
-    {"IsDisc", IsDisc}, {"IsJCB", IsJCB},
-    {"IsMC", IsMC}, {"IsVisa", IsVisa},
-    {"CheckOrganization", CheckOrganization}, {"CheckNumber", CheckNumber},
-    {"CheckCard", CheckCard}, {"CheckGPANo", CheckGPANo},
-    {"CheckGPANoExpired", CheckGPANoExpired}, {"CheckGPANoAge", CheckGPANoAge},
-};
+using tessera::cases::Export;
+using tessera::cases::kExports;
 
 // Texts of no card brand: the brand checks and CheckCard say no, and
 // CheckNumber and CheckGPANo say what the row says.
@@ -45,11 +33,14 @@ std::vector<Junk> JunkTexts() {
       {"\xb4\xb1\xb1\xb1\xb1\xb1\xb1\xb1\xb1\xb1\xb1\xb1\xb1\xb1\xb1\xb1", true, false, "digits with the high bit set are not digits"},
       {"<<<<<<<<<<<-<<<<<<<-<<<<<<<-<", true, true, "separators in place, no digits: every sum 0"},
       {std::string(3641, '9'), false, false, "the sum wraps to -32767"},
+      {std::string(32766, '9'), true, false, "294894 wraps to 32750"},
       {std::string(32767, '9'), false, false, "294903 wraps to 32759"},
       {std::string(32768, '9'), false, false, "294912 wraps to -32768"},
+      {std::string(65535, '9'), false, false, "589815 wraps to -9"},
       {std::string(65536, '9'), true, false, "589824 wraps to 0"},
       {std::string(1 << 20, '9'), true, false, "1 MiB: 9 * 2^20 wraps to 0"},
       {std::string(1 << 20, 'A'), true, false, "1 MiB of letters"},
+      {std::string(16 << 20, '9'), true, false, "16 MiB: 9 * 2^24 wraps to 0"},
   };
 }
 
@@ -64,6 +55,35 @@ TEST(Robustness, EveryCheckAnswersJunk) {
       if (e.check == CheckNumber) expected = junk.luhn ? -1 : 0;
       if (e.check == CheckGPANo) expected = junk.gpa ? -1 : 0;
       EXPECT_EQ(e.check(text.c_str()), expected) << e.name;
+    }
+  }
+}
+
+// Any byte that is not a digit counts 0 and keeps its place, wherever it stands.
+TEST(Robustness, EveryNonDigitByteAtEveryPosition) {
+  const std::string visa = "4111111111111111";
+  const std::string gpa = "12345678970-7506154-0909309-0";
+  for (int b = 1; b < 256; ++b) {
+    const char byte = static_cast<char>(b);
+    if (byte >= '0' && byte <= '9') continue;
+    for (std::size_t at = 0; at < visa.size(); ++at) {
+      std::string text = visa;
+      text[at] = byte;
+      SCOPED_TRACE(::testing::Message() << "byte " << b << " at position " << at + 1);
+      // Visa looks at the first character only; losing any digit's share of
+      // the sum 30 (8, 2 or 1) leaves it off a multiple of 10.
+      EXPECT_EQ(IsVisa(text.c_str()), at == 0 ? 0 : -1);
+      EXPECT_EQ(CheckNumber(text.c_str()), 0);
+      EXPECT_EQ(CheckCard(text.c_str()), 0);
+    }
+    for (std::size_t at = 0; at < gpa.size(); ++at) {
+      std::string text = gpa;
+      text[at] = byte;
+      SCOPED_TRACE(::testing::Message() << "byte " << b << " at GPA position " << at + 1);
+      // Position 11 is never looked at; a 0 replaced by a non-digit keeps
+      // every sum; a separator must stay "-"; any other digit changes a sum.
+      const bool still_valid = at == 10 || gpa[at] == '0' || (gpa[at] == '-' && byte == '-');
+      EXPECT_EQ(CheckGPANo(text.c_str()), still_valid ? -1 : 0);
     }
   }
 }

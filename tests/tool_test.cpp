@@ -1,5 +1,6 @@
 // tool_test.cpp -- the tessera tool as a user runs it: output, messages, exit status
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -40,9 +41,13 @@ class ToolTest : public ::testing::Test {
   }
 
   Outcome Tessera(const std::vector<std::string>& args, const std::string& input = "") {
-    const std::string in = File("stdin", input), out = dir_ + "/stdout", err = dir_ + "/stderr";
     std::vector<std::string> words = {TESSERA_TOOL};
     words.insert(words.end(), args.begin(), args.end());
+    return Execute(words, input);
+  }
+
+  Outcome Execute(std::vector<std::string> words, const std::string& input = "") {
+    const std::string in = File("stdin", input), out = dir_ + "/stdout", err = dir_ + "/stderr";
     const pid_t child = fork();
     if (child == 0) {
       std::freopen(in.c_str(), "rb", stdin);
@@ -51,7 +56,7 @@ class ToolTest : public ::testing::Test {
       std::vector<char*> argv;
       for (std::string& w : words) argv.push_back(w.data());
       argv.push_back(nullptr);
-      execv(argv[0], argv.data());
+      execvp(argv[0], argv.data());
       _exit(127);
     }
     int status = 0;
@@ -61,6 +66,17 @@ class ToolTest : public ::testing::Test {
 
   std::string dir_;
 };
+
+// The Luhn rule restated for plain digit strings, to label generated lines.
+bool CheckNumberOf(const std::string& digits) {
+  int sum = 0;
+  for (std::size_t i = 0; i < digits.size(); ++i) {
+    int d = digits[digits.size() - 1 - i] - '0';
+    if (i % 2 == 1) d = d * 2 > 9 ? d * 2 - 9 : d * 2;
+    sum += d;
+  }
+  return sum % 10 == 0;
+}
 
 constexpr const char* kVisa = "4111111111111111";
 constexpr const char* kGpa = "12345678970-7506154-0909309-0";
@@ -185,6 +201,59 @@ TEST_F(ToolTest, NulInALineIsReportedNotCheckedAsAnotherNumber) {
             "378282246310005\tvalid\tAmerican Express\tpass\n");
   EXPECT_EQ(run.err, "tessera: " + path + ":2: line holds a NUL byte; reported invalid\n");
   EXPECT_EQ(run.status, 1);
+}
+
+TEST_F(ToolTest, UnreadableFile) {
+  const std::string path = File("locked", "4111111111111111\n");
+  chmod(path.c_str(), 0);
+  std::vector<std::string> words = {TESSERA_TOOL, "card", "--file", path};
+  // Root reads every file, so the tool runs as nobody there.
+  if (geteuid() == 0) words.insert(words.begin(), {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
+  const Outcome run = Execute(words);
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.err, "tessera: cannot open " + path + ": Permission denied\n");
+  EXPECT_EQ(run.out, "");
+}
+
+TEST_F(ToolTest, EmptyFileAndMissingFinalNewline) {
+  const Outcome empty = Tessera({"card", "--file", File("empty", "")});
+  EXPECT_EQ(empty.status, 0);
+  EXPECT_EQ(empty.out, "");
+  const Outcome unterminated = Tessera({"card", "--format", "tsv", "--file", File("last", "378282246310005\n4111111111111111")});
+  EXPECT_EQ(unterminated.out, "378282246310005\tvalid\tAmerican Express\tpass\n4111111111111111\tvalid\tVisa\tpass\n");
+  EXPECT_EQ(unterminated.status, 0);
+}
+
+TEST_F(ToolTest, AHundredMebibyteLineIsOneNumber) {
+  const std::string path = File("long", std::string(100 << 20, '9') + "\n4111111111111111\n");
+  const Outcome run = Tessera({"card", "--format", "tsv", "--file", path});
+  ASSERT_EQ(run.out.size(), (100u << 20) + 19 + 33);
+  // 9 for each of 100 * 2^20 characters wraps the 16-bit sum to exactly 0.
+  EXPECT_EQ(run.out.substr(100u << 20), "\tinvalid\tnone\tpass\n4111111111111111\tvalid\tVisa\tpass\n");
+  EXPECT_EQ(run.status, 1);
+}
+
+TEST_F(ToolTest, EveryLineGetsOneOutputLineInOrder) {
+  std::string input, expected;
+  for (int i = 0; i < 200000; ++i) {
+    const std::string line = i % 3 ? "4111111111111111" : std::to_string(i);
+    input += line + (i % 2 ? "\r\n" : "\n");
+    expected += line + (i % 3 ? "\tvalid\tVisa\tpass\n" : "\tinvalid\tnone\t");
+    if (i % 3 == 0) expected += (CheckNumberOf(line) ? "pass\n" : "fail\n");
+  }
+  const Outcome run = Tessera({"card", "--format", "tsv"}, input);
+  EXPECT_EQ(run.out, expected);
+  EXPECT_EQ(run.status, 1);
+}
+
+TEST_F(ToolTest, AClosedPipeEndsQuietly) {
+  std::string input;
+  for (int i = 0; i < 300000; ++i) input += "4111111111111111\n";
+  const std::string big = File("big", input);
+  const Outcome run = Execute({"/bin/sh", "-c", "\"$0\" card < \"$1\" | head -n 1", TESSERA_TOOL, big});
+  EXPECT_EQ(run.out, "4111111111111111: valid (Visa, checksum ok)\n");
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.status, 0);
 }
 
 TEST_F(ToolTest, HelpAndVersion) {

@@ -205,6 +205,52 @@ void RunDateCases(const Module& m) {
   Expect(answers[4] == 100, "born this year: age 100");
 }
 
+// The text ends right before a no-access page, in read-only memory, so a
+// read past the NUL or a write to the caller's text faults.
+class GuardedText {
+ public:
+  explicit GuardedText(const std::string& text) {
+    SYSTEM_INFO info;
+    GetSystemInfo(&info);
+    const SIZE_T page = info.dwPageSize;
+    readable_ = (text.size() + 1 + page - 1) / page * page;
+    base_ = static_cast<char*>(VirtualAlloc(nullptr, readable_ + page, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+    text_ = base_ + readable_ - text.size() - 1;
+    for (std::size_t i = 0; i <= text.size(); ++i) text_[i] = text.c_str()[i];
+    DWORD old;
+    VirtualProtect(base_, readable_, PAGE_READONLY, &old);
+    VirtualProtect(base_ + readable_, page, PAGE_NOACCESS, &old);
+  }
+  ~GuardedText() { VirtualFree(base_, 0, MEM_RELEASE); }
+  GuardedText(const GuardedText&) = delete;
+  GuardedText& operator=(const GuardedText&) = delete;
+  const char* c_str() const { return text_; }
+
+ private:
+  char* base_;
+  char* text_;
+  SIZE_T readable_;
+};
+
+void RunGuardedTexts(const Module& m) {
+  const Check checks[] = {m.IsAmex, m.IsDC, m.IsDisc, m.IsJCB, m.IsMC, m.IsVisa, m.CheckOrganization,
+                          m.CheckNumber, m.CheckCard, m.CheckGPANo, m.CheckGPANoExpired, m.CheckGPANoAge};
+  const std::string gpa = tessera::cases::kWorkedGpa;
+  int mismatches = 0;
+  for (std::size_t length : {0u, 1u, 2u, 13u, 14u, 15u, 16u, 28u, 29u, 30u, 63u, 64u, 4095u, 4096u, 65536u}) {
+    std::string digits, cut;
+    for (std::size_t i = 0; i < length; ++i) {
+      digits += static_cast<char>('0' + (i * 7 + 3) % 10);
+      cut += gpa[i % gpa.size()];
+    }
+    for (const std::string& text : {digits, cut}) {
+      const GuardedText guarded(text);
+      for (Check check : checks) mismatches += Call(check, guarded.c_str()) != Call(check, text.c_str());
+    }
+  }
+  Expect(mismatches == 0, "texts at the edge of a no-access page, read-only: same answers, no fault");
+}
+
 void RunAll(const Module& m) {
   RunCardCases(m, tessera::cases::kBrandLengthCases);
   RunCardCases(m, tessera::cases::kBrandPrefixCases);
@@ -213,6 +259,7 @@ void RunAll(const Module& m) {
   RunGpaCases(m, tessera::cases::kGpaLayoutCases);
   RunGpaCases(m, tessera::cases::kGpaMutationCases);
   RunDateCases(m);
+  RunGuardedTexts(m);
   for (Check check : {m.IsAmex, m.IsDC, m.IsDisc, m.IsJCB, m.IsMC, m.IsVisa, m.CheckOrganization, m.CheckCard,
                       m.CheckGPANo, m.CheckGPANoExpired, m.CheckGPANoAge}) {
     Expect(Call(check, nullptr) == 0, "a null argument is the empty text: no");
