@@ -1,6 +1,7 @@
 // brands.h -- which card brand a number belongs to, by its length and first digits
 #pragma once
 
+#include <cstddef>
 #include <string_view>
 
 #include "frame/field.h"
@@ -22,5 +23,12 @@ bool CheckOrganization(Text text);
 
 Brand BrandOf(Text text);
 std::string_view BrandName(Brand brand);
+
+// The same answer as BrandOf, from the brand rules as a table, asked one
+// brand after another: the reference the fast path is tested against.
+Brand PlainBrandOf(Text text);
+
+// Brand tests look at no text longer than this.
+inline constexpr std::size_t kLongestCard = 16;
 
 }  // namespace tessera

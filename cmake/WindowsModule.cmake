@@ -1,6 +1,11 @@
 # Tessera.DLL: the checks as a Windows module that needs no C runtime.
 enable_language(RC)
 
+# Every processor that runs a supported 32-bit Windows has SSE2; x64 always does.
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  add_compile_options(-msse2)
+endif()
+
 configure_file(resources/version.rc.in "${PROJECT_BINARY_DIR}/version.rc" @ONLY)
 
 add_library(tessera SHARED
@@ -12,6 +17,7 @@ set_source_files_properties(frame/freestanding.cpp PROPERTIES
   COMPILE_OPTIONS "-fno-builtin;-fno-tree-loop-distribute-patterns")
 target_compile_options(tessera PRIVATE
   $<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables -fno-stack-protector>)
+
 
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
   set(TESSERA_ENTRY _DLLEntryPoint@12)

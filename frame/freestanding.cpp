@@ -14,6 +14,12 @@ std::size_t strlen(const char* text) {
   return static_cast<std::size_t>(end - text);
 }
 
+std::size_t strnlen(const char* text, std::size_t most) {
+  std::size_t n = 0;
+  while (n < most && text[n]) ++n;
+  return n;
+}
+
 int memcmp(const void* a, const void* b, std::size_t n) {
   const auto* x = static_cast<const unsigned char*>(a);
   const auto* y = static_cast<const unsigned char*>(b);

@@ -55,6 +55,14 @@ void CheckViews(std::string_view text) {
   Require(CheckNumber(text) == CheckNumber(shifted), "a non-digit in front leaves CheckNumber unchanged");
   const Brand brand = BrandOf(text);
   Require((brand != Brand::None) == CheckOrganization(text), "BrandOf agrees with CheckOrganization");
+  Require(brand == PlainBrandOf(text), "the brand switch agrees with the brand table");
+  Require(LuhnSum(text) == PlainLuhnSum(text), "the vector Luhn sum agrees with the plain one");
+  Require(tessera::CheckGPANo(text) == PlainCheckGPANo(text), "the vector GPA check agrees with the plain one");
+  // Every 29-byte window, so that the GPA comparison sees many candidates.
+  for (std::size_t at = 0; at + kGpaLength <= text.size() && at < 64; ++at) {
+    const std::string_view window = text.substr(at, kGpaLength);
+    Require(tessera::CheckGPANo(window) == PlainCheckGPANo(window), "GPA paths agree on a window");
+  }
   const Date days[] = {{1999, 12, 31}, {2000, 1, 1}, {2026, 12, 8}, {2079, 12, 31}, {2100, 1, 1}};
   const bool gpa = tessera::CheckGPANo(text);
   for (const Date& day : days) {

@@ -100,7 +100,7 @@ Date UtcDateAt(std::time_t when) {
 }
 
 std::string YyMmDd(Date d) {
-  char text[7];
+  char text[40];
   std::snprintf(text, sizeof text, "%02d%02d%02d", d.year % 100, d.month, d.day);
   return text;
 }

@@ -1,0 +1,131 @@
+// bench_checks.cpp -- ns per call of every export, through the C interface of
+// the dlopen'ed shared library, each beside strlen of the same texts
+#include <benchmark/benchmark.h>
+#include <dlfcn.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "bench/corpus.h"
+
+namespace {
+
+using Check = int32_t (*)(const char*);
+
+Check Resolve(const char* name) {
+  static void* library = [] {
+    void* handle = dlopen(TESSERA_LIBRARY, RTLD_NOW | RTLD_LOCAL);
+    if (!handle) {
+      std::fprintf(stderr, "cannot load %s: %s\n", TESSERA_LIBRARY, dlerror());
+      std::exit(1);
+    }
+    return handle;
+  }();
+  auto check = reinterpret_cast<Check>(dlsym(library, name));
+  if (!check) std::exit(1);
+  return check;
+}
+
+// strlen behind the same kind of call, as the floor a check cannot beat.
+int32_t StrlenFloor(const char* text) { return static_cast<int32_t>(std::strlen(text)); }
+Check Floor() {
+  static volatile Check floor = StrlenFloor;  // keeps the call out of line
+  return floor;
+}
+
+// Texts stored end to end, each with its NUL, the way a host hands over a column.
+struct Texts {
+  std::vector<char> bytes;
+  std::vector<const char*> starts;
+  explicit Texts(const std::vector<std::string>& texts) {
+    std::size_t total = 0;
+    for (const auto& t : texts) total += t.size() + 1;
+    bytes.reserve(total);
+    for (const auto& t : texts) bytes.insert(bytes.end(), t.c_str(), t.c_str() + t.size() + 1);
+    const char* p = bytes.data();
+    for (const auto& t : texts) starts.push_back(p), p += t.size() + 1;
+  }
+};
+
+void Run(benchmark::State& state, Check check, const Texts& texts) {
+  for (auto _ : state) {
+    int32_t total = 0;
+    for (const char* text : texts.starts) total += check(text);
+    benchmark::DoNotOptimize(total);
+  }
+  const auto calls = static_cast<double>(state.iterations() * texts.starts.size());
+  state.counters["ns/number"] = benchmark::Counter(calls, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
+const Texts& Cards() {
+  static const Texts texts(tessera::bench::CardNumbers(1000000));
+  return texts;
+}
+const Texts& Gpas() {
+  static const Texts texts(tessera::bench::GpaNumbers(200000));
+  return texts;
+}
+
+struct Typical {
+  const char* label;
+  std::string text;
+};
+
+const std::vector<Typical>& TypicalTexts() {
+  static const std::vector<Typical> texts = {
+      {"visa16_valid", "4111111111111111"},
+      {"visa16_invalid", "4111111111111112"},
+      {"amex15", "378282246310005"},
+      {"diners14", "30569309025904"},
+      {"empty", ""},
+      {"gpa_valid", "12345678970-7506154-0909309-0"},
+      {"gpa_invalid", "12345678970-7506154-0909309-5"},
+      {"1KiB", std::string(1024, '7')},
+      {"1MiB", std::string(1 << 20, '7')},
+  };
+  return texts;
+}
+
+const char* const kExports[] = {"IsAmex", "IsDC", "IsDisc", "IsJCB", "IsMC", "IsVisa",
+                                "CheckOrganization", "CheckNumber", "CheckCard",
+                                "CheckGPANo", "CheckGPANoExpired", "CheckGPANoAge"};
+
+void RegisterAll() {
+  for (const char* name : kExports) {
+    benchmark::RegisterBenchmark((std::string("cards/") + name).c_str(),
+                                 [name](benchmark::State& s) { Run(s, Resolve(name), Cards()); });
+    benchmark::RegisterBenchmark((std::string("gpa/") + name).c_str(),
+                                 [name](benchmark::State& s) { Run(s, Resolve(name), Gpas()); });
+  }
+  benchmark::RegisterBenchmark("cards/strlen", [](benchmark::State& s) { Run(s, Floor(), Cards()); });
+  benchmark::RegisterBenchmark("gpa/strlen", [](benchmark::State& s) { Run(s, Floor(), Gpas()); });
+
+  for (const Typical& typical : TypicalTexts()) {
+    const bool long_text = typical.text.size() > 100;
+    for (const char* name : kExports) {
+      if (long_text && std::strcmp(name, "CheckNumber") != 0 && std::strcmp(name, "CheckCard") != 0) continue;
+      benchmark::RegisterBenchmark((std::string(typical.label) + "/" + name).c_str(),
+                                   [name, &typical](benchmark::State& s) {
+                                     const Texts one(std::vector<std::string>{typical.text});
+                                     Run(s, Resolve(name), one);
+                                   });
+    }
+    benchmark::RegisterBenchmark((std::string(typical.label) + "/strlen").c_str(), [&typical](benchmark::State& s) {
+      const Texts one(std::vector<std::string>{typical.text});
+      Run(s, Floor(), one);
+    });
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  RegisterAll();
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
