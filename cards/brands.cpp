@@ -6,31 +6,25 @@
 
 namespace tessera {
 
-// Only the length and the first four characters matter, so one switch on
-// the length and a look at those characters decides every brand at once.
-// PlainBrandOf below states the same rules as a table.
+// Only the length and the first four characters matter, so every brand
+// rule is evaluated at once, without branches that random numbers would
+// mispredict. PlainBrandOf below states the same rules as a table.
 Brand BrandOf(Text text) {
+  const std::size_t n = text.size();
+  if (n < 13 || n > 16) return Brand::None;
+  const auto in = [](char c, char low, char high) { return (c >= low) & (c <= high); };
   const auto starts = [text](Text prefix) { return text.starts_with(prefix); };
-  switch (text.size()) {
-    case 13:
-      return starts("4") ? Brand::Visa : Brand::None;
-    case 14:
-      if (starts("36") || starts("38")) return Brand::DinersClub;
-      return starts("30") && text[2] >= '0' && text[2] <= '5' ? Brand::DinersClub : Brand::None;
-    case 15:
-      if (starts("34") || starts("37")) return Brand::Amex;
-      return starts("3") || starts("1800") || starts("2131") ? Brand::Jcb : Brand::None;
-    case 16:
-      switch (text[0]) {
-        case '3': return Brand::Jcb;
-        case '4': return Brand::Visa;
-        case '5': return text[1] >= '1' && text[1] <= '5' ? Brand::MasterCard : Brand::None;
-        case '6': return starts("6011") ? Brand::Discover : Brand::None;
-        default: return starts("1800") || starts("2131") ? Brand::Jcb : Brand::None;
-      }
-    default:
-      return Brand::None;
-  }
+  const char c0 = text[0], c1 = text[1], c2 = text[2];
+  const bool amex = (n == 15) & (c0 == '3') & ((c1 == '4') | (c1 == '7'));
+  const bool diners = (n == 14) & (c0 == '3') & ((c1 == '6') | (c1 == '8') | ((c1 == '0') & in(c2, '0', '5')));
+  const bool discover = (n == 16) & starts("6011");
+  const bool jcb = (n >= 15) & (starts("1800") | starts("2131") | ((c0 == '3') & !amex));
+  const bool mastercard = (n == 16) & (c0 == '5') & in(c1, '1', '5');
+  const bool visa = ((n == 13) | (n == 16)) & (c0 == '4');
+  // The rules exclude one another, so at most one term is not 0.
+  return static_cast<Brand>(amex * static_cast<int>(Brand::Amex) + diners * static_cast<int>(Brand::DinersClub) +
+                            discover * static_cast<int>(Brand::Discover) + jcb * static_cast<int>(Brand::Jcb) +
+                            mastercard * static_cast<int>(Brand::MasterCard) + visa * static_cast<int>(Brand::Visa));
 }
 
 bool IsAmex(Text text) { return BrandOf(text) == Brand::Amex; }

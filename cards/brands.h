@@ -9,7 +9,8 @@
 namespace tessera {
 
 // The brands' rules exclude one another, so a text has at most one brand.
-enum class Brand { None, Amex, DinersClub, Discover, Jcb, MasterCard, Visa };
+enum class Brand { None = 0, Amex = 1, DinersClub = 2, Discover = 3, Jcb = 4, MasterCard = 5, Visa = 6 };
+inline constexpr std::size_t kBrandCount = 7;
 
 bool IsAmex(Text text);
 bool IsDC(Text text);

@@ -6,6 +6,9 @@
 
 namespace tessera {
 
-inline bool CheckCard(Text text) { return CheckOrganization(text) && CheckNumber(text); }
+// Both answers are taken and combined without a branch: the checksum has no
+// effect besides its answer, and a branch on it would be mispredicted for
+// every other number of a batch in which half the numbers fail.
+inline bool CheckCard(Text text) { return CheckOrganization(text) & CheckNumber(text); }
 
 }  // namespace tessera

@@ -31,7 +31,7 @@ Text ViewUpTo(const char* text) {
 constexpr auto CardView = ViewUpTo<tessera::kLongestCard>;
 constexpr auto GpaView = ViewUpTo<tessera::kGpaLength>;
 
-constexpr int32_t Truth(bool yes) { return yes ? -1 : 0; }
+constexpr int32_t Truth(bool yes) { return -static_cast<int32_t>(yes); }
 
 }  // namespace
 

@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -15,7 +16,50 @@ constexpr char kHex[] = "0123456789abcdef";
 
 std::string_view Bool(bool yes) { return yes ? "true" : "false"; }
 
+// The bytes a number may show unescaped, per format.
+struct ShownAsIs {
+  std::array<bool, 256> text{}, json{};
+};
+
+constexpr ShownAsIs MakeShownAsIs() {
+  ShownAsIs shown;
+  for (int byte = 0; byte < 256; ++byte) {
+    const bool printable = byte >= 0x20 && byte != 0x7f && byte != '\\';
+    shown.text[static_cast<std::size_t>(byte)] = printable;
+    shown.json[static_cast<std::size_t>(byte)] = printable && byte < 0x80 && byte != '"';
+  }
+  return shown;
+}
+
+constexpr ShownAsIs kShownAsIs = MakeShownAsIs();
+
 }  // namespace
+
+Output::Output(Format format) : format_(format) {
+  buffer_.reserve(kFlushAt + 4096);
+  for (std::size_t brand = 0; brand < kBrandCount; ++brand) {
+    for (int checksum = 0; checksum < 2; ++checksum) {
+      card_endings_[brand * 2 + static_cast<std::size_t>(checksum)] = CardEnding(static_cast<Brand>(brand), checksum);
+    }
+  }
+}
+
+std::string Output::CardEnding(Brand brand, bool checksum) const {
+  const bool valid = brand != Brand::None && checksum;
+  const std::string name(BrandName(brand));
+  switch (format_) {
+    case Format::Text:
+      return std::string(valid ? ": valid (" : ": invalid (") + (brand == Brand::None ? "no brand" : name) +
+             (checksum ? ", checksum ok)\n" : ", checksum fails)\n");
+    case Format::Tsv:
+      return std::string(valid ? "\tvalid\t" : "\tinvalid\t") + name + (checksum ? "\tpass\n" : "\tfail\n");
+    case Format::Json:
+      return std::string(",\"valid\":") + (valid ? "true" : "false") + ",\"brand\":" +
+             (brand == Brand::None ? "null" : '"' + name + '"') + ",\"checksum\":" + (checksum ? "true" : "false") +
+             "}\n";
+  }
+  return {};
+}
 
 // Text and TSV show control bytes and the backslash escaped so that every
 // number stays on its one line; JSON escapes every byte that is not
@@ -23,7 +67,19 @@ std::string_view Bool(bool yes) { return yes ? "true" : "false"; }
 // valid UTF-8.
 void Output::Number(std::string_view number) {
   const bool json = format_ == Format::Json;
+  const auto& table = json ? kShownAsIs.json : kShownAsIs.text;
+  const auto as_is = [&table](char c) { return table[static_cast<unsigned char>(c)]; };
   if (json) buffer_ += '"';
+  if (std::all_of(number.begin(), number.end(), as_is)) {
+    buffer_ += number;
+  } else {
+    Escaped(number);
+  }
+  if (json) buffer_ += '"';
+}
+
+void Output::Escaped(std::string_view number) {
+  const bool json = format_ == Format::Json;
   for (char c : number) {
     const auto byte = static_cast<unsigned char>(c);
     if (c == '\\' || (json && c == '"')) {
@@ -37,7 +93,6 @@ void Output::Number(std::string_view number) {
       buffer_ += c;
     }
   }
-  if (json) buffer_ += '"';
 }
 
 void Output::Field(std::string_view key, std::string_view json_value) {
@@ -53,40 +108,10 @@ void Output::EndLine() {
 }
 
 void Output::Card(std::string_view number, const CardVerdict& v) {
-  const std::string_view verdict = v.valid() ? "valid" : "invalid";
-  const std::string_view brand = BrandName(v.brand);
-  switch (format_) {
-    case Format::Text:
-      Number(number);
-      buffer_ += ": ";
-      buffer_ += verdict;
-      buffer_ += v.brand == Brand::None ? " (no brand" : " (";
-      if (v.brand != Brand::None) buffer_ += brand;
-      buffer_ += v.checksum ? ", checksum ok)" : ", checksum fails)";
-      break;
-    case Format::Tsv:
-      Number(number);
-      buffer_ += '\t';
-      buffer_ += verdict;
-      buffer_ += '\t';
-      buffer_ += brand;
-      buffer_ += v.checksum ? "\tpass" : "\tfail";
-      break;
-    case Format::Json:
-      buffer_ += "{\"number\":";
-      Number(number);
-      Field("valid", Bool(v.valid()));
-      if (v.brand == Brand::None) {
-        Field("brand", "null");
-      } else {
-        buffer_ += ",\"brand\":\"";
-        buffer_ += brand;
-        buffer_ += '"';
-      }
-      Field("checksum", Bool(v.checksum));
-      break;
-  }
-  EndLine();
+  if (format_ == Format::Json) buffer_ += "{\"number\":";
+  Number(number);
+  buffer_ += card_endings_[static_cast<std::size_t>(v.brand) * 2 + (v.checksum ? 1 : 0)];
+  if (buffer_.size() >= kFlushAt) Flush();
 }
 
 void Output::Id(std::string_view number, const IdVerdict& v) {

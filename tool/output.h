@@ -1,6 +1,7 @@
 // output.h -- buffered standard output and the three report formats
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -28,7 +29,7 @@ struct IdVerdict {
 // write ends the program (quietly when the reader has gone away).
 class Output {
  public:
-  explicit Output(Format format) : format_(format) { buffer_.reserve(kFlushAt + 4096); }
+  explicit Output(Format format);
   ~Output() { Flush(); }
   Output(const Output&) = delete;
   Output& operator=(const Output&) = delete;
@@ -43,11 +44,16 @@ class Output {
   static constexpr std::size_t kFlushAt = 1 << 16;
 
   void Number(std::string_view number);
+  void Escaped(std::string_view number);
+  std::string CardEnding(Brand brand, bool checksum) const;
   void Field(std::string_view key, std::string_view json_value);
   void EndLine();
 
   Format format_;
   std::string buffer_;
+  // What follows the number on a card line: one text per brand and
+  // checksum answer, made once instead of for every line.
+  std::array<std::string, 2 * kBrandCount> card_endings_;
 };
 
 }  // namespace tessera::tool
