@@ -47,5 +47,22 @@ write_basic_package_version_file("${PROJECT_BINARY_DIR}/TesseraConfigVersion.cma
 install(FILES "${PROJECT_BINARY_DIR}/TesseraConfig.cmake" "${PROJECT_BINARY_DIR}/TesseraConfigVersion.cmake"
   DESTINATION ${TESSERA_CMAKE_DIR})
 
+# The .pc file finds the prefix from its own place, so an install moved
+# elsewhere (cmake --install --prefix, an unpacked archive) still works.
+set(TESSERA_PKGCONFIG_DIR ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+file(RELATIVE_PATH TESSERA_PC_TO_PREFIX "/prefix/${TESSERA_PKGCONFIG_DIR}" "/prefix")
 configure_file(cmake/tessera.pc.in "${PROJECT_BINARY_DIR}/tessera.pc" @ONLY)
-install(FILES "${PROJECT_BINARY_DIR}/tessera.pc" DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+install(FILES "${PROJECT_BINARY_DIR}/tessera.pc" DESTINATION ${TESSERA_PKGCONFIG_DIR})
+install(FILES docs/tessera.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
+# Release archives: cpack -G "TGZ;DEB" in the build folder (scripts/package.sh).
+set(CPACK_PACKAGE_NAME tessera)
+set(CPACK_PACKAGE_VENDOR "The Tessera developers")
+set(CPACK_PACKAGE_CONTACT "The Tessera developers <tessera-developers@users.noreply.invalid>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}: library, header and command-line tool")
+set(CPACK_PACKAGE_FILE_NAME tessera-${PROJECT_VERSION}-linux-${CMAKE_SYSTEM_PROCESSOR})
+set(CPACK_GENERATOR TGZ DEB)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION libs)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+include(CPack)

@@ -44,3 +44,28 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 4)
             --dllname Tessera.DLL --kill-at --output-lib "$<TARGET_LINKER_FILE:tessera>"
     VERBATIM)
 endif()
+
+# The release archive: both modules in folders of their own, with their
+# import libraries, and the export definition, header and guides beside them.
+# The 64-bit build packs the 32-bit build's install too (scripts/package.sh).
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(TESSERA_ARCH_DIR win32)
+else()
+  set(TESSERA_ARCH_DIR win64)
+endif()
+install(TARGETS tessera RUNTIME DESTINATION ${TESSERA_ARCH_DIR} ARCHIVE DESTINATION ${TESSERA_ARCH_DIR})
+install(FILES include/tessera.h resources/tessera.def README.md DESTINATION .)
+install(FILES docs/c.md docs/python.md docs/pascal.md docs/csharp.md docs/vba.md docs/vba.bas docs/tool.md
+  DESTINATION docs)
+install(FILES python/tessera.py clients/pascal/tessera.pas clients/csharp/Tessera.cs DESTINATION bindings)
+
+set(TESSERA_WIN32_BUILD "${PROJECT_SOURCE_DIR}/build/win32" CACHE PATH "The 32-bit build packed beside this one")
+set(CPACK_PACKAGE_NAME tessera)
+set(CPACK_PACKAGE_VENDOR "The Tessera developers")
+set(CPACK_PACKAGE_FILE_NAME tessera-${PROJECT_VERSION}-windows)
+set(CPACK_GENERATOR ZIP)
+set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
+if(TESSERA_ARCH_DIR STREQUAL win64 AND EXISTS "${TESSERA_WIN32_BUILD}/CMakeCache.txt")
+  set(CPACK_INSTALL_CMAKE_PROJECTS "${TESSERA_WIN32_BUILD};Tessera;ALL;/;${PROJECT_BINARY_DIR};Tessera;ALL;/")
+endif()
+include(CPack)

@@ -4,14 +4,15 @@
 # and a bounded libFuzzer run (clang), under ThreadSanitizer, and then both
 # Windows modules under Wine.
 #
-# Missing cross compilers or Wine are installed when running as root. Where
-# they cannot be, those tests are reported as skipped; with CI=true (or
-# TESSERA_REQUIRE_WINDOWS=1) a skip is a failure.
+# Missing cross compilers, Wine and Mono are installed when running as root.
+# Where they cannot be, those tests are reported as skipped; with CI=true (or
+# TESSERA_REQUIRE_ALL=1) a skip is a failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 jobs=$(nproc)
-require_windows=${TESSERA_REQUIRE_WINDOWS:-$([[ ${CI:-} == true ]] && echo 1 || echo 0)}
+require_all=${TESSERA_REQUIRE_ALL:-$([[ ${CI:-} == true ]] && echo 1 || echo 0)}
+export TESSERA_REQUIRE_CLIENTS=$require_all
 skipped=()
 
 step() { printf '\n== %s\n' "$*"; }
@@ -24,19 +25,21 @@ run_preset() {  # run_preset NAME [CTEST JOBS] [CMAKE OPTIONS...]
   ctest --preset "$name" -j"$test_jobs"
 }
 
-have_windows_tools() {
+have_tools() {
   command -v i686-w64-mingw32-g++ && command -v x86_64-w64-mingw32-g++ && command -v wine &&
-    [[ -e /usr/lib/wine/wine && -e /usr/lib/wine/wine64 ]]
+    [[ -e /usr/lib/wine/wine && -e /usr/lib/wine/wine64 ]] && command -v mcs && command -v mono
 } >/dev/null
 
-install_windows_tools() {
+install_tools() {
   [[ $(id -u) -eq 0 ]] && command -v apt-get >/dev/null || return 1
-  step "installing mingw-w64 and Wine"
+  step "installing mingw-w64, Wine and Mono"
   dpkg --add-architecture i386
   apt-get update -q
   DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
-    g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64 wine wine64 wine32:i386
+    g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64 wine wine64 wine32:i386 mono-mcs mono-runtime
 }
+
+have_tools || install_tools || echo "could not install mingw-w64, Wine and Mono: their tests will be skipped"
 
 step "Linux library, tool and tests (g++)"
 run_preset default
@@ -47,7 +50,7 @@ run_preset asan "$jobs" -DTESSERA_FUZZ_SECONDS="${TESSERA_FUZZ_SECONDS:-60}"
 step "ThreadSanitizer (clang)"
 run_preset tsan
 
-if have_windows_tools || install_windows_tools; then
+if command -v i686-w64-mingw32-g++ x86_64-w64-mingw32-g++ wine > /dev/null; then
   for preset in win32 win64; do
     step "Tessera.DLL ($preset) under Wine"
     run_preset "$preset" 1  # one Wine at a time: the first start creates the prefix
@@ -56,10 +59,13 @@ else
   skipped+=("Windows modules under Wine: mingw-w64 or Wine missing and not installable here")
 fi
 
+step "release archives"
+scripts/package.sh | tail -1
+
 if ((${#skipped[@]})); then
   step "SKIPPED"
   printf 'SKIPPED: %s\n' "${skipped[@]}"
-  if [[ $require_windows == 1 ]]; then
+  if [[ $require_all == 1 ]]; then
     echo "these tests are required here" >&2
     exit 1
   fi

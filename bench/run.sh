@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# run.sh -- builds the benchmarks and prints the tables of the README's
+# performance section: ns per call of every export through the dlopen'ed
+# shared library beside strlen of the same texts, then the tool against
+# wc -l and cat on a generated file of a million card numbers.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+cmake --preset bench > /dev/null
+cmake --build --preset bench -j"$(nproc)" > /dev/null
+results=$(mktemp)
+trap 'rm -f "$results"' EXIT
+build/bench/bench/tessera_bench --benchmark_repetitions=5 --benchmark_enable_random_interleaving=true \
+  --benchmark_min_time=0.2 --benchmark_format=json "$@" > "$results"
+python3 - "$results" <<'PY'
+import json, sys
+from collections import defaultdict
+runs = json.load(open(sys.argv[1]))["benchmarks"]
+ns = {r["run_name"]: r["ns/number"] for r in runs if r.get("aggregate_name") == "median"}
+groups = defaultdict(dict)
+for name, value in ns.items():
+    group, check = name.split("/", 1)
+    groups[group][check] = value
+print("| texts | check | ns/call (median of 5) | strlen floor | ratio |")
+print("|---|---|---:|---:|---:|")
+for group, checks in groups.items():
+    floor = checks.get("strlen")
+    for check, value in checks.items():
+        if check == "strlen":
+            continue
+        unit, scale = ("us", 1e-3) if value > 10000 else ("ns", 1)
+        print(f"| {group} | {check} | {value * scale:.1f} {unit} | {floor * scale:.1f} {unit} | {value / floor:.2f} |")
+PY
+bench/tool_speed.sh build/bench/tool/tessera build/bench/bench/tessera_corpus

@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# package.sh -- makes the release archives in build/packages: the Linux .tar.gz
+# and .deb, and, where mingw-w64 is installed, the Windows .zip with the
+# 32-bit and 64-bit modules. Then lists and checks what each holds.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+out=$PWD/build/packages
+mkdir -p "$out"
+jobs=$(nproc)
+
+cmake --preset default > /dev/null
+cmake --build --preset default -j"$jobs"
+(cd build/default && cpack -G "TGZ;DEB" -B "$out" > /dev/null)
+
+if command -v i686-w64-mingw32-g++ > /dev/null && command -v x86_64-w64-mingw32-g++ > /dev/null; then
+  for preset in win32 win64; do
+    cmake --preset "$preset" > /dev/null
+    cmake --build --preset "$preset" -j"$jobs"
+  done
+  (cd build/win64 && cpack -G ZIP -B "$out" > /dev/null)
+else
+  echo "SKIPPED: the Windows archive (mingw-w64 is not installed)"
+fi
+rm -rf "$out/_CPack_Packages"
+bash tests/package_test.sh "$out"

@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# install_test.sh -- installs the build into a fresh prefix, checks what is
+# there, and builds and runs a C consumer (pkg-config) and a C++ consumer
+# (find_package, shared and static) against it.
+# usage: install_test.sh BUILD_DIR SOURCE_DIR
+set -euo pipefail
+build=$1 source=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+prefix=$work/prefix
+cmake --install "$build" --prefix "$prefix" > /dev/null
+
+passed=0 failed=0
+check() {  # check WHAT COMMAND...
+  local what=$1
+  shift
+  if "$@" > "$work/out" 2>&1; then
+    passed=$((passed + 1))
+  else
+    failed=$((failed + 1))
+    echo "FAILED: $what"
+    cat "$work/out"
+  fi
+}
+
+libdir=$(dirname "$(find "$prefix" -name 'libtessera.so.1.1.0' | head -1)")
+for file in include/tessera.h bin/tessera share/man/man1/tessera.1; do
+  check "installed $file" test -f "$prefix/$file"
+done
+check "libtessera.so.1 links to the full version" test "$(readlink "$libdir/libtessera.so.1")" = libtessera.so.1.1.0
+check "libtessera.so links to the SONAME" test "$(readlink "$libdir/libtessera.so")" = libtessera.so.1
+check "SONAME is libtessera.so.1" bash -c "objdump -p '$libdir/libtessera.so.1.1.0' | grep -q 'SONAME *libtessera.so.1\$'"
+check "static library" test -f "$libdir/libtessera.a"
+check "CMake package" test -f "$libdir/cmake/Tessera/TesseraConfigVersion.cmake"
+check "installed tool runs" bash -c "'$prefix/bin/tessera' card 4111111111111111 | grep -q ': valid'"
+
+export PKG_CONFIG_PATH=$libdir/pkgconfig
+check "pkg-config knows the version" test "$(pkg-config --modversion tessera)" = 1.1.0
+check "C consumer through pkg-config" bash -c "cc -Wall -Wextra -Werror -o '$work/c_consumer' '$source/tests/consumers/c/main.c' \
+  \$(pkg-config --cflags --libs tessera) -Wl,-rpath,'$libdir' && '$work/c_consumer'"
+
+for static in OFF ON; do
+  check "C++ consumer through find_package (static $static)" bash -c "
+    cmake -S '$source/tests/consumers/cmake' -B '$work/cpp-$static' -DCMAKE_PREFIX_PATH='$prefix' \
+      -DCONSUMER_STATIC=$static -DCMAKE_BUILD_RPATH='$libdir' > /dev/null &&
+    cmake --build '$work/cpp-$static' > /dev/null && '$work/cpp-$static/consumer'"
+done
+
+# SameMajorVersion: any 1.x request up to 1.1 is met, 1.2 and 2.0 are not.
+cat > "$work/probe.cmake" <<'PROBE'
+set(PACKAGE_FIND_VERSION ${WANT})
+string(REPLACE "." ";" parts ${WANT})
+list(GET parts 0 PACKAGE_FIND_VERSION_MAJOR)
+list(GET parts 1 PACKAGE_FIND_VERSION_MINOR)
+include(${VERSION_FILE})
+if(NOT "${PACKAGE_VERSION_COMPATIBLE}" STREQUAL "${EXPECT}")
+  message(FATAL_ERROR "Tessera ${WANT}: compatible '${PACKAGE_VERSION_COMPATIBLE}', expected '${EXPECT}'")
+endif()
+PROBE
+for case in "1.0 TRUE" "1.1 TRUE" "1.2 FALSE" "2.0 FALSE"; do
+  read -r want expect <<<"$case"
+  check "a request for Tessera $want is met: $expect" cmake -DWANT="$want" -DEXPECT="$expect" \
+    -DVERSION_FILE="$libdir/cmake/Tessera/TesseraConfigVersion.cmake" -P "$work/probe.cmake"
+done
+
+echo "$passed passed, $failed failed"
+[[ $failed -eq 0 ]]

@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# package_test.sh -- lists each release archive and checks that it holds what
+# users need.  usage: package_test.sh PACKAGE_DIR
+set -euo pipefail
+out=$1
+passed=0 failed=0
+
+expect_entries() {  # expect_entries ARCHIVE LISTING PATTERN...
+  local archive=$1 listing=$2
+  shift 2
+  for pattern in "$@"; do
+    if grep -qE "$pattern" <<<"$listing"; then
+      passed=$((passed + 1))
+    else
+      failed=$((failed + 1))
+      echo "FAILED: $(basename "$archive") holds nothing like $pattern"
+    fi
+  done
+}
+
+linux_files=('include/tessera\.h$' 'lib[^ ]*/libtessera\.so\.1\.1\.0$' 'lib[^ ]*/libtessera\.so\.1 ' 'lib[^ ]*/libtessera\.a$'
+  'lib[^ ]*/cmake/Tessera/TesseraConfig\.cmake$' 'lib[^ ]*/cmake/Tessera/TesseraConfigVersion\.cmake$'
+  'lib[^ ]*/pkgconfig/tessera\.pc$' 'bin/tessera$' 'share/man/man1/tessera\.1$')
+
+for tgz in "$out"/tessera-*-linux-*.tar.gz; do
+  echo "== $(basename "$tgz")"
+  listing=$(tar tvzf "$tgz" | awk '{ $1 = $2 = $3 = $4 = $5 = ""; print substr($0, 6) }')
+  echo "$listing"
+  expect_entries "$tgz" "$listing" "${linux_files[@]}"
+done
+for deb in "$out"/tessera_*.deb; do
+  echo "== $(basename "$deb")"
+  listing=$(dpkg-deb -c "$deb" | awk '{ $1 = $2 = $3 = $4 = $5 = ""; print substr($0, 6) }')
+  echo "$listing"
+  expect_entries "$deb" "$listing" "${linux_files[@]}"
+  expect_entries "$deb" "$(dpkg-deb -f "$deb" Package Version)" '^Package: tessera$' '^Version: 1\.1\.0$'
+done
+for zip in "$out"/tessera-*-windows.zip; do
+  [[ -e $zip ]] || { echo "SKIPPED: no Windows archive"; continue; }
+  echo "== $(basename "$zip")"
+  listing=$(unzip -Z1 "$zip")
+  echo "$listing"
+  expect_entries "$zip" "$listing" '/win32/Tessera\.DLL$' '/win64/Tessera\.DLL$' '/win32/Tessera\.dll\.a$' \
+    '/win64/Tessera\.dll\.a$' '/tessera\.def$' '/tessera\.h$' '/docs/vba\.md$' '/docs/csharp\.md$' '/bindings/tessera\.py$'
+done
+echo "$passed passed, $failed failed"
+[[ $failed -eq 0 && $passed -gt 0 ]]
