@@ -56,7 +56,7 @@ void Run(benchmark::State& state, Check check, const Texts& texts) {
     for (const char* text : texts.starts) total += check(text);
     benchmark::DoNotOptimize(total);
   }
-  const auto calls = static_cast<double>(state.iterations() * texts.starts.size());
+  const double calls = static_cast<double>(state.iterations()) * static_cast<double>(texts.starts.size());
   state.counters["ns/number"] = benchmark::Counter(calls, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
@@ -69,22 +69,26 @@ const Texts& Gpas() {
   return texts;
 }
 
+// A typical text and the checks a host would ask of it.
 struct Typical {
   const char* label;
   std::string text;
+  std::vector<const char*> checks;
 };
 
 const std::vector<Typical>& TypicalTexts() {
+  const std::vector<const char*> card = {"CheckOrganization", "CheckNumber", "CheckCard"};
+  const std::vector<const char*> gpa = {"CheckGPANo", "CheckGPANoExpired", "CheckGPANoAge"};
   static const std::vector<Typical> texts = {
-      {"visa16_valid", "4111111111111111"},
-      {"visa16_invalid", "4111111111111112"},
-      {"amex15", "378282246310005"},
-      {"diners14", "30569309025904"},
-      {"empty", ""},
-      {"gpa_valid", "12345678970-7506154-0909309-0"},
-      {"gpa_invalid", "12345678970-7506154-0909309-5"},
-      {"1KiB", std::string(1024, '7')},
-      {"1MiB", std::string(1 << 20, '7')},
+      {"visa16_valid", "4111111111111111", card},
+      {"visa16_invalid", "4111111111111112", card},
+      {"amex15", "378282246310005", card},
+      {"diners14", "30569309025904", card},
+      {"empty", "", {"CheckOrganization", "CheckNumber", "CheckCard", "CheckGPANo"}},
+      {"gpa_valid", "12345678970-7506154-0909309-0", gpa},
+      {"gpa_invalid", "12345678970-7506154-0909309-5", gpa},
+      {"1KiB", std::string(1024, '7'), {"CheckNumber", "CheckCard", "CheckGPANo"}},
+      {"1MiB", std::string(1 << 20, '7'), {"CheckNumber", "CheckCard", "CheckGPANo"}},
   };
   return texts;
 }
@@ -104,9 +108,7 @@ void RegisterAll() {
   benchmark::RegisterBenchmark("gpa/strlen", [](benchmark::State& s) { Run(s, Floor(), Gpas()); });
 
   for (const Typical& typical : TypicalTexts()) {
-    const bool long_text = typical.text.size() > 100;
-    for (const char* name : kExports) {
-      if (long_text && std::strcmp(name, "CheckNumber") != 0 && std::strcmp(name, "CheckCard") != 0) continue;
+    for (const char* name : typical.checks) {
       benchmark::RegisterBenchmark((std::string(typical.label) + "/" + name).c_str(),
                                    [name, &typical](benchmark::State& s) {
                                      const Texts one(std::vector<std::string>{typical.text});

@@ -55,7 +55,7 @@ inline std::vector<std::string> CardNumbers(std::size_t count, uint64_t seed = 1
     if (kind->prefix[0] == '5') number += static_cast<char>('1' + random.Below(5));
     while (number.size() + 1 < kind->length) number += static_cast<char>('0' + random.Below(10));
     const char check = LuhnCheckDigit(number);
-    number += random.Below(2) ? check : static_cast<char>('0' + (check - '0' + 1 + random.Below(9)) % 10);
+    number += random.Below(2) ? check : static_cast<char>('0' + (check - '0' + 1 + static_cast<int>(random.Below(9))) % 10);
     numbers.push_back(std::move(number));
   }
   return numbers;

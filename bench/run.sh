@@ -15,7 +15,8 @@ python3 - "$results" <<'PY'
 import json, sys
 from collections import defaultdict
 runs = json.load(open(sys.argv[1]))["benchmarks"]
-ns = {r["run_name"]: r["ns/number"] for r in runs if r.get("aggregate_name") == "median"}
+# The counter is seconds per number.
+ns = {r["run_name"]: r["ns/number"] * 1e9 for r in runs if r.get("aggregate_name") == "median"}
 groups = defaultdict(dict)
 for name, value in ns.items():
     group, check = name.split("/", 1)

@@ -12,14 +12,14 @@ namespace tessera {
 Brand BrandOf(Text text) {
   const std::size_t n = text.size();
   if (n < 13 || n > 16) return Brand::None;
-  const auto in = [](char c, char low, char high) { return (c >= low) & (c <= high); };
-  const auto starts = [text](Text prefix) { return text.starts_with(prefix); };
   const char c0 = text[0], c1 = text[1], c2 = text[2];
+  const bool c1_1_to_5 = c1 >= '1' && c1 <= '5', c2_0_to_5 = c2 >= '0' && c2 <= '5';
+  const bool p6011 = text.starts_with("6011"), p1800 = text.starts_with("1800"), p2131 = text.starts_with("2131");
   const bool amex = (n == 15) & (c0 == '3') & ((c1 == '4') | (c1 == '7'));
-  const bool diners = (n == 14) & (c0 == '3') & ((c1 == '6') | (c1 == '8') | ((c1 == '0') & in(c2, '0', '5')));
-  const bool discover = (n == 16) & starts("6011");
-  const bool jcb = (n >= 15) & (starts("1800") | starts("2131") | ((c0 == '3') & !amex));
-  const bool mastercard = (n == 16) & (c0 == '5') & in(c1, '1', '5');
+  const bool diners = (n == 14) & (c0 == '3') & ((c1 == '6') | (c1 == '8') | ((c1 == '0') & c2_0_to_5));
+  const bool discover = (n == 16) & p6011;
+  const bool jcb = (n >= 15) & (p1800 | p2131 | ((c0 == '3') & !amex));
+  const bool mastercard = (n == 16) & (c0 == '5') & c1_1_to_5;
   const bool visa = ((n == 13) | (n == 16)) & (c0 == '4');
   // The rules exclude one another, so at most one term is not 0.
   return static_cast<Brand>(amex * static_cast<int>(Brand::Amex) + diners * static_cast<int>(Brand::DinersClub) +
