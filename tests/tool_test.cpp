@@ -256,6 +256,27 @@ TEST_F(ToolTest, AClosedPipeEndsQuietly) {
   EXPECT_EQ(run.status, 0);
 }
 
+TEST_F(ToolTest, NumbersAreEscapedSoEachStaysOnItsLine) {
+  struct Row {
+    const char* format;
+    std::string number;
+    const char* shown;
+  } const rows[] = {
+      {"tsv", "4111\t1111\\1111", "4111\\x091111\\\\1111"},
+      {"tsv", "41111111\x7f", "41111111\\x7f"},
+      {"tsv", "4\xe9", "4\xe9"},
+      {"json", "4\xe9\"1", "\"4\\u00e9\\\"1\""},
+      {"json", "12345678901234\"", "\"12345678901234\\\"\""},
+      {"json", "1234567890123456", "\"1234567890123456\""},
+  };
+  for (const Row& row : rows) {
+    const Outcome run = Tessera({"card", "--format", row.format, row.number});
+    EXPECT_EQ(run.out.substr(0, run.out.find(row.format == std::string("tsv") ? '\t' : ',')),
+              row.format == std::string("tsv") ? std::string(row.shown) : "{\"number\":" + std::string(row.shown))
+        << row.number;
+  }
+}
+
 TEST_F(ToolTest, HelpAndVersion) {
   const Outcome help = Tessera({"--help"});
   EXPECT_EQ(help.status, 0);

@@ -33,6 +33,32 @@ constexpr ShownAsIs MakeShownAsIs() {
 
 constexpr ShownAsIs kShownAsIs = MakeShownAsIs();
 
+// Eight bytes at a time: whether any of them is one a format escapes.
+constexpr uint64_t kOnes = 0x0101010101010101u;
+constexpr uint64_t kHighBits = 0x8080808080808080u;
+constexpr bool HasByteBelow(uint64_t word, uint64_t limit) { return ((word - kOnes * limit) & ~word & kHighBits) != 0; }
+constexpr bool HasByte(uint64_t word, uint64_t byte) { return HasByteBelow(word ^ (kOnes * byte), 1); }
+
+constexpr bool NeedsEscape(uint64_t word, bool json) {
+  const bool control = HasByteBelow(word, 0x20) || HasByte(word, 0x7f) || HasByte(word, '\\');
+  return control || (json && ((word & kHighBits) != 0 || HasByte(word, '"')));
+}
+
+bool ShowsAsIs(std::string_view number, bool json) {
+  if (number.size() < 8) {
+    const auto& table = json ? kShownAsIs.json : kShownAsIs.text;
+    return std::all_of(number.begin(), number.end(), [&table](char c) { return table[static_cast<unsigned char>(c)]; });
+  }
+  // Whole words, the last one overlapping the one before: no byte outside the number is read.
+  uint64_t word;
+  for (std::size_t at = 0; at + 8 < number.size(); at += 8) {
+    std::memcpy(&word, number.data() + at, 8);
+    if (NeedsEscape(word, json)) return false;
+  }
+  std::memcpy(&word, number.data() + number.size() - 8, 8);
+  return !NeedsEscape(word, json);
+}
+
 }  // namespace
 
 Output::Output(Format format) : format_(format) {
@@ -67,10 +93,8 @@ std::string Output::CardEnding(Brand brand, bool checksum) const {
 // valid UTF-8.
 void Output::Number(std::string_view number) {
   const bool json = format_ == Format::Json;
-  const auto& table = json ? kShownAsIs.json : kShownAsIs.text;
-  const auto as_is = [&table](char c) { return table[static_cast<unsigned char>(c)]; };
   if (json) buffer_ += '"';
-  if (std::all_of(number.begin(), number.end(), as_is)) {
+  if (ShowsAsIs(number, json)) {
     buffer_ += number;
   } else {
     Escaped(number);
