@@ -168,6 +168,7 @@ TEST_F(ToolTest, UsageErrorsExitTwoWithOneLine) {
       {{"card", "--bogus"}, "tessera: unknown option '--bogus'\n"},
       {{"card", "--format", "xml"}, "tessera: unknown format 'xml': use text, tsv or json\n"},
       {{"card", "--format"}, "tessera: option --format needs a value\n"},
+      {{"card", "--strip=yes"}, "tessera: option --strip takes no value\n"},
       {{"id", "--today", "2026-02-30"}, "tessera: --today wants a calendar date YYYY-MM-DD, not '2026-02-30'\n"},
       {{"id", "--strip"}, "tessera: --strip is for card numbers: the dashes of a GPA number are part of it\n"},
   };

@@ -2,10 +2,13 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -79,18 +82,27 @@ bool ParseDate(std::string_view text, Date& date) {
   return date.day <= days;
 }
 
+// --help and --version answer at once, wherever they stand.
+bool AnsweredAtOnce(std::string_view arg) {
+  if (arg == "--help" || arg == "-h") {
+    std::fputs(kUsage.data(), stdout);
+    return true;
+  }
+  if (arg == "--version") {
+    std::printf("tessera %s\n", TESSERA_VERSION);
+    return true;
+  }
+  return false;
+}
+
+constexpr std::string_view kOptionsWithValue[] = {"--file", "--format", "--today"};
+
 // Returns kAllValid when the options are sound, else the exit status to end with.
 int ParseOptions(int argc, char** argv, Options& options, bool& done) {
   done = false;
   if (argc < 2) return UsageError("missing command: card or id");
   const std::string_view command = argv[1];
-  if (command == "--help" || command == "-h") {
-    std::fputs(kUsage.data(), stdout);
-    done = true;
-    return kAllValid;
-  }
-  if (command == "--version") {
-    std::printf("tessera %s\n", TESSERA_VERSION);
+  if (AnsweredAtOnce(command)) {
     done = true;
     return kAllValid;
   }
@@ -113,39 +125,36 @@ int ParseOptions(int argc, char** argv, Options& options, bool& done) {
       only_numbers = true;
       continue;
     }
-    std::string_view value;
-    const bool takes_value = arg.starts_with("--file") || arg.starts_with("--format") || arg.starts_with("--today");
+    if (AnsweredAtOnce(arg)) {
+      done = true;
+      return kAllValid;
+    }
+    std::optional<std::string_view> value;
     if (const auto equals = arg.find('='); equals != std::string_view::npos) {
       value = arg.substr(equals + 1);
       arg = arg.substr(0, equals);
-    } else if (takes_value && (arg == "--file" || arg == "--format" || arg == "--today")) {
+    }
+    const bool wants_value = std::ranges::find(kOptionsWithValue, arg) != std::end(kOptionsWithValue);
+    if (!wants_value && arg != "--strip") return UsageError("unknown option '" + std::string(arg) + "'");
+    if (wants_value && !value) {
       if (i + 1 == argc) return UsageError("option " + std::string(arg) + " needs a value");
       value = argv[++i];
     }
-    if (arg == "--help") {
-      std::fputs(kUsage.data(), stdout);
-      done = true;
-      return kAllValid;
-    } else if (arg == "--version") {
-      std::printf("tessera %s\n", TESSERA_VERSION);
-      done = true;
-      return kAllValid;
-    } else if (arg == "--strip") {
+    if (!wants_value && value) return UsageError("option " + std::string(arg) + " takes no value");
+    if (arg == "--strip") {
       options.strip = true;
     } else if (arg == "--file") {
-      options.sources.push_back({value, Source::File});
+      options.sources.push_back({*value, Source::File});
     } else if (arg == "--format") {
       if (value == "text") options.format = Format::Text;
       else if (value == "tsv") options.format = Format::Tsv;
       else if (value == "json") options.format = Format::Json;
-      else return UsageError("unknown format '" + std::string(value) + "': use text, tsv or json");
-    } else if (arg == "--today") {
-      if (!ParseDate(value, options.today)) {
-        return UsageError("--today wants a calendar date YYYY-MM-DD, not '" + std::string(value) + "'");
+      else return UsageError("unknown format '" + std::string(*value) + "': use text, tsv or json");
+    } else {
+      if (!ParseDate(*value, options.today)) {
+        return UsageError("--today wants a calendar date YYYY-MM-DD, not '" + std::string(*value) + "'");
       }
       options.today_given = true;
-    } else {
-      return UsageError("unknown option '" + std::string(arg) + "'");
     }
   }
   if (options.strip && options.kind == Kind::Id) {
