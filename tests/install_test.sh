@@ -49,9 +49,9 @@ done
 # SameMajorVersion: any 1.x request up to 1.1 is met, 1.2 and 2.0 are not.
 cat > "$work/probe.cmake" <<'PROBE'
 set(PACKAGE_FIND_VERSION ${WANT})
-string(REPLACE "." ";" parts ${WANT})
-list(GET parts 0 PACKAGE_FIND_VERSION_MAJOR)
-list(GET parts 1 PACKAGE_FIND_VERSION_MINOR)
+string(REPLACE "." ";" numbers ${WANT})
+list(GET numbers 0 PACKAGE_FIND_VERSION_MAJOR)
+list(GET numbers 1 PACKAGE_FIND_VERSION_MINOR)
 include(${VERSION_FILE})
 if(NOT "${PACKAGE_VERSION_COMPATIBLE}" STREQUAL "${EXPECT}")
   message(FATAL_ERROR "Tessera ${WANT}: compatible '${PACKAGE_VERSION_COMPATIBLE}', expected '${EXPECT}'")
