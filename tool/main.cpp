@@ -186,7 +186,9 @@ class Checker {
   // Checks every line; returns the exit status this input alone calls for.
   int CheckLines(int fd, std::string_view name) {
     LineReader reader(fd);
-    int status = kAllValid;
+    // Counted, not branched on: in a batch of which half is invalid, a
+    // branch on each verdict would be mispredicted every other line.
+    unsigned long invalid = 0;
     std::string_view line;
     for (unsigned long number = 1; reader.Next(line); ++number) {
       if (line.find('\0') != std::string_view::npos) {
@@ -194,11 +196,12 @@ class Checker {
         std::fprintf(stderr, "tessera: %.*s:%lu: line holds a NUL byte; reported invalid\n",
                      static_cast<int>(name.size()), name.data(), number);
         output_.Unreadable(line, "contains a NUL byte");
-        status = kSomeInvalid;
-      } else if (!Check(line)) {
-        status = kSomeInvalid;
+        ++invalid;
+      } else {
+        invalid += !Check(line);
       }
     }
+    const int status = invalid ? kSomeInvalid : kAllValid;
     if (reader.error() != 0) {
       output_.Flush();
       std::fprintf(stderr, "tessera: cannot read %.*s: %s\n", static_cast<int>(name.size()), name.data(),

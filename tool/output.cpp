@@ -9,6 +9,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace tessera::tool {
 namespace {
 
@@ -33,39 +37,41 @@ constexpr ShownAsIs MakeShownAsIs() {
 
 constexpr ShownAsIs kShownAsIs = MakeShownAsIs();
 
-// Eight bytes at a time: whether any of them is one a format escapes.
-constexpr uint64_t kOnes = 0x0101010101010101u;
-constexpr uint64_t kHighBits = 0x8080808080808080u;
-constexpr bool HasByteBelow(uint64_t word, uint64_t limit) { return ((word - kOnes * limit) & ~word & kHighBits) != 0; }
-constexpr bool HasByte(uint64_t word, uint64_t byte) { return HasByteBelow(word ^ (kOnes * byte), 1); }
-
-constexpr bool NeedsEscape(uint64_t word, bool json) {
-  const bool control = HasByteBelow(word, 0x20) || HasByte(word, 0x7f) || HasByte(word, '\\');
-  return control || (json && ((word & kHighBits) != 0 || HasByte(word, '"')));
+bool ShowsAsIs(std::string_view number, bool json) {
+  const auto& table = json ? kShownAsIs.json : kShownAsIs.text;
+  return std::all_of(number.begin(), number.end(), [&table](char c) { return table[static_cast<unsigned char>(c)]; });
 }
 
-bool ShowsAsIs(std::string_view number, bool json) {
-  if (number.size() < 8) {
-    const auto& table = json ? kShownAsIs.json : kShownAsIs.text;
-    return std::all_of(number.begin(), number.end(), [&table](char c) { return table[static_cast<unsigned char>(c)]; });
+// The same test on a copy of the number in the output buffer, whose slack
+// lets it read whole 16-byte blocks past the number's end.
+bool CopyShowsAsIs(const char* copy, std::size_t n, bool json) {
+#if defined(__SSE2__)
+  const __m128i controls = _mm_set1_epi8(0x1f), rubout = _mm_set1_epi8(0x7f), backslash = _mm_set1_epi8('\\');
+  const __m128i quote = _mm_set1_epi8('"');
+  for (std::size_t at = 0; at < n; at += 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(copy + at));
+    __m128i escaped = _mm_or_si128(_mm_cmpeq_epi8(_mm_min_epu8(bytes, controls), bytes),
+                                   _mm_or_si128(_mm_cmpeq_epi8(bytes, rubout), _mm_cmpeq_epi8(bytes, backslash)));
+    if (json) escaped = _mm_or_si128(_mm_or_si128(escaped, bytes), _mm_cmpeq_epi8(bytes, quote));
+    auto lanes = static_cast<unsigned>(_mm_movemask_epi8(escaped));
+    if (n - at < 16) lanes &= (1u << (n - at)) - 1;
+    if (lanes != 0) return false;
   }
-  // Whole words, the last one overlapping the one before: no byte outside the number is read.
-  uint64_t word;
-  for (std::size_t at = 0; at + 8 < number.size(); at += 8) {
-    std::memcpy(&word, number.data() + at, 8);
-    if (NeedsEscape(word, json)) return false;
-  }
-  std::memcpy(&word, number.data() + number.size() - 8, 8);
-  return !NeedsEscape(word, json);
+  return true;
+#else
+  return ShowsAsIs(std::string_view(copy, n), json);
+#endif
 }
 
 }  // namespace
 
-Output::Output(Format format) : format_(format) {
-  buffer_.reserve(kFlushAt + 4096);
+Output::Output(Format format) : format_(format), buffer_(new char[kCapacity]()) {
   for (std::size_t brand = 0; brand < kBrandCount; ++brand) {
     for (int checksum = 0; checksum < 2; ++checksum) {
-      card_endings_[brand * 2 + static_cast<std::size_t>(checksum)] = CardEnding(static_cast<Brand>(brand), checksum);
+      const std::string text = CardEnding(static_cast<Brand>(brand), checksum);
+      Ending& ending = card_endings_[brand * 2 + static_cast<std::size_t>(checksum)];
+      std::copy(text.begin(), text.end(), ending.text.begin());
+      ending.size = text.size();
     }
   }
 }
@@ -93,13 +99,22 @@ std::string Output::CardEnding(Brand brand, bool checksum) const {
 // valid UTF-8.
 void Output::Number(std::string_view number) {
   const bool json = format_ == Format::Json;
-  if (json) buffer_ += '"';
-  if (ShowsAsIs(number, json)) {
-    buffer_ += number;
+  if (json) Put('"');
+  if (number.size() + kBlock <= kSlack) {
+    if (used_ + number.size() + kBlock > kCapacity) Flush();
+    char* copy = buffer_.get() + used_;
+    std::memcpy(copy, number.data(), number.size());
+    if (CopyShowsAsIs(copy, number.size(), json)) {
+      used_ += number.size();
+    } else {
+      Escaped(number);
+    }
+  } else if (ShowsAsIs(number, json)) {
+    Put(number);
   } else {
     Escaped(number);
   }
-  if (json) buffer_ += '"';
+  if (json) Put('"');
 }
 
 void Output::Escaped(std::string_view number) {
@@ -107,35 +122,38 @@ void Output::Escaped(std::string_view number) {
   for (char c : number) {
     const auto byte = static_cast<unsigned char>(c);
     if (c == '\\' || (json && c == '"')) {
-      buffer_ += '\\';
-      buffer_ += c;
+      Put('\\');
+      Put(c);
     } else if (byte < 0x20 || byte == 0x7f || (json && byte >= 0x80)) {
-      buffer_ += json ? "\\u00" : "\\x";
-      buffer_ += kHex[byte >> 4];
-      buffer_ += kHex[byte & 15];
+      Put(json ? "\\u00" : "\\x");
+      Put(kHex[byte >> 4]);
+      Put(kHex[byte & 15]);
     } else {
-      buffer_ += c;
+      Put(c);
     }
   }
 }
 
 void Output::Field(std::string_view key, std::string_view json_value) {
-  buffer_ += ",\"";
-  buffer_ += key;
-  buffer_ += "\":";
-  buffer_ += json_value;
+  Put(",\"");
+  Put(key);
+  Put("\":");
+  Put(json_value);
 }
 
 void Output::EndLine() {
-  buffer_ += format_ == Format::Json ? "}\n" : "\n";
-  if (buffer_.size() >= kFlushAt) Flush();
+  Put(format_ == Format::Json ? "}\n" : "\n");
+  if (used_ >= kFlushAt) Flush();
 }
 
 void Output::Card(std::string_view number, const CardVerdict& v) {
-  if (format_ == Format::Json) buffer_ += "{\"number\":";
+  if (format_ == Format::Json) Put("{\"number\":");
   Number(number);
-  buffer_ += card_endings_[static_cast<std::size_t>(v.brand) * 2 + (v.checksum ? 1 : 0)];
-  if (buffer_.size() >= kFlushAt) Flush();
+  const Ending& ending = card_endings_[static_cast<std::size_t>(v.brand) * 2 + (v.checksum ? 1 : 0)];
+  if (used_ + ending.text.size() > kCapacity) Flush();
+  std::memcpy(buffer_.get() + used_, ending.text.data(), ending.text.size());
+  used_ += ending.size;
+  if (used_ >= kFlushAt) Flush();
 }
 
 void Output::Id(std::string_view number, const IdVerdict& v) {
@@ -144,26 +162,26 @@ void Output::Id(std::string_view number, const IdVerdict& v) {
   switch (format_) {
     case Format::Text:
       Number(number);
-      buffer_ += ": ";
-      buffer_ += verdict;
+      Put(": ");
+      Put(verdict);
       if (!v.check_digits) {
-        buffer_ += " (check digits wrong)";
+        Put(" (check digits wrong)");
         break;
       }
-      buffer_ += v.unexpired ? " (check digits ok, not expired, age " : " (check digits ok, expired, age ";
-      buffer_ += age;
-      buffer_ += ')';
+      Put(v.unexpired ? " (check digits ok, not expired, age " : " (check digits ok, expired, age ");
+      Put(age);
+      Put(')');
       break;
     case Format::Tsv:
       Number(number);
-      buffer_ += '\t';
-      buffer_ += verdict;
-      buffer_ += v.check_digits ? "\tpass" : "\tfail";
-      buffer_ += v.unexpired ? "\tcurrent\t" : "\texpired\t";
-      buffer_ += age;
+      Put('\t');
+      Put(verdict);
+      Put(v.check_digits ? "\tpass" : "\tfail");
+      Put(v.unexpired ? "\tcurrent\t" : "\texpired\t");
+      Put(age);
       break;
     case Format::Json:
-      buffer_ += "{\"number\":";
+      Put("{\"number\":");
       Number(number);
       Field("valid", Bool(v.valid()));
       Field("check_digits", Bool(v.check_digits));
@@ -178,31 +196,48 @@ void Output::Unreadable(std::string_view number, std::string_view reason) {
   switch (format_) {
     case Format::Text:
       Number(number);
-      buffer_ += ": invalid (";
-      buffer_ += reason;
-      buffer_ += ')';
+      Put(": invalid (");
+      Put(reason);
+      Put(')');
       break;
     case Format::Tsv:
       Number(number);
-      buffer_ += "\tinvalid\t";
-      buffer_ += reason;
+      Put("\tinvalid\t");
+      Put(reason);
       break;
     case Format::Json:
-      buffer_ += "{\"number\":";
+      Put("{\"number\":");
       Number(number);
       Field("valid", "false");
-      buffer_ += ",\"error\":\"";
-      buffer_ += reason;
-      buffer_ += '"';
+      Put(",\"error\":\"");
+      Put(reason);
+      Put('"');
       break;
   }
   EndLine();
 }
 
+void Output::Put(std::string_view text) {
+  if (text.size() > kCapacity - used_) {
+    Flush();
+    if (text.size() > kCapacity) {
+      WriteAll(text);
+      return;
+    }
+  }
+  std::memcpy(buffer_.get() + used_, text.data(), text.size());
+  used_ += text.size();
+}
+
 void Output::Flush() {
+  WriteAll(std::string_view(buffer_.get(), used_));
+  used_ = 0;
+}
+
+void Output::WriteAll(std::string_view bytes) {
   std::size_t done = 0;
-  while (done < buffer_.size()) {
-    const ssize_t wrote = ::write(STDOUT_FILENO, buffer_.data() + done, buffer_.size() - done);
+  while (done < bytes.size()) {
+    const ssize_t wrote = ::write(STDOUT_FILENO, bytes.data() + done, bytes.size() - done);
     if (wrote >= 0) {
       done += static_cast<std::size_t>(wrote);
       continue;
@@ -213,7 +248,6 @@ void Output::Flush() {
     std::fprintf(stderr, "tessera: cannot write the output: %s\n", std::strerror(errno));
     std::_Exit(2);
   }
-  buffer_.clear();
 }
 
 }  // namespace tessera::tool
