@@ -70,8 +70,7 @@ Output::Output(Format format) : format_(format), buffer_(new char[kCapacity]()) 
     for (int checksum = 0; checksum < 2; ++checksum) {
       const std::string text = CardEnding(static_cast<Brand>(brand), checksum);
       Ending& ending = card_endings_[brand * 2 + static_cast<std::size_t>(checksum)];
-      std::copy(text.begin(), text.end(), ending.text.begin());
-      ending.size = text.size();
+      ending.size = text.copy(ending.text.data(), ending.text.size());
     }
   }
 }
