@@ -31,6 +31,9 @@ check "libtessera.so.1 links to the full version" test "$(readlink "$libdir/libt
 check "libtessera.so links to the SONAME" test "$(readlink "$libdir/libtessera.so")" = libtessera.so.1
 check "SONAME is libtessera.so.1" bash -c "objdump -p '$libdir/libtessera.so.1.1.0' | grep -q 'SONAME *libtessera.so.1\$'"
 check "static library" test -f "$libdir/libtessera.a"
+exported=$(nm -D --defined-only "$libdir/libtessera.so.1.1.0" | awk '{ print $3 }' | sort | tr '\n' ' ')
+check "the shared library exports the twelve checks and nothing else" test "$exported" = \
+  "CheckCard CheckGPANo CheckGPANoAge CheckGPANoExpired CheckNumber CheckOrganization IsAmex IsDC IsDisc IsJCB IsMC IsVisa "
 check "CMake package" test -f "$libdir/cmake/Tessera/TesseraConfigVersion.cmake"
 check "installed tool runs" bash -c "'$prefix/bin/tessera' card 4111111111111111 | grep -q ': valid'"
 
