@@ -35,7 +35,7 @@ install_tools() {
   step "installing mingw-w64, Wine and Mono"
   dpkg --add-architecture i386
   apt-get update -q
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -q \
     g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64 wine wine64 wine32:i386 mono-mcs mono-runtime
 }
 
