@@ -6,12 +6,16 @@
 
 namespace tessera {
 
-// Both answers are taken and combined without a branch: the checksum has no
-// effect besides its answer, and a branch on it would be mispredicted for
-// every other number of a batch in which half the numbers fail.
-inline bool CheckCard(Text text) {
-  const bool brand = CheckOrganization(text), checksum = CheckNumber(text);
-  return brand & checksum;
-}
+struct CardVerdict {
+  Brand brand;
+  bool checksum;
+  constexpr bool valid() const { return brand != Brand::None && checksum; }
+};
+
+CardVerdict JudgeCard(Text number);
+// For a view followed by kPadding readable bytes.
+CardVerdict JudgeCardPadded(Text number);
+
+bool CheckCard(Text number);
 
 }  // namespace tessera

@@ -1,20 +1,60 @@
 // luhn.h -- the Luhn (mod 10) checksum of card numbers
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 
 #include "frame/field.h"
 
 namespace tessera {
 
-// Counted from the right, the second-to-last character and every second
-// one before it are doubled. Non-digits count 0 but keep their position.
-int16_t LuhnSum(Text text);
+// A character's share of the sum: its DigitValue, or, where it is doubled,
+// twice that less 9 when that exceeds 9. Non-digits count 0 but keep
+// their position.
+struct LuhnShares {
+  std::array<uint8_t, 256> plain{}, doubled{};
+};
 
-// The same sum a byte at a time: the reference the vector code is tested against.
-int16_t PlainLuhnSum(Text text);
+inline constexpr LuhnShares kLuhnShares = [] {
+  LuhnShares shares;
+  for (int byte = 0; byte < 256; ++byte) {
+    const int32_t d = DigitValue(static_cast<char>(byte));
+    shares.plain[static_cast<std::size_t>(byte)] = static_cast<uint8_t>(d);
+    shares.doubled[static_cast<std::size_t>(byte)] = static_cast<uint8_t>(2 * d > 9 ? 2 * d - 9 : 2 * d);
+  }
+  return shares;
+}();
+
+// The sum is a signed 16-bit quantity and wraps past 32,767 (texts of more
+// than 3,640 characters reach that), and answers depend on the wrap. Since
+// wrapping addition is associative, sums are taken wide and wrapped once.
+constexpr int16_t Wrap16(uint64_t sum) { return static_cast<int16_t>(static_cast<uint16_t>(sum)); }
+
+// Counted from the right, the second-to-last character and every second
+// one before it are doubled, the last one never.
+int16_t LuhnSum(Text text);
+// The same, for a view followed by kPadding readable bytes.
+int16_t LuhnSumPadded(Text text);
 
 // Yes for the empty text and for text without digits: their sum is 0.
-bool CheckNumber(Text text);
+// The remainder takes the sign of the sum; only whether it is 0 matters.
+inline bool CheckNumber(Text text) { return LuhnSum(text) % 10 == 0; }
+
+// The sum of a text that arrives in pieces (a line longer than a read
+// buffer): which characters are doubled depends on the length, known only
+// at the end, so both choices are summed as the pieces pass.
+class LuhnStream {
+ public:
+  void Add(Text piece);
+  std::size_t size() const { return size_; }
+  int16_t Sum() const;
+  bool Passes() const { return Sum() % 10 == 0; }
+
+ private:
+  // [p][d]: the shares of the characters at offsets of parity p, doubled or not.
+  uint64_t sums_[2][2] = {};
+  std::size_t size_ = 0;
+};
 
 }  // namespace tessera

@@ -1,21 +1,18 @@
 // exports.cpp -- the exported C interface: a thin frame around the checks
 //
 // Each export takes a read-only view of the caller's text (null is the empty
-// text), runs its check, and turns yes into -1. Nothing is copied or
+// text), asks the checks once, and turns yes into -1. Nothing is copied or
 // allocated and nothing is kept between calls.
 #include "tessera.h"
 
 #include <cstdint>
 #include <cstring>
 
-#include "cards/card.h"
-#include "frame/field.h"
-#include "frame/today.h"
-#include "iddoc/dates.h"
-#include "iddoc/gpa.h"
+#include "frame/checks.h"
 
 namespace {
 
+using tessera::Brand;
 using tessera::Text;
 
 Text View(const char* text) { return text ? Text(text) : Text(); }
@@ -33,31 +30,38 @@ constexpr auto GpaView = ViewUpTo<tessera::kGpaLength>;
 
 constexpr int32_t Truth(bool yes) { return -static_cast<int32_t>(yes); }
 
+int32_t IsBrand(const char* text, Brand brand) { return Truth(tessera::BrandOf(CardView(text)) == brand); }
+
 }  // namespace
 
 extern "C" {
 
-int32_t TESSERA_CALL IsAmex(const char* text) { return Truth(tessera::IsAmex(CardView(text))); }
-int32_t TESSERA_CALL IsDC(const char* text) { return Truth(tessera::IsDC(CardView(text))); }
-int32_t TESSERA_CALL IsDisc(const char* text) { return Truth(tessera::IsDisc(CardView(text))); }
-int32_t TESSERA_CALL IsJCB(const char* text) { return Truth(tessera::IsJCB(CardView(text))); }
-int32_t TESSERA_CALL IsMC(const char* text) { return Truth(tessera::IsMC(CardView(text))); }
-int32_t TESSERA_CALL IsVisa(const char* text) { return Truth(tessera::IsVisa(CardView(text))); }
+int32_t TESSERA_CALL IsAmex(const char* text) { return IsBrand(text, Brand::Amex); }
+int32_t TESSERA_CALL IsDC(const char* text) { return IsBrand(text, Brand::DinersClub); }
+int32_t TESSERA_CALL IsDisc(const char* text) { return IsBrand(text, Brand::Discover); }
+int32_t TESSERA_CALL IsJCB(const char* text) { return IsBrand(text, Brand::Jcb); }
+int32_t TESSERA_CALL IsMC(const char* text) { return IsBrand(text, Brand::MasterCard); }
+int32_t TESSERA_CALL IsVisa(const char* text) { return IsBrand(text, Brand::Visa); }
 int32_t TESSERA_CALL CheckOrganization(const char* text) { return Truth(tessera::CheckOrganization(CardView(text))); }
 int32_t TESSERA_CALL CheckNumber(const char* text) { return Truth(tessera::CheckNumber(View(text))); }
 // A text with a brand is never longer than the view, so the checksum sees it whole.
 int32_t TESSERA_CALL CheckCard(const char* text) { return Truth(tessera::CheckCard(CardView(text))); }
 int32_t TESSERA_CALL CheckGPANo(const char* text) { return Truth(tessera::CheckGPANo(GpaView(text))); }
 
-// The clock is read only for numbers that can have a date.
+// The clock is read only for numbers that can have a date; a clock that
+// cannot be read gives no answer, 0.
 int32_t TESSERA_CALL CheckGPANoExpired(const char* text) {
   const Text number = GpaView(text);
-  return Truth(tessera::CheckGPANo(number) && tessera::CheckGPANoExpired(number, tessera::LocalToday()));
+  if (!tessera::CheckGPANo(number)) return 0;
+  const auto today = tessera::LocalToday();
+  return today ? Truth(tessera::DatesOf(number, *today).unexpired) : 0;
 }
 
 int32_t TESSERA_CALL CheckGPANoAge(const char* text) {
   const Text number = GpaView(text);
-  return tessera::CheckGPANo(number) ? tessera::CheckGPANoAge(number, tessera::LocalToday()) : 0;
+  if (!tessera::CheckGPANo(number)) return 0;
+  const auto today = tessera::LocalToday();
+  return today ? tessera::DatesOf(number, *today).age : 0;
 }
 
 }  // extern "C"

@@ -8,10 +8,9 @@
 #include <string>
 #include <string_view>
 
-#include "cards/card.h"
-#include "frame/today.h"
-#include "iddoc/dates.h"
-#include "iddoc/gpa.h"
+#include "cards/luhn_simd.h"
+#include "frame/checks.h"
+#include "iddoc/gpa_simd.h"
 #include "tessera.h"
 
 namespace {
@@ -24,7 +23,8 @@ void Require(bool holds, const char* what) {
 
 bool IsTruth(int32_t answer) { return answer == -1 || answer == 0; }
 
-// The exported frame sees the text up to its first NUL.
+// The exported frame sees the text up to its first NUL, and must answer
+// as the length-known checks do for that text.
 void CheckExports(const char* text) {
   const int32_t brands[] = {IsAmex(text), IsDC(text), IsDisc(text), IsJCB(text), IsMC(text), IsVisa(text)};
   int matches = 0;
@@ -45,6 +45,15 @@ void CheckExports(const char* text) {
   Require(!(brands[0] && brands[3]), "never both Amex and JCB");
   if (gpa == 0) Require(unexpired == 0 && age == 0, "no expiry or age without a valid GPA number");
   if (gpa != 0) Require(age >= 1, "a valid GPA number has an age of at least 1");
+
+  using namespace tessera;
+  const Text view = text ? Text(text) : Text();
+  const CardVerdict verdict = JudgeCard(view);
+  const Brand expected[] = {Brand::Amex, Brand::DinersClub, Brand::Discover, Brand::Jcb, Brand::MasterCard, Brand::Visa};
+  for (std::size_t i = 0; i < 6; ++i) Require((brands[i] != 0) == (verdict.brand == expected[i]), "exports agree on the brand");
+  Require((number != 0) == verdict.checksum, "CheckNumber agrees with the card verdict");
+  Require((card != 0) == verdict.valid(), "CheckCard agrees with the card verdict");
+  Require((gpa != 0) == tessera::CheckGPANo(view), "CheckGPANo agrees over the known length");
 }
 
 // The C++ interface takes any bytes, NUL included.
@@ -55,19 +64,29 @@ void CheckViews(std::string_view text) {
   Require(CheckNumber(text) == CheckNumber(shifted), "a non-digit in front leaves CheckNumber unchanged");
   const Brand brand = BrandOf(text);
   Require((brand != Brand::None) == CheckOrganization(text), "BrandOf agrees with CheckOrganization");
-  Require(brand == PlainBrandOf(text), "the brand switch agrees with the brand table");
-  Require(LuhnSum(text) == PlainLuhnSum(text), "the vector Luhn sum agrees with the plain one");
-  Require(tessera::CheckGPANo(text) == PlainCheckGPANo(text), "the vector GPA check agrees with the plain one");
+  Require(brand == RuleBrandOf(text), "the brand lookup agrees with the brand rules");
+  Require(LuhnSum(text) == ScalarLuhnSum(text), "the vector Luhn sum agrees with the scalar one");
+  LuhnStream stream;
+  for (std::size_t at = 0; at < text.size(); at += 7) stream.Add(text.substr(at, 7));
+  Require(stream.Sum() == LuhnSum(text), "the Luhn sum in pieces agrees with the whole");
+  // The padded forms, over a copy followed by padding of garbage.
+  std::string padded(text);
+  padded.append(kPadding, '7');
+  const CardVerdict whole = JudgeCard(text), in_buffer = JudgeCardPadded(Text(padded.data(), text.size()));
+  Require(whole.brand == in_buffer.brand && whole.checksum == in_buffer.checksum, "the padded card check agrees");
+  Require(tessera::CheckGPANo(text) == ScalarCheckGPANo(text), "the vector GPA check agrees with the scalar one");
   // Every 29-byte window, so that the GPA comparison sees many candidates.
   for (std::size_t at = 0; at + kGpaLength <= text.size() && at < 64; ++at) {
     const std::string_view window = text.substr(at, kGpaLength);
-    Require(tessera::CheckGPANo(window) == PlainCheckGPANo(window), "GPA paths agree on a window");
+    Require(tessera::CheckGPANo(window) == ScalarCheckGPANo(window), "GPA paths agree on a window");
   }
   const Date days[] = {{1999, 12, 31}, {2000, 1, 1}, {2026, 12, 8}, {2079, 12, 31}, {2100, 1, 1}};
   const bool gpa = tessera::CheckGPANo(text);
   for (const Date& day : days) {
-    const int32_t age = tessera::CheckGPANoAge(text, day);
-    if (!gpa) Require(!tessera::CheckGPANoExpired(text, day) && age == 0, "no dates without a valid number");
+    const IdVerdict verdict = JudgeId(text, day);
+    Require(verdict.check_digits == gpa, "the id verdict agrees with CheckGPANo");
+    const int32_t age = verdict.age;
+    if (!gpa) Require(!verdict.unexpired && age == 0, "no dates without a valid number");
     if (gpa) Require(age >= 1 && age <= 108, "ages lie between 1 and 108");
   }
 }

@@ -5,9 +5,9 @@
 
 namespace tessera {
 
-bool CheckGPANoExpired(Text text, Date today) {
-  if (!CheckGPANo(text)) return false;
-  const Text expiry = Substring(text, 21, 6);
+GpaDates DatesOf(Text valid_number, Date today) {
+  if (!IsRepresentable(today)) return {false, 0};
+  const Text expiry = Substring(valid_number, kGpaBlocks[2].first, 6);
   // Two-digit years below 80 are in the 2000s, the others in the 1900s.
   const auto yy = static_cast<int16_t>(FieldValue(Prefix(expiry, 2)));
   const auto year = static_cast<int16_t>(yy < 80 ? yy + 2000 : yy + 1900);
@@ -19,18 +19,19 @@ bool CheckGPANoExpired(Text text, Date today) {
     if (!IsDigit(c)) break;
     printed = printed * 10 + DigitValue(c);
   }
-  return printed >= TodayNumber(today);
-}
-
-// Only years are compared, so a holder born in the current two-digit year
-// is 100, not 0: 0 is never an age.
-int32_t CheckGPANoAge(Text text, Date today) {
-  if (!CheckGPANo(text)) return 0;
-  const auto birth = static_cast<int16_t>(FieldValue(Substring(text, 13, 2)));
+  // Only years are compared, so a holder born in the current two-digit year
+  // is 100, not 0: 0 is never an age.
+  const auto birth = static_cast<int16_t>(FieldValue(Substring(valid_number, kGpaBlocks[1].first, 2)));
   const auto current = static_cast<int16_t>(TodayTwoDigitYear(today));
   auto age = static_cast<int16_t>(current - birth);
   if (age <= 0) age = static_cast<int16_t>(current + 100 - birth);
-  return age;
+  return {printed >= TodayNumber(today), age};
+}
+
+IdVerdict JudgeId(Text number, Date today) {
+  if (!CheckGPANo(number)) return {false, false, 0};
+  const GpaDates dates = DatesOf(number, today);
+  return {true, dates.unexpired, dates.age};
 }
 
 }  // namespace tessera

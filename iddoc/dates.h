@@ -1,4 +1,4 @@
-// dates.h -- what the dates printed in a GPA number say about today
+// dates.h -- what the dates printed in a GPA number say about a given day
 #pragma once
 
 #include <cstdint>
@@ -8,12 +8,28 @@
 
 namespace tessera {
 
-// Yes while the document is still valid on `today`, the expiry day itself
-// included: despite the name, yes means "not expired".
-bool CheckGPANoExpired(Text text, Date today);
+// Only for numbers that pass CheckGPANo; `today` must be representable,
+// else the answer is no and age 0.
+struct GpaDates {
+  // Still valid on `today`, the expiry day itself included. The export
+  // that answers this is named CheckGPANoExpired, yet yes means "not expired".
+  bool unexpired;
+  // Whole years from the two-digit birth year alone, 1 to 100 for digit years.
+  int32_t age;
+};
+GpaDates DatesOf(Text valid_number, Date today);
 
-// The holder's age in whole years from the two-digit birth year alone,
-// 1 to 100 for digit years; 0 when the number is not valid.
-int32_t CheckGPANoAge(Text text, Date today);
+// The dates are judged only when the check digits are right; otherwise
+// `unexpired` is false and `age` is 0, as the exports answer.
+struct IdVerdict {
+  bool check_digits;
+  bool unexpired;
+  int32_t age;
+  constexpr bool valid() const { return check_digits && unexpired; }
+};
+IdVerdict JudgeId(Text number, Date today);
+
+inline bool IsUnexpired(Text number, Date today) { return JudgeId(number, today).unexpired; }
+inline int32_t AgeOn(Text number, Date today) { return JudgeId(number, today).age; }
 
 }  // namespace tessera

@@ -1,24 +1,37 @@
 // gpa.h -- the 29-character GPA number and its four 7-3-1 check digits
 #pragma once
 
+#include <array>
 #include <cstddef>
+#include <cstdint>
 
 #include "frame/field.h"
 
 namespace tessera {
 
+// The layout, in 1-based positions as printed. Position 11 is never looked at.
+struct GpaBlock {
+  std::size_t first;  // the first character weighed
+  std::size_t check;  // the block's check digit, after its last weighed character
+};
+
+inline constexpr std::size_t kGpaLength = 29;
+inline constexpr std::array<std::size_t, 3> kGpaSeparators = {12, 20, 28};  // each must be "-"
+inline constexpr std::array<GpaBlock, 3> kGpaBlocks = {{
+    {1, 10},   // document
+    {13, 19},  // birth date YYMMDD
+    {21, 27},  // expiry date YYMMDD
+}};
+// The check digit of the three blocks run together, their own check digits included.
+inline constexpr std::size_t kGpaOverallCheck = 29;
+
+// The weights restart at 7 for every digit checked.
+inline constexpr std::array<int32_t, 3> kWeights731 = {7, 3, 1};
+
 // Yes when the last character is the 7-3-1 check digit of those before it.
 // Non-digits count 0, as weighted characters and as the check digit.
 bool CheckDigit731(Text text);
 
-// Document block 1-10, any character at 11, "-" at 12, birth date 13-19,
-// "-" at 20, expiry date 21-27, "-" at 28, overall check digit at 29.
 bool CheckGPANo(Text text);
-
-// The same answer by cutting and summing the fields one by one: the
-// reference the vector code is tested against.
-bool PlainCheckGPANo(Text text);
-
-inline constexpr std::size_t kGpaLength = 29;
 
 }  // namespace tessera

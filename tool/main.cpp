@@ -13,10 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "cards/card.h"
-#include "frame/today.h"
-#include "iddoc/dates.h"
-#include "iddoc/gpa.h"
+#include "frame/checks.h"
 #include "tool/lines.h"
 #include "tool/output.h"
 
@@ -167,18 +164,17 @@ int ParseOptions(int argc, char** argv, Options& options, bool& done) {
 class Checker {
  public:
   explicit Checker(const Options& options)
-      : options_(options), output_(options.format), today_(options.today_given ? options.today : LocalToday()) {}
+      : options_(options), output_(options.format), today_(options.today_given ? options.today : LocalToday().value_or(Date{0, 0, 0})) {}
 
   // Returns whether the number was valid.
   bool Check(std::string_view number) {
     if (options_.kind == Kind::Card) {
       const Text text = options_.strip ? Stripped(number) : number;
-      const CardVerdict verdict{BrandOf(text), CheckNumber(text)};
+      const CardVerdict verdict = JudgeCard(text);
       output_.Card(number, verdict);
       return verdict.valid();
     }
-    const bool check_digits = CheckGPANo(number);
-    const IdVerdict verdict{check_digits, CheckGPANoExpired(number, today_), CheckGPANoAge(number, today_)};
+    const IdVerdict verdict = JudgeId(number, today_);
     output_.Id(number, verdict);
     return verdict.valid();
   }

@@ -7,24 +7,12 @@
 #include <string>
 #include <string_view>
 
-#include "cards/brands.h"
+#include "frame/checks.h"
 
 namespace tessera::tool {
 
 enum class Format { Text, Tsv, Json };
 
-struct CardVerdict {
-  Brand brand;
-  bool checksum;
-  bool valid() const { return brand != Brand::None && checksum; }
-};
-
-struct IdVerdict {
-  bool check_digits;
-  bool unexpired;
-  int32_t age;
-  bool valid() const { return check_digits && unexpired; }
-};
 
 // Collects output in one large buffer and writes it in blocks; a failed
 // write ends the program (quietly when the reader has gone away).

@@ -16,6 +16,12 @@ struct CardCase {
   const char* why;
 };
 
+// The names the library and every front end print.
+constexpr const char* NameOf(CardBrand brand) {
+  constexpr const char* kNames[] = {"none", "American Express", "Diners Club", "Discover", "JCB", "MasterCard", "Visa"};
+  return kNames[static_cast<int>(brand)];
+}
+
 using enum CardBrand;
 
 // Each brand's lengths, one row on each side of every boundary.

@@ -1,0 +1,93 @@
+// luhn_sse2.cpp -- the Luhn sum sixteen characters at a time
+#include "cards/luhn_simd.h"
+
+#if TESSERA_HAVE_SSE2
+
+#include <emmintrin.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "cards/luhn.h"
+
+namespace tessera::simd {
+namespace {
+
+// Bytes [0, n) of p, n <= 16, in the low lanes and zeros above, reading no
+// byte outside them: two overlapping loads whose shared bytes agree.
+inline __m128i LoadUpTo16(const unsigned char* p, std::size_t n) {
+  uint64_t low = 0, high = 0;
+  if (n > 8) {
+    std::memcpy(&low, p, 8);
+    std::memcpy(&high, p + n - 8, 8);
+    high >>= 8 * (16 - n);
+  } else if (n == 8) {
+    std::memcpy(&low, p, 8);
+  } else if (n >= 4) {
+    uint32_t head, tail;
+    std::memcpy(&head, p, 4);
+    std::memcpy(&tail, p + n - 4, 4);
+    low = head | static_cast<uint64_t>(tail) << (8 * (n - 4));
+  } else if (n > 0) {
+    low = p[0] | static_cast<uint64_t>(p[n / 2]) << (8 * (n / 2)) | static_cast<uint64_t>(p[n - 1]) << (8 * (n - 1));
+  }
+  return _mm_set_epi64x(static_cast<long long>(high), static_cast<long long>(low));
+}
+
+// kLuhnShares computed per lane: the digit value, and on the lanes of
+// `doubled` twice that less 9 when it exceeds 9. Non-digits give 0.
+inline __m128i Shares(__m128i bytes, __m128i doubled) {
+  const __m128i t = _mm_sub_epi8(bytes, _mm_set1_epi8('0'));
+  const __m128i value = _mm_and_si128(t, _mm_cmpeq_epi8(_mm_min_epu8(t, _mm_set1_epi8(9)), t));
+  const __m128i nine_over = _mm_and_si128(_mm_cmpgt_epi8(value, _mm_set1_epi8(4)), _mm_set1_epi8(9));
+  return _mm_add_epi8(value, _mm_and_si128(_mm_sub_epi8(value, nine_over), doubled));
+}
+
+inline uint64_t Total(__m128i sums) {
+  alignas(16) uint64_t halves[2];
+  _mm_store_si128(reinterpret_cast<__m128i*>(halves), sums);
+  return halves[0] + halves[1];
+}
+
+// Chunks start at even offsets, so one lane mask serves the whole text: a
+// character is doubled when its offset has the parity of the length.
+inline __m128i DoubledLanes(std::size_t n) { return _mm_set1_epi16(static_cast<short>(0x00ff << (n % 2 * 8))); }
+
+inline int16_t SumOfOneVector(__m128i bytes, std::size_t n) {
+  return Wrap16(Total(_mm_sad_epu8(Shares(bytes, DoubledLanes(n)), _mm_setzero_si128())));
+}
+
+}  // namespace
+
+int16_t LuhnSumSse2(const unsigned char* p, std::size_t n) {
+  // Card numbers: one vector, no loop.
+  if (n <= 16) return SumOfOneVector(LoadUpTo16(p, n), n);
+  const __m128i doubled = DoubledLanes(n);
+  const __m128i zero = _mm_setzero_si128();
+  __m128i sums = zero;
+  std::size_t i = 0;
+  while (n - i >= 16) {
+    // A byte lane holds at most 28 shares of 9 before it would overflow.
+    const std::size_t end = i + std::min<std::size_t>((n - i) / 16, 28) * 16;
+    __m128i lanes = zero;
+    for (; i < end; i += 16) {
+      lanes = _mm_add_epi8(lanes, Shares(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)), doubled));
+    }
+    sums = _mm_add_epi64(sums, _mm_sad_epu8(lanes, zero));
+  }
+  if (i < n) sums = _mm_add_epi64(sums, _mm_sad_epu8(Shares(LoadUpTo16(p + i, n - i), doubled), zero));
+  return Wrap16(Total(sums));
+}
+
+int16_t LuhnSumSse2Padded(const unsigned char* p, std::size_t n) {
+  // The bytes past the end are the caller's padding: whatever they hold, they are masked out.
+  alignas(16) static constexpr unsigned char kLanes[32] = {
+      0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff};
+  const __m128i keep = _mm_loadu_si128(reinterpret_cast<const __m128i*>(kLanes + 16 - n));
+  const __m128i bytes = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), keep);
+  return SumOfOneVector(bytes, n);
+}
+
+}  // namespace tessera::simd
+
+#endif
