@@ -22,7 +22,7 @@ __attribute__((target("avx2"))) inline __m256i TableIndex(const unsigned char* p
 // The digits' rows of kLuhnShares at lanes 6 + 1 ... 15, twice over.
 __attribute__((target("avx2"))) inline __m256i ShareTable(const std::array<uint8_t, 256>& shares) {
   alignas(32) unsigned char lanes[32] = {};
-  for (int digit = 0; digit < 10; ++digit) lanes[6 + digit] = lanes[22 + digit] = shares['0' + digit];
+  for (int digit = 0; digit < 10; ++digit) lanes[6 + digit] = lanes[22 + digit] = shares[static_cast<std::size_t>('0' + digit)];
   return _mm256_load_si256(reinterpret_cast<const __m256i*>(lanes));
 }
 

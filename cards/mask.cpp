@@ -20,10 +20,4 @@ void MaskCardNumber(Text number, char* out) {
   }
 }
 
-std::string MaskedCardNumber(Text number) {
-  std::string masked(number.size(), '\0');
-  MaskCardNumber(number, masked.data());
-  return masked;
-}
-
 }  // namespace tessera

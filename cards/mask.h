@@ -17,6 +17,10 @@ inline constexpr std::size_t kShownLastDigits = 4;
 // Writes number.size() bytes to `out`.
 void MaskCardNumber(Text number, char* out);
 
-std::string MaskedCardNumber(Text number);
+inline std::string MaskedCardNumber(Text number) {
+  std::string masked(number.size(), '\0');
+  MaskCardNumber(number, masked.data());
+  return masked;
+}
 
 }  // namespace tessera

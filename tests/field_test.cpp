@@ -99,5 +99,24 @@ TEST(Today, NumberAndTwoDigitYear) {
   }
 }
 
+// YYYYMMDD must fit a signed 32-bit number: a clock far in the future, or
+// before year 1, gives no date the checks can compare, and so no answer.
+TEST(Today, RepresentableDates) {
+  struct Row {
+    Date date;
+    bool representable;
+    const char* why;
+  } const rows[] = {
+      {{1, 1, 1}, true, "the first day of year 1"},
+      {{0, 12, 31}, false, "year 0"},
+      {{214748, 12, 31}, true, "2147481231 still fits"},
+      {{214749, 1, 1}, false, "2147490101 does not"},
+      {{2026, 13, 1}, false, "month 13"},
+      {{2026, 12, 0}, false, "day 0"},
+  };
+  for (const Row& row : rows) EXPECT_EQ(IsRepresentable(row.date), row.representable) << row.why;
+  EXPECT_EQ(kLatestYear, 214748);
+}
+
 }  // namespace
 }  // namespace tessera
