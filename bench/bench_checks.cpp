@@ -1,5 +1,7 @@
 // bench_checks.cpp -- ns per call of every export, through the C interface of
-// the dlopen'ed shared library, each beside strlen of the same texts
+// the dlopen'ed shared library, each beside strlen of the same texts; the
+// length-known checks of the front ends beside them; and, when
+// TESSERA_BASELINE_LIBRARY names an earlier build, its exports in the same run
 #include <benchmark/benchmark.h>
 #include <dlfcn.h>
 
@@ -7,24 +9,31 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "bench/corpus.h"
+#include "frame/checks.h"
 
 namespace {
 
 using Check = int32_t (*)(const char*);
 
-Check Resolve(const char* name) {
-  static void* library = [] {
-    void* handle = dlopen(TESSERA_LIBRARY, RTLD_NOW | RTLD_LOCAL);
-    if (!handle) {
-      std::fprintf(stderr, "cannot load %s: %s\n", TESSERA_LIBRARY, dlerror());
-      std::exit(1);
-    }
-    return handle;
-  }();
-  auto check = reinterpret_cast<Check>(dlsym(library, name));
+void* Load(const char* path) {
+  void* handle = dlopen(path, RTLD_NOW | RTLD_LOCAL);
+  if (!handle) {
+    std::fprintf(stderr, "cannot load %s: %s\n", path, dlerror());
+    std::exit(1);
+  }
+  return handle;
+}
+
+const char* Baseline() { return std::getenv("TESSERA_BASELINE_LIBRARY"); }
+
+Check Resolve(const char* name, bool baseline = false) {
+  static void* library = Load(TESSERA_LIBRARY);
+  static void* earlier = Baseline() ? Load(Baseline()) : nullptr;
+  auto check = reinterpret_cast<Check>(dlsym(baseline ? earlier : library, name));
   if (!check) std::exit(1);
   return check;
 }
@@ -43,12 +52,31 @@ struct Texts {
   explicit Texts(const std::vector<std::string>& texts) {
     std::size_t total = 0;
     for (const auto& t : texts) total += t.size() + 1;
-    bytes.reserve(total);
+    bytes.reserve(total + tessera::kPadding);
     for (const auto& t : texts) bytes.insert(bytes.end(), t.c_str(), t.c_str() + t.size() + 1);
+    // A reader's buffer is padded past its last text.
+    bytes.insert(bytes.end(), tessera::kPadding, '\0');
     const char* p = bytes.data();
-    for (const auto& t : texts) starts.push_back(p), p += t.size() + 1;
+    for (const auto& t : texts) {
+      starts.push_back(p);
+      views.emplace_back(p, t.size());
+      p += t.size() + 1;
+    }
   }
+  std::vector<std::string_view> views;
 };
+
+// The length-known checks over views into one buffer, as the front ends call them.
+template <class Judge>
+void RunViews(benchmark::State& state, Judge judge, const Texts& texts) {
+  for (auto _ : state) {
+    int32_t total = 0;
+    for (std::string_view text : texts.views) total += judge(text);
+    benchmark::DoNotOptimize(total);
+  }
+  const double calls = static_cast<double>(state.iterations()) * static_cast<double>(texts.views.size());
+  state.counters["ns/number"] = benchmark::Counter(calls, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
 
 void Run(benchmark::State& state, Check check, const Texts& texts) {
   for (auto _ : state) {
@@ -104,6 +132,24 @@ void RegisterAll() {
     benchmark::RegisterBenchmark((std::string("gpa/") + name).c_str(),
                                  [name](benchmark::State& s) { Run(s, Resolve(name), Gpas()); });
   }
+  if (Baseline()) {
+    for (const char* name : kExports) {
+      benchmark::RegisterBenchmark((std::string("cards/") + name + " (baseline)").c_str(),
+                                   [name](benchmark::State& s) { Run(s, Resolve(name, true), Cards()); });
+      benchmark::RegisterBenchmark((std::string("gpa/") + name + " (baseline)").c_str(),
+                                   [name](benchmark::State& s) { Run(s, Resolve(name, true), Gpas()); });
+    }
+  }
+  benchmark::RegisterBenchmark("cards/JudgeCard (length known)", [](benchmark::State& s) {
+    RunViews(s, [](std::string_view t) { return static_cast<int32_t>(tessera::JudgeCard(t).valid()); }, Cards());
+  });
+  benchmark::RegisterBenchmark("cards/JudgeCardPadded (length known)", [](benchmark::State& s) {
+    RunViews(s, [](std::string_view t) { return static_cast<int32_t>(tessera::JudgeCardPadded(t).valid()); }, Cards());
+  });
+  benchmark::RegisterBenchmark("gpa/JudgeId (length known)", [](benchmark::State& s) {
+    const tessera::Date today{2026, 12, 8};
+    RunViews(s, [today](std::string_view t) { return tessera::JudgeId(t, today).age; }, Gpas());
+  });
   benchmark::RegisterBenchmark("cards/strlen", [](benchmark::State& s) { Run(s, Floor(), Cards()); });
   benchmark::RegisterBenchmark("gpa/strlen", [](benchmark::State& s) { Run(s, Floor(), Gpas()); });
 

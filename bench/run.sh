@@ -3,12 +3,24 @@
 # performance section: ns per call of every export through the dlopen'ed
 # shared library beside strlen of the same texts, then the tool against
 # wc -l and cat on a generated file of a million card numbers.
+#
+# BASELINE=REV bench/run.sh also builds the library of git revision REV and
+# measures its exports in the same run, beside today's.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 cmake --preset bench > /dev/null
 cmake --build --preset bench -j"$(nproc)" > /dev/null
 results=$(mktemp)
-trap 'rm -f "$results"' EXIT
+baseline_tree=""
+trap 'rm -f "$results"; [[ -z $baseline_tree ]] || git worktree remove --force "$baseline_tree"' EXIT
+if [[ -n ${BASELINE:-} ]]; then
+  baseline_tree=$(mktemp -d -u)
+  git worktree add -q --detach "$baseline_tree" "$BASELINE"
+  cmake -S "$baseline_tree" -B "$baseline_tree/build" -DCMAKE_BUILD_TYPE=Release -DTESSERA_BUILD_TESTS=OFF \
+    -DTESSERA_BUILD_TOOL=OFF > /dev/null
+  cmake --build "$baseline_tree/build" -j"$(nproc)" --target tessera > /dev/null
+  export TESSERA_BASELINE_LIBRARY=$baseline_tree/build/libtessera.so
+fi
 build/bench/bench/tessera_bench --benchmark_repetitions=5 --benchmark_enable_random_interleaving=true \
   --benchmark_min_time=0.2 --benchmark_format=json "$@" > "$results"
 python3 - "$results" <<'PY'
@@ -21,7 +33,7 @@ groups = defaultdict(dict)
 for name, value in ns.items():
     group, check = name.split("/", 1)
     groups[group][check] = value
-print("| texts | check | ns/call (median of 5) | strlen floor | ratio |")
+print("| texts | check | ns/call (median of 5) | strlen floor | ratio to strlen |")
 print("|---|---|---:|---:|---:|")
 for group, checks in groups.items():
     floor = checks.get("strlen")

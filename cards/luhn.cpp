@@ -1,8 +1,6 @@
 // luhn.cpp -- the Luhn (mod 10) checksum of card numbers
 #include "cards/luhn.h"
 
-#include "cards/luhn_simd.h"
-
 namespace tessera {
 
 // From the right: the last character plain, the one before it doubled, and so on.
@@ -13,26 +11,6 @@ int16_t ScalarLuhnSum(Text text) {
   for (; i >= 2; i -= 2) sum += kLuhnShares.plain[bytes[i - 1]] + kLuhnShares.doubled[bytes[i - 2]];
   if (i == 1) sum += kLuhnShares.plain[bytes[0]];
   return Wrap16(sum);
-}
-
-int16_t LuhnSum(Text text) {
-#if TESSERA_HAVE_SSE2
-  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
-#if TESSERA_HAVE_AVX2
-  // Long texts only: short numbers gain nothing from the wide registers.
-  if (text.size() >= 256 && simd::HaveAvx2()) return simd::LuhnSumAvx2(bytes, text.size());
-#endif
-  return simd::LuhnSumSse2(bytes, text.size());
-#else
-  return ScalarLuhnSum(text);
-#endif
-}
-
-int16_t LuhnSumPadded(Text text) {
-#if TESSERA_HAVE_SSE2
-  if (text.size() <= 16) return simd::LuhnSumSse2Padded(reinterpret_cast<const unsigned char*>(text.data()), text.size());
-#endif
-  return LuhnSum(text);
 }
 
 void LuhnStream::Add(Text piece) {

@@ -6,8 +6,21 @@
 #include <cstdint>
 
 #include "frame/field.h"
+#include "frame/simd.h"
 
 namespace tessera {
+
+namespace simd {
+#if TESSERA_HAVE_SSE2
+int16_t LuhnSumSse2(const unsigned char* p, std::size_t n);
+// May load up to 15 bytes past p + n.
+int16_t LuhnSumSse2Padded(const unsigned char* p, std::size_t n);
+#endif
+#if TESSERA_HAVE_AVX2
+bool HaveAvx2();
+int16_t LuhnSumAvx2(const unsigned char* p, std::size_t n);
+#endif
+}  // namespace simd
 
 // A character's share of the sum: its DigitValue, or, where it is doubled,
 // twice that less 9 when that exceeds 9. Non-digits count 0 but keep
@@ -33,9 +46,29 @@ constexpr int16_t Wrap16(uint64_t sum) { return static_cast<int16_t>(static_cast
 
 // Counted from the right, the second-to-last character and every second
 // one before it are doubled, the last one never.
-int16_t LuhnSum(Text text);
+int16_t ScalarLuhnSum(Text text);
+
+// The same sum, by the fastest form this processor has.
+inline int16_t LuhnSum(Text text) {
+#if TESSERA_HAVE_SSE2
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+#if TESSERA_HAVE_AVX2
+  // Long texts only: short numbers gain nothing from the wide registers.
+  if (text.size() >= 256 && simd::HaveAvx2()) return simd::LuhnSumAvx2(bytes, text.size());
+#endif
+  return simd::LuhnSumSse2(bytes, text.size());
+#else
+  return ScalarLuhnSum(text);
+#endif
+}
+
 // The same, for a view followed by kPadding readable bytes.
-int16_t LuhnSumPadded(Text text);
+inline int16_t LuhnSumPadded(Text text) {
+#if TESSERA_HAVE_SSE2
+  if (text.size() <= 16) return simd::LuhnSumSse2Padded(reinterpret_cast<const unsigned char*>(text.data()), text.size());
+#endif
+  return LuhnSum(text);
+}
 
 // Yes for the empty text and for text without digits: their sum is 0.
 // The remainder takes the sign of the sum; only whether it is 0 matters.

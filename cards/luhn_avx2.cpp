@@ -1,13 +1,11 @@
 // luhn_avx2.cpp -- the Luhn sum of long texts, sixty-four characters at a time
-#include "cards/luhn_simd.h"
+#include "cards/luhn.h"
 
 #if TESSERA_HAVE_AVX2
 
 #include <immintrin.h>
 
 #include <algorithm>
-
-#include "cards/luhn.h"
 
 namespace tessera::simd {
 namespace {

@@ -1,5 +1,5 @@
 // luhn_sse2.cpp -- the Luhn sum sixteen characters at a time
-#include "cards/luhn_simd.h"
+#include "cards/luhn.h"
 
 #if TESSERA_HAVE_SSE2
 
@@ -7,8 +7,6 @@
 
 #include <algorithm>
 #include <cstring>
-
-#include "cards/luhn.h"
 
 namespace tessera::simd {
 namespace {

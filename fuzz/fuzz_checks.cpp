@@ -8,9 +8,9 @@
 #include <string>
 #include <string_view>
 
-#include "cards/luhn_simd.h"
+#include "cards/luhn.h"
 #include "frame/checks.h"
-#include "iddoc/gpa_simd.h"
+#include "iddoc/gpa.h"
 #include "tessera.h"
 
 namespace {

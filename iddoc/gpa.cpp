@@ -1,8 +1,6 @@
 // gpa.cpp -- GPA number layout and its 7-3-1 check digits
 #include "iddoc/gpa.h"
 
-#include "iddoc/gpa_simd.h"
-
 namespace tessera {
 namespace {
 
@@ -17,12 +15,6 @@ constexpr int32_t WeightedSum731(Text text, std::size_t phase = 0) {
 constexpr bool IsCheckDigitOf(int32_t weighted_sum, char check) { return weighted_sum % 10 == DigitValue(check); }
 
 }  // namespace
-
-bool HasGpaSeparators(Text text) {
-  for (std::size_t at : kGpaSeparators)
-    if (text[at - 1] != '-') return false;
-  return true;
-}
 
 bool CheckDigit731(Text text) {
   if (text.empty()) return false;
@@ -41,14 +33,6 @@ bool ScalarCheckGPANo(Text text) {
     run += characters.size();
   }
   return IsCheckDigitOf(overall, text[kGpaOverallCheck - 1]);
-}
-
-bool CheckGPANo(Text text) {
-#if TESSERA_HAVE_SSE2
-  return text.size() == kGpaLength && HasGpaSeparators(text) && simd::CheckDigitsSse2(text.data());
-#else
-  return ScalarCheckGPANo(text);
-#endif
 }
 
 }  // namespace tessera

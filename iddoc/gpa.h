@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "frame/field.h"
+#include "frame/simd.h"
 
 namespace tessera {
 
@@ -32,6 +33,27 @@ inline constexpr std::array<int32_t, 3> kWeights731 = {7, 3, 1};
 // Non-digits count 0, as weighted characters and as the check digit.
 bool CheckDigit731(Text text);
 
-bool CheckGPANo(Text text);
+bool ScalarCheckGPANo(Text text);
+
+inline bool HasGpaSeparators(Text text) {
+  bool all = true;
+  for (std::size_t at : kGpaSeparators) all &= text[at - 1] == '-';
+  return all;
+}
+
+namespace simd {
+#if TESSERA_HAVE_SSE2
+// The four check digits of the kGpaLength characters at p.
+bool CheckDigitsSse2(const char* p);
+#endif
+}  // namespace simd
+
+inline bool CheckGPANo(Text text) {
+#if TESSERA_HAVE_SSE2
+  return text.size() == kGpaLength && HasGpaSeparators(text) && simd::CheckDigitsSse2(text.data());
+#else
+  return ScalarCheckGPANo(text);
+#endif
+}
 
 }  // namespace tessera

@@ -3,7 +3,7 @@
 // The 29 characters are read as two overlapping 16-byte views, positions
 // 1-16 and 14-29, the second owning only 17-29. Every weight and lane mask
 // below is generated from the layout in gpa.h.
-#include "iddoc/gpa_simd.h"
+#include "iddoc/gpa.h"
 
 #if TESSERA_HAVE_SSE2
 
@@ -12,8 +12,6 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-
-#include "iddoc/gpa.h"
 
 namespace tessera::simd {
 namespace {

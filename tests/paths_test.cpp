@@ -4,9 +4,9 @@
 #include <random>
 #include <string>
 
-#include "cards/luhn_simd.h"
+#include "cards/luhn.h"
 #include "frame/checks.h"
-#include "iddoc/gpa_simd.h"
+#include "iddoc/gpa.h"
 #include "tests/cases/gpa.h"
 
 namespace tessera {
