@@ -44,7 +44,6 @@ constexpr std::array<ByteClasses, kPositions> MakeByteClasses() {
 // Lengths: class 0 for every length no rule accepts.
 struct LengthClasses {
   std::array<uint8_t, kLongestCard + 2> of{};
-  std::array<std::size_t, kLongestCard + 1> members{};
   std::size_t count = 1;
 };
 
@@ -52,10 +51,8 @@ constexpr LengthClasses MakeLengthClasses() {
   LengthClasses c;
   for (std::size_t length = 1; length <= kLongestCard; ++length)
     for (const BrandRule& rule : kBrandRules)
-      if ((rule.lengths[0] == length || rule.lengths[1] == length) && c.of[length] == 0) {
-        c.members[c.count - 1] = length;
+      if ((rule.lengths[0] == length || rule.lengths[1] == length) && c.of[length] == 0)
         c.of[length] = static_cast<uint8_t>(c.count++);
-      }
   return c;
 }
 
