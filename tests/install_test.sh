@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # install_test.sh -- installs the build into a fresh prefix, checks what is
-# there, and builds and runs a C consumer (pkg-config) and a C++ consumer
-# (find_package, shared and static) against it.
+# there, and builds and runs the C guide's program (pkg-config) and a C++
+# consumer (find_package, shared and static) against it.
 # usage: install_test.sh BUILD_DIR SOURCE_DIR
 set -euo pipefail
 build=$1 source=$2
@@ -39,13 +39,39 @@ check "installed tool runs" bash -c "'$prefix/bin/tessera' card 4111111111111111
 
 export PKG_CONFIG_PATH=$libdir/pkgconfig
 check "pkg-config knows the version" test "$(pkg-config --modversion tessera)" = 1.1.0
-check "C consumer through pkg-config" bash -c "cc -Wall -Wextra -Werror -o '$work/c_consumer' '$source/tests/consumers/c/main.c' \
-  \$(pkg-config --cflags --libs tessera) -Wl,-rpath,'$libdir' && '$work/c_consumer'"
+
+# The C guide's program, built and run by the guide's own command lines with
+# nothing else set, so that it has to find the library the way the guide says.
+guide_line() {  # guide_line PATTERN: the one command line of docs/c.md that matches
+  local lines
+  lines=$(grep -E "^ +$1" "$source/docs/c.md" | sed -E 's/^ +//')
+  [[ -n $lines && $(wc -l <<<"$lines") -eq 1 ]] || { echo "docs/c.md: no single command line matches $1" >&2; return 1; }
+  echo "$lines"
+}
+with_rpath=$(guide_line 'cc -o hello hello\.c .*-Wl,-rpath')
+plain=$(guide_line 'cc -o hello hello\.c \$\(pkg-config --cflags --libs tessera\)$')
+run=$(guide_line '\./hello ')
+with_path=$(guide_line 'LD_LIBRARY_PATH=.* \./hello ')
+mkdir "$work/hello"
+cp "$source/tests/consumers/c/hello.c" "$work/hello/"
+in_hello() { (cd "$work/hello" && env -u LD_LIBRARY_PATH bash -c "$1"); }
+hello_answers() {  # hello_answers COMMANDS: they print the guide's answers
+  local printed
+  printed=$(in_hello "$1") || return
+  [[ $printed == $'4111111111111111: valid\n4111111111111: invalid' ]] || { echo "printed: $printed"; return 1; }
+}
+hello_not_found() {  # hello_not_found COMMANDS: they fail for want of the library
+  ! in_hello "$1" 2> "$work/hello/err" && grep -q 'libtessera\.so\.1: cannot open' "$work/hello/err"
+}
+check "hello.c builds without warnings" in_hello "cc -Wall -Wextra -Wpedantic -Werror -c hello.c \$(pkg-config --cflags tessera)"
+check "the guide's hello, built with -rpath, finds the library" hello_answers "$with_rpath && $run"
+check "the guide's hello, built without -rpath, runs with LD_LIBRARY_PATH" hello_answers "$plain && $with_path"
+check "the guide's hello, built without -rpath, does not find the library by itself" hello_not_found "$plain && $run"
 
 for static in OFF ON; do
   check "C++ consumer through find_package (static $static)" bash -c "
     cmake -S '$source/tests/consumers/cmake' -B '$work/cpp-$static' -DCMAKE_PREFIX_PATH='$prefix' \
-      -DCONSUMER_STATIC=$static -DCMAKE_BUILD_RPATH='$libdir' > /dev/null &&
+      -DCONSUMER_STATIC=$static > /dev/null &&
     cmake --build '$work/cpp-$static' > /dev/null && '$work/cpp-$static/consumer'"
 done
 

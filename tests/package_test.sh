@@ -42,6 +42,8 @@ for zip in "$out"/tessera-*-windows.zip; do
   echo "$listing"
   expect_entries "$zip" "$listing" '/win32/Tessera\.DLL$' '/win64/Tessera\.DLL$' '/win32/Tessera\.dll\.a$' \
     '/win64/Tessera\.dll\.a$' '/tessera\.def$' '/tessera\.h$' '/docs/vba\.md$' '/docs/csharp\.md$' '/bindings/tessera\.py$'
+  expect_entries "$zip" "$listing" '/bindings/pascal/tessera\.pas$' '/bindings/csharp/Tessera\.cs$' \
+    '/bindings/vba/Tessera\.bas$'
 done
 echo "$passed passed, $failed failed"
 [[ $failed -eq 0 && $passed -gt 0 ]]

@@ -7,6 +7,7 @@ const
 {$ifdef windows}
   TesseraLib = 'Tessera.DLL';
 {$else}
+  { Linked as -ltessera (libtessera.so); the program then loads libtessera.so.1. }
   TesseraLib = 'tessera';
 {$endif}
 
