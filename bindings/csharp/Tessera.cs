@@ -1,23 +1,61 @@
 // Tessera.cs -- the Tessera checks for C# and other .NET languages
+using System;
 using System.Runtime.InteropServices;
 
 public static class Tessera
 {
-    // StdCall is the convention of the 32-bit module; elsewhere there is only one.
-    const string Lib = "Tessera.DLL";
-    const CallingConvention Convention = CallingConvention.StdCall;
-
     // Yes is -1 and no is 0; CheckGPANoAge answers the age, 0 when not valid.
-    [DllImport(Lib, CallingConvention = Convention, CharSet = CharSet.Ansi)] public static extern int IsAmex(string text);
-    [DllImport(Lib, CallingConvention = Convention, CharSet = CharSet.Ansi)] public static extern int IsDC(string text);
-    [DllImport(Lib, CallingConvention = Convention, CharSet = CharSet.Ansi)] public static extern int IsDisc(string text);
-    [DllImport(Lib, CallingConvention = Convention, CharSet = CharSet.Ansi)] public static extern int IsJCB(string text);
-    [DllImport(Lib, CallingConvention = Convention, CharSet = CharSet.Ansi)] public static extern int IsMC(string text);
-    [DllImport(Lib, CallingConvention = Convention, CharSet = CharSet.Ansi)] public static extern int IsVisa(string text);
-    [DllImport(Lib, CallingConvention = Convention, CharSet = CharSet.Ansi)] public static extern int CheckOrganization(string text);
-    [DllImport(Lib, CallingConvention = Convention, CharSet = CharSet.Ansi)] public static extern int CheckNumber(string text);
-    [DllImport(Lib, CallingConvention = Convention, CharSet = CharSet.Ansi)] public static extern int CheckCard(string text);
-    [DllImport(Lib, CallingConvention = Convention, CharSet = CharSet.Ansi)] public static extern int CheckGPANo(string text);
-    [DllImport(Lib, CallingConvention = Convention, CharSet = CharSet.Ansi)] public static extern int CheckGPANoExpired(string text);
-    [DllImport(Lib, CallingConvention = Convention, CharSet = CharSet.Ansi)] public static extern int CheckGPANoAge(string text);
+    // A null text is the empty text. A character above U+00FF throws ArgumentException.
+    public static int IsAmex(string text) { return Native.IsAmex(Latin1(text)); }
+    public static int IsDC(string text) { return Native.IsDC(Latin1(text)); }
+    public static int IsDisc(string text) { return Native.IsDisc(Latin1(text)); }
+    public static int IsJCB(string text) { return Native.IsJCB(Latin1(text)); }
+    public static int IsMC(string text) { return Native.IsMC(Latin1(text)); }
+    public static int IsVisa(string text) { return Native.IsVisa(Latin1(text)); }
+    public static int CheckOrganization(string text) { return Native.CheckOrganization(Latin1(text)); }
+    public static int CheckNumber(string text) { return Native.CheckNumber(Latin1(text)); }
+    public static int CheckCard(string text) { return Native.CheckCard(Latin1(text)); }
+    public static int CheckGPANo(string text) { return Native.CheckGPANo(Latin1(text)); }
+    public static int CheckGPANoExpired(string text) { return Native.CheckGPANoExpired(Latin1(text)); }
+    public static int CheckGPANoAge(string text) { return Native.CheckGPANoAge(Latin1(text)); }
+
+    // The checks count bytes, so each character becomes the one byte of the
+    // same value. The runtime's own string marshalling would not do that: on
+    // Windows it converts to the system code page with "best fit", which turns
+    // the fullwidth digit U+FF14 into "4", and elsewhere it writes UTF-8, two
+    // or three bytes for one character. Characters with no byte are refused.
+    static byte[] Latin1(string text)
+    {
+        if (text == null) return null;
+        var bytes = new byte[text.Length + 1];  // the last one is the NUL
+        for (int i = 0; i < text.Length; i++)
+        {
+            if (text[i] > '\u00FF')
+                throw new ArgumentException(string.Format(
+                    "character U+{0:X4} at index {1} has no 8-bit form; the checks read 8-bit text", (int)text[i], i),
+                    "text");
+            bytes[i] = (byte)text[i];
+        }
+        return bytes;
+    }
+
+    static class Native
+    {
+        // StdCall is the convention of the 32-bit module; elsewhere there is only one.
+        const string Lib = "Tessera.DLL";
+        const CallingConvention Convention = CallingConvention.StdCall;
+
+        [DllImport(Lib, CallingConvention = Convention)] internal static extern int IsAmex(byte[] text);
+        [DllImport(Lib, CallingConvention = Convention)] internal static extern int IsDC(byte[] text);
+        [DllImport(Lib, CallingConvention = Convention)] internal static extern int IsDisc(byte[] text);
+        [DllImport(Lib, CallingConvention = Convention)] internal static extern int IsJCB(byte[] text);
+        [DllImport(Lib, CallingConvention = Convention)] internal static extern int IsMC(byte[] text);
+        [DllImport(Lib, CallingConvention = Convention)] internal static extern int IsVisa(byte[] text);
+        [DllImport(Lib, CallingConvention = Convention)] internal static extern int CheckOrganization(byte[] text);
+        [DllImport(Lib, CallingConvention = Convention)] internal static extern int CheckNumber(byte[] text);
+        [DllImport(Lib, CallingConvention = Convention)] internal static extern int CheckCard(byte[] text);
+        [DllImport(Lib, CallingConvention = Convention)] internal static extern int CheckGPANo(byte[] text);
+        [DllImport(Lib, CallingConvention = Convention)] internal static extern int CheckGPANoExpired(byte[] text);
+        [DllImport(Lib, CallingConvention = Convention)] internal static extern int CheckGPANoAge(byte[] text);
+    }
 }

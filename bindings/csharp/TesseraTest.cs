@@ -15,6 +15,8 @@ static class TesseraTest
         }
     }
 
+    const string FullwidthVisa = "\uFF14\uFF11\uFF11\uFF11\uFF11\uFF11\uFF11\uFF11\uFF11\uFF11\uFF11\uFF11\uFF11\uFF11\uFF11\uFF11";
+
     static readonly Row[] Rows =
     {
         new Row("CheckCard", Tessera.CheckCard, "4111111111111111", -1, "a 4 and fifteen 1s: a Visa length, Luhn sum 30"),
@@ -25,6 +27,12 @@ static class TesseraTest
                 "the four check digits 7, 4, 9 and 0 are right"),
         new Row("CheckGPANoExpired", Tessera.CheckGPANoExpired, "12345678970-7506154-0909309-0", 0,
                 "it expired on 30 September 2009"),
+        new Row("IsDC", Tessera.IsDC, "3600000000000\u00e9", -1, "\u00e9 is one byte: 14 characters starting 36"),
+        new Row("CheckCard", Tessera.CheckCard, FullwidthVisa, null,
+                "fullwidth digits, which best fit would turn into 4111111111111111"),
+        new Row("CheckGPANo", Tessera.CheckGPANo, "12345678970\u22127506154-0909309-0", null,
+                "a minus sign U+2212 where the hyphen belongs"),
+        new Row("CheckNumber", Tessera.CheckNumber, "\u20AC", null, "the euro sign has a byte in code page 1252 only"),
     };
 
     static int Main()
