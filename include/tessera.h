@@ -6,7 +6,8 @@
  * 0 when the number is not valid. Malformed text is simply "no".
  *
  * The checks keep no state, allocate nothing and only read the caller's
- * text, so they may be called from any number of threads at once.
+ * text, so they may be called from any number of threads at once (but see
+ * CheckGPANoExpired below on signal handlers and fork).
  */
 #ifndef TESSERA_H
 #define TESSERA_H
@@ -47,6 +48,13 @@ TESSERA_API int32_t TESSERA_CALL CheckCard(const char *text);
 
 /* 29-character GPA numbers: layout and the four 7-3-1 check digits. */
 TESSERA_API int32_t TESSERA_CALL CheckGPANo(const char *text);
+
+/* The next two read today's date from the local clock. On POSIX systems that
+ * is localtime_r, which takes the C library's time-zone lock: do not call
+ * them from a signal handler (they may deadlock), nor in a child forked while
+ * other threads may be inside them (it may hang); the other ten checks are
+ * safe in both places. The time zone is TZ as it was at the last tzset(): a
+ * process that changes TZ calls tzset() for the change to count. */
 /* Yes while the document is still valid today (the expiry day included). */
 TESSERA_API int32_t TESSERA_CALL CheckGPANoExpired(const char *text);
 /* The holder's age in years by the local clock, 0 for a number that is not valid. */
