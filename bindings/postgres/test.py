@@ -309,6 +309,8 @@ def main():
     bindir = Path(pg_config("--bindir"))
     if not all((bindir / name).exists() for name in ("initdb", "pg_ctl", "postgres", "psql")):
         skip(f"no server in {bindir}: install postgresql-15")
+    if not (Path(pg_config("--includedir-server")) / "postgres.h").exists():
+        skip("no server headers: install postgresql-server-dev-15")
 
     server_user = None
     if os.geteuid() == 0:  # initdb refuses to run as root
