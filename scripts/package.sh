@@ -22,4 +22,5 @@ else
   echo "SKIPPED: the Windows archive (mingw-w64 is not installed)"
 fi
 rm -rf "$out/_CPack_Packages"
+bindings/postgres/package.sh "$out"
 bash tests/package_test.sh "$out"
