@@ -4,19 +4,16 @@
 usage: test.py                     build with PGXS (make) and test that build
        test.py --cmake-build DIR   test what `cmake --install DIR --component postgresql` installs
 
-The server's own files are copied into a temporary tree and the extension is
-installed there (DESTDIR), so nothing outside the temporary folder changes.
-A cluster made with initdb runs from that tree on a private Unix socket, no
-TCP; as root the server runs as the user postgres (or nobody). The C++
-tests' case tables then run through SQL, with the domains, constraints,
-a parallel plan and the date argument. Missing server packages skip the
-test visibly, and fail it under CI=true or TESSERA_REQUIRE_ALL=1.
+The extension goes into a throwaway cluster (cluster.py: a private copy of
+the server, a private Unix socket, nothing changed outside a temporary
+folder). The C++ tests' case tables then run through SQL, with the domains,
+constraints, a parallel plan and the date argument. Missing server packages
+skip the test visibly, and fail it under CI=true or TESSERA_REQUIRE_ALL=1.
 """
 
 import argparse
 import datetime
 import os
-import pwd
 import shutil
 import signal
 import subprocess
@@ -26,7 +23,10 @@ from pathlib import Path
 
 SOURCE = Path(__file__).resolve().parents[2]
 sys.path.insert(0, str(SOURCE / "tests" / "cases"))
+sys.path.insert(0, str(SOURCE / "bindings" / "postgres"))
+import cluster as cluster_py  # noqa: E402
 import tables  # noqa: E402
+from cluster import Cluster, install_with_cmake, install_with_pgxs  # noqa: E402
 
 REQUIRED = os.environ.get("CI") == "true" or os.environ.get("TESSERA_REQUIRE_ALL") == "1"
 
@@ -39,75 +39,6 @@ def skip(reason):
     print(f"SKIPPED: {reason}")
     print("0 passed, 0 failed")
     sys.exit(0)
-
-
-def run(command, **options):
-    return subprocess.run(command, check=True, text=True, capture_output=True, **options)
-
-
-def pg_config(option):
-    return run([os.environ.get("PG_CONFIG", "pg_config"), option]).stdout.strip()
-
-
-class Cluster:
-    """A server from a private copy of the installed one, on a Unix socket in `work`."""
-
-    def __init__(self, work, server_user):
-        self.work = work
-        self.tree = work / "root"
-        self.bindir = Path(pg_config("--bindir"))
-        self.socket = work / "socket"
-        self.data = work / "data"
-        self.server_user = server_user
-
-    def copy_server(self):
-        for option in ("--bindir", "--pkglibdir", "--sharedir"):
-            where = Path(pg_config(option))
-            shutil.copytree(where, self.tree / where.relative_to("/"), symlinks=True,
-                            ignore=shutil.ignore_patterns("bitcode"), dirs_exist_ok=True)
-
-    def as_server(self, command):
-        if self.server_user is None:
-            return command
-        return ["runuser", "-u", self.server_user, "--"] + command
-
-    def binary(self, name):
-        return str(self.tree / self.bindir.relative_to("/") / name)
-
-    def start(self):
-        self.socket.mkdir()
-        if self.server_user is not None:
-            entry = pwd.getpwnam(self.server_user)
-            for path in [self.work, *self.work.rglob("*")]:
-                os.lchown(path, entry.pw_uid, entry.pw_gid)
-        run(self.as_server([self.binary("initdb"), "-D", str(self.data), "--auth=trust", "--username=tessera",
-                            "--encoding=UTF8", "--locale=C", "--no-sync"]))
-        options = f"-c listen_addresses='' -c unix_socket_directories='{self.socket}' -c fsync=off"
-        run(self.as_server([self.binary("pg_ctl"), "-D", str(self.data), "-l", str(self.work / "server.log"),
-                            "-o", options, "-w", "start"]))
-
-    def stop(self):
-        if (self.data / "postmaster.pid").exists():
-            subprocess.run(self.as_server([self.binary("pg_ctl"), "-D", str(self.data), "-m", "immediate", "-w", "stop"]),
-                           capture_output=True)
-
-    def psql(self, sql, database="postgres", user="tessera"):
-        """(succeeded, output, errors) of a script, stopping at its first error."""
-        done = subprocess.run([self.binary("psql"), "-X", "-q", "-At", "-v", "ON_ERROR_STOP=1", "-h", str(self.socket),
-                               "-U", user, "-d", database], input=sql, text=True, capture_output=True)
-        return done.returncode == 0, done.stdout, done.stderr
-
-
-def install_with_pgxs(cluster, build):
-    build.mkdir()
-    make = ["make", "-s", "-f", str(SOURCE / "bindings" / "postgres" / "Makefile"), f"-j{min(os.cpu_count() or 1, 2)}",
-            f"PG_CONFIG={os.environ.get('PG_CONFIG', 'pg_config')}"]
-    run(make, cwd=build)
-    run(make + ["install", f"DESTDIR={cluster.tree}"], cwd=build)
-
-
-def install_with_cmake(cluster, build_dir):
-    run(["cmake", "--install", build_dir, "--component", "postgresql"], env={**os.environ, "DESTDIR": str(cluster.tree)})
 
 
 # -- the SQL ------------------------------------------------------------------
@@ -303,25 +234,14 @@ def main():
     parser.add_argument("--cmake-build", help="a CMake build folder whose postgresql component is tested")
     options = parser.parse_args()
 
-    for tool in ("pg_config", "make"):
-        if shutil.which(os.environ.get("PG_CONFIG", tool) if tool == "pg_config" else tool) is None:
-            skip(f"no {tool}: install postgresql-15 and postgresql-server-dev-15")
-    bindir = Path(pg_config("--bindir"))
-    if not all((bindir / name).exists() for name in ("initdb", "pg_ctl", "postgres", "psql")):
-        skip(f"no server in {bindir}: install postgresql-15")
-    if not (Path(pg_config("--includedir-server")) / "postgres.h").exists():
-        skip("no server headers: install postgresql-server-dev-15")
-
-    server_user = None
-    if os.geteuid() == 0:  # initdb refuses to run as root
-        server_user = next((name for name in ("postgres", "nobody") if _has_user(name)), None)
-        if server_user is None:
-            skip("running as root and there is no user postgres or nobody to run the server")
+    reason = cluster_py.missing()
+    if reason:
+        skip(reason)
 
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
     tally = tables.Tally()
     work = Path(tempfile.mkdtemp(prefix="tessera-pg-"))
-    cluster = Cluster(work, server_user)
+    cluster = Cluster(work)
     try:
         cluster.copy_server()
         if options.cmake_build:
@@ -346,14 +266,6 @@ def main():
             print("-- server log --\n" + (work / "server.log").read_text()[-4000:])
         shutil.rmtree(work, ignore_errors=True)
     return tally.finish()
-
-
-def _has_user(name):
-    try:
-        pwd.getpwnam(name)
-        return True
-    except KeyError:
-        return False
 
 
 if __name__ == "__main__":
