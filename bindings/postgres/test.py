@@ -28,7 +28,8 @@ import cluster as cluster_py  # noqa: E402
 import tables  # noqa: E402
 from cluster import Cluster, install_with_cmake, install_with_pgxs  # noqa: E402
 
-REQUIRED = os.environ.get("CI") == "true" or os.environ.get("TESSERA_REQUIRE_ALL") == "1"
+REQUIRED = os.environ.get("CI") == "true" or "1" in (os.environ.get("TESSERA_REQUIRE_ALL"),
+                                                      os.environ.get("TESSERA_REQUIRE_CLIENTS"))
 
 
 def skip(reason):

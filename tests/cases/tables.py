@@ -125,7 +125,7 @@ def read_header(name):
 
 
 def make_gpa(document, birth, expiry):
-    """A GPA number with right check digits around the given fields, as the C++ tests build them."""
+    """A GPA number with right check digits around the given fields, for dates only known at run time."""
     def with_check(field):
         total = sum((int(c) if c.isdigit() else 0) * (7, 3, 1)[i % 3] for i, c in enumerate(field))
         return field + str(total % 10)
@@ -170,8 +170,7 @@ def date_probes():
     dates = read_header("dates.h")
     probes = []
     for table in ("kExpiryCases", "kAgeCases"):
-        for birth, expiry, (year, month, day), unexpired, age, why in dates[table]:
-            number = make_gpa("123456789", birth, expiry)
+        for number, (year, month, day), unexpired, age, why in dates[table]:
             today = datetime.date(year, month, day)
             probes.append(Probe("check_gpa_no", number, True, why))
             probes.append(Probe("check_gpa_no_expired", number, unexpired, why, today))
