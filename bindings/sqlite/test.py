@@ -223,7 +223,8 @@ def main():
     module = Path(sys.argv[1]) if len(sys.argv) > 1 else None
     if module is None or not module.exists():
         skipped(tally, f"no SQLite extension {module or ''} (install libsqlite3-dev and build)")
-        return tally.finish()
+        tally.finish()
+        return 1 if tally.failed else 0
     probes = tables.all_probes() + NUL_PROBES
 
     if shutil.which("sqlite3"):
