@@ -1,8 +1,7 @@
 # The checks as a shared and a static library, the tool, and the files that
 # let other builds find them.
-include(GNUInstallDirs)
 
-# The checks' own C++ interface, shared by both libraries, the tool and the tests.
+# Compiled once for both libraries.
 add_library(tessera_checks OBJECT ${TESSERA_CHECK_SOURCES} frame/exports.cpp)
 set_target_properties(tessera_checks PROPERTIES POSITION_INDEPENDENT_CODE ON)
 # Hidden by default: only the names the header marks TESSERA_API leave the shared library.
@@ -20,17 +19,8 @@ endforeach()
 set_target_properties(tessera PROPERTIES
   VERSION ${PROJECT_VERSION}
   SOVERSION ${PROJECT_VERSION_MAJOR})
-# The tool and the tests also use the checks' C++ interface.
-target_include_directories(tessera_static PUBLIC "$<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}>")
 add_library(Tessera::tessera ALIAS tessera)
 add_library(Tessera::tessera_static ALIAS tessera_static)
-
-if(TESSERA_BUILD_TOOL)
-  add_subdirectory(tool)
-endif()
-if(TESSERA_BUILD_BENCH)
-  add_subdirectory(bench)
-endif()
 
 install(TARGETS tessera tessera_static EXPORT TesseraTargets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
@@ -55,14 +45,4 @@ configure_file(cmake/tessera.pc.in "${PROJECT_BINARY_DIR}/tessera.pc" @ONLY)
 install(FILES "${PROJECT_BINARY_DIR}/tessera.pc" DESTINATION ${TESSERA_PKGCONFIG_DIR})
 install(FILES docs/tessera.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
-# Release archives: cpack -G "TGZ;DEB" in the build folder (scripts/package.sh).
-set(CPACK_PACKAGE_NAME tessera)
-set(CPACK_PACKAGE_VENDOR "The Tessera developers")
-set(CPACK_PACKAGE_CONTACT "The Tessera developers <tessera-developers@users.noreply.invalid>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}: library, header and command-line tool")
-set(CPACK_PACKAGE_FILE_NAME tessera-${PROJECT_VERSION}-linux-${CMAKE_SYSTEM_PROCESSOR})
-set(CPACK_GENERATOR TGZ DEB)
-set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-set(CPACK_DEBIAN_PACKAGE_SECTION libs)
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-include(CPack)
+install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/tessera)

@@ -34,7 +34,7 @@ target_link_libraries(tessera PRIVATE kernel32 gcc)
 # The same checks with the ordinary runtime, for test programs such as the
 # fuzz replayer; hosts use the module.
 add_library(tessera_static STATIC ${TESSERA_CHECK_SOURCES} frame/exports.cpp)
-target_include_directories(tessera_static PUBLIC include .)
+target_include_directories(tessera_static PRIVATE . PUBLIC include)
 
 # Stdcall callers link against the decorated names (_CheckCard@4), which
 # ld's own import library drops along with the exported decorations.
@@ -45,16 +45,17 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 4)
     VERBATIM)
 endif()
 
-# The release archive: both modules in folders of their own, with their
-# import libraries, and the export definition, header and guides beside them.
-# The 64-bit build packs the 32-bit build's install too (scripts/package.sh).
+# The release archive holds both modules in folders of their own, with their
+# import libraries, and the export definition, header and guides beside them:
+# each build installs its module, and cmake/WindowsZip.cmake packs the two
+# installs into one archive (scripts/package.sh).
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
   set(TESSERA_ARCH_DIR win32)
 else()
   set(TESSERA_ARCH_DIR win64)
 endif()
 install(TARGETS tessera RUNTIME DESTINATION ${TESSERA_ARCH_DIR} ARCHIVE DESTINATION ${TESSERA_ARCH_DIR})
-install(FILES include/tessera.h resources/tessera.def README.md DESTINATION .)
+install(FILES include/tessera.h resources/tessera.def README.md LICENSE DESTINATION .)
 install(FILES docs/c.md docs/python.md docs/pascal.md docs/csharp.md docs/vba.md docs/tool.md
   DESTINATION docs)
 install(FILES python/tessera.py DESTINATION bindings)
@@ -62,14 +63,4 @@ install(FILES python/tessera.py DESTINATION bindings)
 install(FILES bindings/pascal/tessera.pas bindings/pascal/example.pas DESTINATION bindings/pascal)
 install(FILES bindings/csharp/Tessera.cs bindings/csharp/Example.cs DESTINATION bindings/csharp)
 install(FILES bindings/vba/Tessera.bas DESTINATION bindings/vba)
-
-set(TESSERA_WIN32_BUILD "${PROJECT_SOURCE_DIR}/build/win32" CACHE PATH "The 32-bit build packed beside this one")
-set(CPACK_PACKAGE_NAME tessera)
-set(CPACK_PACKAGE_VENDOR "The Tessera developers")
-set(CPACK_PACKAGE_FILE_NAME tessera-${PROJECT_VERSION}-windows)
-set(CPACK_GENERATOR ZIP)
-set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
-if(TESSERA_ARCH_DIR STREQUAL win64 AND EXISTS "${TESSERA_WIN32_BUILD}/CMakeCache.txt")
-  set(CPACK_INSTALL_CMAKE_PROJECTS "${TESSERA_WIN32_BUILD};Tessera;ALL;/;${PROJECT_BINARY_DIR};Tessera;ALL;/")
-endif()
-include(CPack)
+set(TESSERA_PACKAGE_NAME tessera-${PROJECT_VERSION}-windows CACHE INTERNAL "The Windows archive's name")

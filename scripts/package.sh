@@ -1,23 +1,25 @@
 #!/usr/bin/env bash
 # package.sh -- makes the release archives in build/packages: the Linux .tar.gz
 # and .deb, and, where mingw-w64 is installed, the Windows .zip with the
-# 32-bit and 64-bit modules. Then lists and checks what each holds.
+# 32-bit and 64-bit modules (two builds, joined by cmake/WindowsZip.cmake).
+# Then lists and checks what each holds.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 out=$PWD/build/packages
-mkdir -p "$out"
 jobs=$(nproc)
+rm -rf "$out"
+mkdir -p "$out"
 
 cmake --preset default > /dev/null
-cmake --build --preset default -j"$jobs"
+cmake --build --preset default -j"$jobs" > /dev/null
 (cd build/default && cpack -G "TGZ;DEB" -B "$out" > /dev/null)
 
 if command -v i686-w64-mingw32-g++ > /dev/null && command -v x86_64-w64-mingw32-g++ > /dev/null; then
   for preset in win32 win64; do
     cmake --preset "$preset" > /dev/null
-    cmake --build --preset "$preset" -j"$jobs"
+    cmake --build --preset "$preset" -j"$jobs" > /dev/null
   done
-  (cd build/win64 && cpack -G ZIP -B "$out" > /dev/null)
+  cmake -DWIN32_BUILD=build/win32 -DWIN64_BUILD=build/win64 -DOUTPUT_DIR="$out" -P cmake/WindowsZip.cmake > /dev/null
 else
   echo "SKIPPED: the Windows archive (mingw-w64 is not installed)"
 fi

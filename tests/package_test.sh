@@ -18,22 +18,47 @@ expect_entries() {  # expect_entries ARCHIVE LISTING PATTERN...
   done
 }
 
+# expect_stripped ARCHIVE ROOT: the programs and libraries unpacked under ROOT carry no debug information.
+expect_stripped() {
+  local archive=$1 root=$2 name file
+  for name in tessera libtessera.so.1.1.0 libtessera.a; do
+    file=$(find "$root" -type f -name "$name" | head -1)
+    if [[ -n $file ]] && ! objdump -h "$file" | grep -q '\.debug_'; then
+      passed=$((passed + 1))
+    else
+      failed=$((failed + 1))
+      echo "FAILED: $(basename "$archive") holds $name with debug information, or not at all"
+    fi
+  done
+}
+
 linux_files=('include/tessera\.h$' 'lib[^ ]*/libtessera\.so\.1\.1\.0$' 'lib[^ ]*/libtessera\.so\.1 ' 'lib[^ ]*/libtessera\.a$'
   'lib[^ ]*/cmake/Tessera/TesseraConfig\.cmake$' 'lib[^ ]*/cmake/Tessera/TesseraConfigVersion\.cmake$'
-  'lib[^ ]*/pkgconfig/tessera\.pc$' 'bin/tessera$' 'share/man/man1/tessera\.1$')
+  'lib[^ ]*/pkgconfig/tessera\.pc$' 'bin/tessera$' 'share/doc/tessera/LICENSE$')
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
 
 for tgz in "$out"/tessera-*-linux-*.tar.gz; do
   echo "== $(basename "$tgz")"
   listing=$(tar tvzf "$tgz" | awk '{ $1 = $2 = $3 = $4 = $5 = ""; print substr($0, 6) }')
   echo "$listing"
-  expect_entries "$tgz" "$listing" "${linux_files[@]}"
+  expect_entries "$tgz" "$listing" "${linux_files[@]}" 'share/man/man1/tessera\.1$'
+  mkdir "$work/tgz" && tar xzf "$tgz" -C "$work/tgz"
+  expect_stripped "$tgz" "$(echo "$work"/tgz/tessera-*)"
 done
 for deb in "$out"/tessera_*.deb; do
   echo "== $(basename "$deb")"
   listing=$(dpkg-deb -c "$deb" | awk '{ $1 = $2 = $3 = $4 = $5 = ""; print substr($0, 6) }')
   echo "$listing"
-  expect_entries "$deb" "$listing" "${linux_files[@]}"
+  # Debian's layout: the man page compressed, the licence as usr/share/doc/PACKAGE/copyright.
+  expect_entries "$deb" "$listing" "${linux_files[@]}" '^\./usr/share/man/man1/tessera\.1\.gz$' \
+    '^\./usr/share/doc/tessera/copyright$'
   expect_entries "$deb" "$(dpkg-deb -f "$deb" Package Version)" '^Package: tessera$' '^Version: 1\.1\.0$'
+  dpkg-deb -x "$deb" "$work/deb"
+  expect_stripped "$deb" "$work/deb/usr"
+  expect_entries "$deb" "$(gzip -cd "$work/deb/usr/share/man/man1/tessera.1.gz" 2>&1)" '^\.TH TESSERA 1'
+  expect_entries "$deb" "$(cat "$work/deb/usr/share/doc/tessera/copyright" 2>&1)" '^Copyright: 2026 The Tessera developers$' \
+    '^License: Expat$' '^ Permission is hereby granted'
 done
 for zip in "$out"/tessera-*-windows.zip; do
   [[ -e $zip ]] || { echo "SKIPPED: no Windows archive"; continue; }
@@ -41,7 +66,7 @@ for zip in "$out"/tessera-*-windows.zip; do
   listing=$(unzip -Z1 "$zip")
   echo "$listing"
   expect_entries "$zip" "$listing" '/win32/Tessera\.DLL$' '/win64/Tessera\.DLL$' '/win32/Tessera\.dll\.a$' \
-    '/win64/Tessera\.dll\.a$' '/tessera\.def$' '/tessera\.h$' '/docs/vba\.md$' '/docs/csharp\.md$' '/bindings/tessera\.py$'
+    '/win64/Tessera\.dll\.a$' '/LICENSE$' '/tessera\.def$' '/tessera\.h$' '/docs/vba\.md$' '/docs/csharp\.md$' '/bindings/tessera\.py$'
   expect_entries "$zip" "$listing" '/bindings/pascal/tessera\.pas$' '/bindings/csharp/Tessera\.cs$' \
     '/bindings/vba/Tessera\.bas$'
 done
