@@ -11,5 +11,13 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 # Test programs carry their runtime, so nothing but the module sits beside them.
 set(CMAKE_EXE_LINKER_FLAGS_INIT -static)
-# Tests run under Wine, with its prefix kept inside the build folder.
-set(CMAKE_CROSSCOMPILING_EMULATOR env WINEDEBUG=-all "WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix" wine)
+# Tests run under Wine's loader of the module's own width: scripts/wine.sh
+# picks it (native, or the 32-bit one under qemu where the kernel runs no
+# 32-bit programs) from what scripts/setup.sh found on this machine.
+if(TESSERA_MINGW_ARCH STREQUAL "i686")
+  set(TESSERA_WINE_BITS 32)
+else()
+  set(TESSERA_WINE_BITS 64)
+endif()
+get_filename_component(TESSERA_WINE_RUN "${CMAKE_CURRENT_LIST_DIR}/../scripts/wine.sh" ABSOLUTE)
+set(CMAKE_CROSSCOMPILING_EMULATOR "${TESSERA_WINE_RUN};${TESSERA_WINE_BITS}")

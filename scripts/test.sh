@@ -1,73 +1,66 @@
 #!/usr/bin/env bash
-# test.sh -- builds Tessera and runs every test: the Linux library and tool
-# (g++), the same suite under AddressSanitizer with UndefinedBehaviorSanitizer
-# and a bounded libFuzzer run (clang), under ThreadSanitizer, and then both
-# Windows modules under Wine.
+# test.sh -- builds Tessera and runs every test, step by step: the machine's
+# setup (scripts/setup.sh), the Linux library and tool (g++), the same suite
+# under AddressSanitizer with UndefinedBehaviorSanitizer and a bounded
+# libFuzzer run (clang), under ThreadSanitizer, both Windows modules under
+# Wine, and the release archives. A failing step does not stop the ones after
+# it; the run ends with a table of the steps and the line "N passed, N failed",
+# and fails if any step failed.
 #
-# Missing cross compilers, Wine and Mono are installed when running as root.
-# Where they cannot be, those tests are reported as skipped; with CI=true (or
-# TESSERA_REQUIRE_ALL=1) a skip is a failure.
-set -euo pipefail
+#   TESSERA_SKIP_SETUP=1    install and register nothing (setup.sh --check only)
+#   TESSERA_FORCE_QEMU=1    run 32-bit programs under qemu even where not needed
+#   TESSERA_FUZZ_SECONDS=N  how long the fuzzer runs (60)
+#   CI=true                 a step that cannot run here fails instead of skipping
+#                           (a machine that runs no 32-bit program at all may
+#                           still skip the 32-bit Windows tests)
+#
+# A new step is one line: run_step "NAME" COMMAND... (see scripts/lib.sh).
+set -uo pipefail
 cd "$(dirname "$0")/.."
+source scripts/lib.sh
 
-jobs=$(nproc)
 require_all=${TESSERA_REQUIRE_ALL:-$([[ ${CI:-} == true ]] && echo 1 || echo 0)}
 export TESSERA_REQUIRE_CLIENTS=$require_all
-skipped=()
+fuzz_seconds=${TESSERA_FUZZ_SECONDS:-60}
 
-step() { printf '\n== %s\n' "$*"; }
-
-run_preset() {  # run_preset NAME [CTEST JOBS] [CMAKE OPTIONS...]
-  local name=$1 test_jobs=${2:-$jobs}
-  shift $(($# > 1 ? 2 : 1))
-  cmake --preset "$name" "$@"
-  cmake --build --preset "$name" -j"$jobs"
-  ctest --preset "$name" -j"$test_jobs"
-}
-
-have_tools() {
-  command -v i686-w64-mingw32-g++ && command -v x86_64-w64-mingw32-g++ && command -v wine &&
-    [[ -e /usr/lib/wine/wine && -e /usr/lib/wine/wine64 ]] && command -v mcs && command -v mono
-} >/dev/null
-
-install_tools() {
-  [[ $(id -u) -eq 0 ]] && command -v apt-get >/dev/null || return 1
-  step "installing mingw-w64, Wine and Mono"
-  dpkg --add-architecture i386
-  apt-get update -q
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -q \
-    g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64 wine wine64 wine32:i386 mono-mcs mono-runtime
-}
-
-have_tools || install_tools || echo "could not install mingw-w64, Wine and Mono: their tests will be skipped"
-
-step "Linux library, tool and tests (g++)"
-run_preset default
-
-step "AddressSanitizer and UndefinedBehaviorSanitizer, with ${TESSERA_FUZZ_SECONDS:-60} s of fuzzing (clang)"
-run_preset asan "$jobs" -DTESSERA_FUZZ_SECONDS="${TESSERA_FUZZ_SECONDS:-60}"
-
-step "ThreadSanitizer (clang)"
-run_preset tsan
-
-if command -v i686-w64-mingw32-g++ x86_64-w64-mingw32-g++ wine > /dev/null; then
-  for preset in win32 win64; do
-    step "Tessera.DLL ($preset) under Wine"
-    run_preset "$preset" 1  # one Wine at a time: the first start creates the prefix
+needs() {  # needs COMMAND... -- COMMAND...: runs the second command if every tool of the first exists
+  local tools=()
+  while [[ $1 != -- ]]; do tools+=("$1"); shift; done
+  shift
+  local tool
+  for tool in "${tools[@]}"; do
+    if ! command -v "$tool" > /dev/null; then
+      if [[ $require_all == 1 ]]; then
+        echo "FAILED: $tool is not installed"
+        return 1
+      fi
+      echo "SKIPPED: $tool is not installed"
+      return 77
+    fi
   done
+  "$@"
+}
+
+windows_preset() {  # windows_preset PRESET: one Windows module, its tests under Wine
+  local status=0
+  ctest_preset "$1" || status=$?
+  # Wine's server lingers a few seconds after its last program; end it now.
+  (source scripts/lib.sh && load_machine_env && wine_environment &&
+    [[ -x /usr/lib/wine/wineserver ]] && /usr/lib/wine/wineserver -k) > /dev/null 2>&1
+  return $status
+}
+
+if [[ ${TESSERA_SKIP_SETUP:-0} == 1 ]]; then
+  run_step "setup (check only)" scripts/setup.sh --check
 else
-  skipped+=("Windows modules under Wine: mingw-w64 or Wine missing and not installable here")
+  run_step "setup" scripts/setup.sh
 fi
+run_step "default (g++)" ctest_preset default
+run_step "asan+ubsan, ${fuzz_seconds} s fuzzing (clang)" \
+  needs clang++ -- ctest_preset asan -DTESSERA_FUZZ_SECONDS="$fuzz_seconds"
+run_step "tsan (clang)" needs clang++ -- ctest_preset tsan
+run_step "win32 (Wine, 32-bit loader)" needs i686-w64-mingw32-g++ i686-w64-mingw32-windres -- windows_preset win32
+run_step "win64 (Wine, 64-bit loader)" needs x86_64-w64-mingw32-g++ x86_64-w64-mingw32-windres -- windows_preset win64
+run_step "release archives" scripts/package.sh
 
-step "release archives"
-scripts/package.sh | tail -1
-
-if ((${#skipped[@]})); then
-  step "SKIPPED"
-  printf 'SKIPPED: %s\n' "${skipped[@]}"
-  if [[ $require_all == 1 ]]; then
-    echo "these tests are required here" >&2
-    exit 1
-  fi
-fi
-step "all tests passed"
+print_summary
