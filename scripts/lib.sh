@@ -62,7 +62,9 @@ run_step() {  # run_step NAME COMMAND...
     failed=1
   fi
   local note=""
-  ((status == 77)) && note="skipped: $(grep -m1 -oE 'SKIPPED: .*' "$log" | cut -c10-)"
+  if ((status == 77 || skipped > 0)); then
+    note=$(grep -m1 -oE 'SKIPPED: .*' "$log" | cut -c10-)
+  fi
   ((status != 0 && status != 77)) && note="exit status $status"
   tessera_steps+=("$name") tessera_passed+=("$passed") tessera_failed+=("$failed")
   tessera_skipped+=("$skipped") tessera_seconds+=($((SECONDS - start))) tessera_notes+=("$note")

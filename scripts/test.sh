@@ -44,9 +44,13 @@ needs() {  # needs COMMAND... -- COMMAND...: runs the second command if every to
 windows_preset() {  # windows_preset PRESET: one Windows module, its tests under Wine
   local status=0
   ctest_preset "$1" || status=$?
+  load_machine_env
+  if [[ $1 == win32 && ${TESSERA_X86_32:-} == none ]]; then
+    echo "SKIPPED: the 32-bit programs, since this machine runs none: $TESSERA_X86_32_WHY"
+  fi
   # Wine's server lingers a few seconds after its last program; end it now.
-  (source scripts/lib.sh && load_machine_env && wine_environment &&
-    [[ -x /usr/lib/wine/wineserver ]] && /usr/lib/wine/wineserver -k) > /dev/null 2>&1
+  wine_environment
+  [[ ! -x /usr/lib/wine/wineserver ]] || /usr/lib/wine/wineserver -k > /dev/null 2>&1
   return $status
 }
 
