@@ -26,7 +26,8 @@ make -s -C "$work/build" -f "$here/Makefile" PG_CONFIG="$pg_config" install DEST
 strip --strip-unneeded "$work/root$("$pg_config" --pkglibdir)/tessera.so"
 docdir=$work/root/usr/share/doc/$package
 mkdir -p "$docdir"
-cp "$here/../../docs/sql.md" "$docdir/"
+cp "$here/../../docs/sql.md" "$here/../../LICENSE" "$docdir/"
+cmake -DLICENSE_FILE="$here/../../LICENSE" -DCOPYRIGHT_FILE="$docdir/copyright" -P "$here/../../cmake/DebianCopyright.cmake"
 
 # The libraries the module links, as dpkg-shlibdeps names them.
 mkdir -p "$work/shlibs/debian"
@@ -57,7 +58,8 @@ listing=$(dpkg-deb -c "$deb" | awk '{ print $6 }')
 echo "$listing"
 failed=0
 for file in "$("$pg_config" --pkglibdir)/tessera.so" "$("$pg_config" --sharedir)/extension/tessera.control" \
-  "$("$pg_config" --sharedir)/extension/tessera--$version.sql"; do
+  "$("$pg_config" --sharedir)/extension/tessera--$version.sql" "/usr/share/doc/$package/copyright" \
+  "/usr/share/doc/$package/LICENSE"; do
   grep -qx ".$file" <<<"$listing" || { echo "FAILED: $(basename "$deb") holds no $file"; failed=1; }
 done
 [[ $(dpkg-deb -f "$deb" Package) == "$package" ]] || { echo "FAILED: package name"; failed=1; }
