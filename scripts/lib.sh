@@ -11,7 +11,8 @@
 # $TESSERA_STEP_COUNTS ("PASSED FAILED SKIPPED"), the last line of its
 # output that counts "N passed" (also "N failed", "N skipped"; pytest's
 # summary line reads the same), or one check passed or failed by its exit
-# status. Exit status 77 marks a step skipped as a whole; a step that fails
+# status. Exit status 77 marks a step skipped as a whole, and so does a
+# "SKIPPED: why" line from a step that counted nothing; a step that fails
 # without counting a failure counts one.
 
 TESSERA_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -60,6 +61,10 @@ run_step() {  # run_step NAME COMMAND...
   fi
   if ((status != 0 && status != 77 && failed == 0)); then
     failed=1
+  fi
+  # A step that counted nothing but said it skipped something skipped it.
+  if ((passed + failed + skipped == 0)) && grep -q 'SKIPPED: ' "$log"; then
+    skipped=1
   fi
   local note=""
   if ((status == 77 || skipped > 0)); then
