@@ -562,6 +562,51 @@ PyObject* JudgeObjects(PyObject*, PyObject* args) {
   }
 }
 
+// A one-dimensional NumPy array of objects, read in place: its data is the
+// array of object pointers that __array_interface__ describes. NumPy's own
+// headers are not needed for that, so the module builds without NumPy.
+// 0 with *items and *count set, or -1 with an error set.
+int ObjectArrayItems(PyObject* array, PyObject* const** items, Py_ssize_t* count) {
+  PyObject* interface = PyObject_GetAttrString(array, "__array_interface__");
+  if (interface == nullptr) return -1;
+  int result = -1;
+  PyObject* typestr = PyDict_Check(interface) ? PyDict_GetItemString(interface, "typestr") : nullptr;
+  PyObject* shape = PyDict_Check(interface) ? PyDict_GetItemString(interface, "shape") : nullptr;
+  PyObject* strides = PyDict_Check(interface) ? PyDict_GetItemString(interface, "strides") : nullptr;
+  PyObject* data = PyDict_Check(interface) ? PyDict_GetItemString(interface, "data") : nullptr;
+  if (typestr == nullptr || !PyUnicode_Check(typestr) || PyUnicode_CompareWithASCIIString(typestr, "|O") != 0 ||
+      shape == nullptr || !PyTuple_Check(shape) || PyTuple_GET_SIZE(shape) != 1 ||
+      (strides != nullptr && strides != Py_None) || data == nullptr || !PyTuple_Check(data) ||
+      PyTuple_GET_SIZE(data) < 1) {
+    PyErr_SetString(PyExc_TypeError, "_judge_object_array() expects a contiguous one-dimensional array of objects");
+  } else {
+    *count = PyLong_AsSsize_t(PyTuple_GET_ITEM(shape, 0));
+    *items = static_cast<PyObject* const*>(PyLong_AsVoidPtr(PyTuple_GET_ITEM(data, 0)));
+    if (!PyErr_Occurred()) result = 0;
+  }
+  Py_DECREF(interface);
+  return result;
+}
+
+PyObject* JudgeObjectArray(PyObject*, PyObject* args) {
+  int op_number;
+  PyObject *array, *today, *missing;
+  if (!PyArg_ParseTuple(args, "iOOO!:_judge_object_array", &op_number, &array, &today, &PyTuple_Type, &missing))
+    return nullptr;
+  Op op;
+  PyObject* const* items = nullptr;
+  Py_ssize_t count = 0;
+  if (!ReadOp(op_number, &op) || ObjectArrayItems(array, &items, &count) < 0) return nullptr;
+  try {
+    Column column(static_cast<std::size_t>(count));
+    for (Py_ssize_t row = 0; row < count; ++row)
+      if (AddObject(column, op, items[row], missing, row) < 0) return nullptr;
+    return JudgeAndAnswer(op, column, today);
+  } catch (const std::bad_alloc&) {
+    return PyErr_NoMemory();
+  }
+}
+
 PyObject* JudgeFixed(PyObject*, PyObject* args) {
   int op_number, ucs4;
   PyObject *array, *today;
@@ -707,6 +752,8 @@ PyMethodDef kMethods[] = {
         "gives a str, a bytes-like object bytes. Characters beyond Latin-1 are shown as \"*\".\n\nFor a column, a "
         "NumPy array of objects; missing values stay None."),
     {"_judge_objects", JudgeObjects, METH_VARARGS, PyDoc_STR("_judge_objects(op, items, today, missing, /)")},
+    {"_judge_object_array", JudgeObjectArray, METH_VARARGS,
+     PyDoc_STR("_judge_object_array(op, array, today, missing, /)")},
     {"_judge_fixed", JudgeFixed, METH_VARARGS, PyDoc_STR("_judge_fixed(op, array, itemsize, ucs4, today, /)")},
     {"_set_column_hook", SetColumnHook, METH_O, PyDoc_STR("_set_column_hook(hook, /)")},
     {nullptr, nullptr, 0, nullptr},

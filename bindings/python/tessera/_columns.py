@@ -73,6 +73,9 @@ class ColumnHook:
                 flat = flat.astype(flat.dtype.newbyteorder("="))
             flat = np.ascontiguousarray(flat)
             return self._backend._judge_fixed(op, flat, flat.dtype.itemsize, kind == "U", today)
+        # Arrays of objects (pandas' str columns) are read in place, without a list of their elements.
+        if kind == "O" and hasattr(self._backend, "_judge_object_array"):
+            return self._backend._judge_object_array(op, np.ascontiguousarray(flat), today, missing)
         return self._backend._judge_objects(op, flat.tolist(), today, missing)
 
     def _answer(self, np, name, raw, shape, index):

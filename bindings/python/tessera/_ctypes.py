@@ -65,7 +65,7 @@ def _set_column_hook(hook):
     _column_hook = hook
 
 
-def _text(name, number):
+def _text(number):
     """The bytes to check; None for a str beyond Latin-1; NotImplemented for what is not a text."""
     if isinstance(number, str):
         try:
@@ -114,15 +114,20 @@ _DATED = {"check_gpa_no_expired", "gpa_age", "id_verdict"}
 
 def _public(name):
     op = _OPS[name]
+    dated = name in _DATED
+    # The plain checks are one export each: answered without going through _answer.
+    export = _exports.get(_EXPORT_OF.get(name)) if name != "gpa_age" else None
 
     def check(number, /, today=None):
-        if name in _DATED:
+        if dated:
             _check_today(today)
-        data = _text(name, number)
+        data = _text(number)
         if data is NotImplemented:
             if _column_hook is None:
                 raise TypeError(f"{name}() expects a str or bytes-like object, not {type(number).__name__}")
             return _column_hook(op, number, today)
+        if export is not None:
+            return data is not None and export(data) != 0
         return _answer(name, data)
 
     check.__name__ = check.__qualname__ = name
@@ -135,7 +140,7 @@ def _judge_objects(op, items, today, missing):
     answers = []
     for row, item in enumerate(items):
         absent = item is None or (isinstance(item, float) and item != item) or any(item is m for m in missing)
-        data = None if absent else _text(name, item)
+        data = None if absent else _text(item)
         if data is NotImplemented:
             raise TypeError(f"{name}(): row {row} is {type(item).__name__}, "
                             "not a str, a bytes-like object or a missing value")
