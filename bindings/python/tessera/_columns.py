@@ -53,7 +53,7 @@ class ColumnHook:
                 column = column.to_numpy()
         if isinstance(column, np.ndarray):
             shape = column.shape
-            raw = self._judge_array(np, op, column.reshape(-1), today, missing)
+            raw = self._judge_array(np, op, np.asarray(column).reshape(-1), today, missing)
         else:
             if not isinstance(column, (list, tuple)):
                 try:
