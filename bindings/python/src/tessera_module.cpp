@@ -3,9 +3,9 @@
 // One number: a str (read as Latin-1) or a bytes-like object goes to the
 // checks as it stands, NUL bytes and all. Anything else goes to the column
 // hook that the Python package installs; it turns lists, NumPy arrays and
-// pandas Series into calls of _judge_objects or _judge_fixed, which copy
-// every text into one padded buffer while they hold the GIL and run the
-// checks over that buffer without it.
+// pandas Series into calls of _judge_objects, _judge_object_array or
+// _judge_fixed, which copy every text into one padded buffer while they hold
+// the GIL and run the checks over that buffer without it.
 #define PY_SSIZE_T_CLEAN
 #include <Python.h>
 #include <datetime.h>
@@ -14,7 +14,7 @@
 #include <cstdint>
 #include <cstring>
 #include <iterator>
-#include <new>
+#include <exception>
 #include <optional>
 #include <string>
 #include <vector>
@@ -285,7 +285,7 @@ PyObject* Dispatch(Op op, PyObject* number, PyObject* today) {
       return nullptr;
     }
     return PyObject_CallFunction(g_column_hook, "iOO", static_cast<int>(op), number, today ? today : Py_None);
-  } catch (const std::bad_alloc&) {
+  } catch (const std::exception&) {  // only allocation can fail here
     return PyErr_NoMemory();
   }
 }
@@ -497,7 +497,10 @@ PyObject* MaskedObjects(const Column& column, const std::vector<char>& masked) {
     switch (column.kind(row)) {
       case Kind::Bytes: item = PyBytes_FromStringAndSize(text, length); break;
       case Kind::Str: item = PyUnicode_DecodeLatin1(text, length, nullptr); break;
-      default: item = Py_None, Py_INCREF(Py_None); break;
+      default:
+        item = Py_None;
+        Py_INCREF(item);
+        break;
     }
     if (item == nullptr) {
       Py_DECREF(list);
@@ -557,7 +560,7 @@ PyObject* JudgeObjects(PyObject*, PyObject* args) {
     for (Py_ssize_t row = 0; row < PySequence_Fast_GET_SIZE(items); ++row)
       if (AddObject(column, op, PySequence_Fast_GET_ITEM(items, row), missing, row) < 0) return nullptr;
     return JudgeAndAnswer(op, column, today);
-  } catch (const std::bad_alloc&) {
+  } catch (const std::exception&) {  // only allocation can fail here
     return PyErr_NoMemory();
   }
 }
@@ -602,7 +605,7 @@ PyObject* JudgeObjectArray(PyObject*, PyObject* args) {
     for (Py_ssize_t row = 0; row < count; ++row)
       if (AddObject(column, op, items[row], missing, row) < 0) return nullptr;
     return JudgeAndAnswer(op, column, today);
-  } catch (const std::bad_alloc&) {
+  } catch (const std::exception&) {  // only allocation can fail here
     return PyErr_NoMemory();
   }
 }
@@ -634,7 +637,7 @@ PyObject* JudgeFixed(PyObject*, PyObject* args) {
     for (std::size_t row = 0; row < rows; ++row) AddFixed(column, op, bytes + row * size, size, ucs4 != 0, scratch);
     PyBuffer_Release(&view);
     return JudgeAndAnswer(op, column, today);
-  } catch (const std::bad_alloc&) {
+  } catch (const std::exception&) {  // only allocation can fail here
     PyBuffer_Release(&view);
     return PyErr_NoMemory();
   }
