@@ -58,9 +58,11 @@ install(TARGETS tessera RUNTIME DESTINATION ${TESSERA_ARCH_DIR} ARCHIVE DESTINAT
 install(FILES include/tessera.h resources/tessera.def README.md LICENSE DESTINATION .)
 install(FILES docs/c.md docs/python.md docs/pascal.md docs/csharp.md docs/vba.md docs/tool.md
   DESTINATION docs)
-install(FILES python/tessera.py DESTINATION bindings)
 # In folders of their own beside docs/, as in the source tree.
 install(FILES bindings/pascal/tessera.pas bindings/pascal/example.pas DESTINATION bindings/pascal)
 install(FILES bindings/csharp/Tessera.cs bindings/csharp/Example.cs DESTINATION bindings/csharp)
 install(FILES bindings/vba/Tessera.bas DESTINATION bindings/vba)
+# The Python package without its extension module: over Tessera.DLL through ctypes.
+install(DIRECTORY bindings/python/tessera DESTINATION bindings/python FILES_MATCHING PATTERN "*.py" PATTERN "py.typed")
+
 set(TESSERA_PACKAGE_NAME tessera-${PROJECT_VERSION}-windows CACHE INTERNAL "The Windows archive's name")

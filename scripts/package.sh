@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # package.sh -- makes the release archives in build/packages: the Linux .tar.gz
-# and .deb, and, where mingw-w64 is installed, the Windows .zip with the
-# 32-bit and 64-bit modules (two builds, joined by cmake/WindowsZip.cmake).
-# Then lists and checks what each holds.
+# and .deb, the Python wheel, and, where mingw-w64 is installed, the Windows
+# .zip with the 32-bit and 64-bit modules (two builds, joined by
+# cmake/WindowsZip.cmake). Then lists and checks what each holds.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 out=$PWD/build/packages
@@ -13,6 +13,8 @@ mkdir -p "$out"
 cmake --preset default > /dev/null
 cmake --build --preset default -j"$jobs" > /dev/null
 (cd build/default && cpack -G "TGZ;DEB" -B "$out" > /dev/null)
+# The Python package's wheel, built offline by Debian's Python and setuptools.
+/usr/bin/python3 -m pip wheel --quiet --disable-pip-version-check --no-build-isolation --no-index --no-deps -w "$out" .
 
 if command -v i686-w64-mingw32-g++ > /dev/null && command -v x86_64-w64-mingw32-g++ > /dev/null; then
   for preset in win32 win64; do

@@ -3,9 +3,10 @@
 # setup (scripts/setup.sh), the Linux library and tool (g++), the same suite
 # under AddressSanitizer with UndefinedBehaviorSanitizer and a bounded
 # libFuzzer run (clang), under ThreadSanitizer, both Windows modules under
-# Wine, and the release archives. A failing step does not stop the ones after
-# it; the run ends with a table of the steps and the line "N passed, N failed",
-# and fails if any step failed.
+# Wine, the Python package in fresh virtual environments, and the release
+# archives. A failing step does not stop the ones after it; the run ends with
+# a table of the steps and the line "N passed, N failed", and fails if any
+# step failed.
 #
 #   TESSERA_SKIP_SETUP=1    install and register nothing (setup.sh --check only)
 #   TESSERA_FORCE_QEMU=1    run 32-bit programs under qemu even where not needed
@@ -65,6 +66,7 @@ run_step "asan+ubsan, ${fuzz_seconds} s fuzzing (clang)" \
 run_step "tsan (clang)" needs clang++ -- ctest_preset tsan
 run_step "win32 (Wine, 32-bit loader)" needs i686-w64-mingw32-g++ i686-w64-mingw32-windres -- windows_preset win32
 run_step "win64 (Wine, 64-bit loader)" needs x86_64-w64-mingw32-g++ x86_64-w64-mingw32-windres -- windows_preset win64
+run_step "python package" bindings/python/test.sh build/default
 run_step "release archives" scripts/package.sh
 
 print_summary

@@ -55,7 +55,7 @@ docs/c.md        include/tessera.h                tests/consumers/c/hello.c
 docs/pascal.md   bindings/pascal/tessera.pas      bindings/pascal/example.pas
 docs/csharp.md   bindings/csharp/Tessera.cs       bindings/csharp/Example.cs
 docs/vba.md      bindings/vba/Tessera.bas         -
-docs/python.md   -                                python/tessera.py
+docs/python.md   bindings/python/tessera/__init__.py -
 GUIDES
 
 # The VBA example cannot run here; its calls are at least declared, and

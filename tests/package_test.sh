@@ -60,15 +60,23 @@ for deb in "$out"/tessera_*.deb; do
   expect_entries "$deb" "$(cat "$work/deb/usr/share/doc/tessera/copyright" 2>&1)" '^Copyright: 2026 The Tessera developers$' \
     '^License: Expat$' '^ Permission is hereby granted'
 done
+for wheel in "$out"/tessera-*.whl; do
+  [[ -e $wheel ]] || { echo "FAILED: no Python wheel"; failed=$((failed + 1)); continue; }
+  echo "== $(basename "$wheel")"
+  listing=$(unzip -Z1 "$wheel")
+  echo "$listing"
+  expect_entries "$wheel" "$listing" '^tessera/__init__\.py$' '^tessera/_tessera\..*\.so$' '^tessera/py\.typed$' \
+    '^tessera/_ctypes\.py$' '^tessera-[0-9.]+\.dist-info/METADATA$'
+done
 for zip in "$out"/tessera-*-windows.zip; do
   [[ -e $zip ]] || { echo "SKIPPED: no Windows archive"; continue; }
   echo "== $(basename "$zip")"
   listing=$(unzip -Z1 "$zip")
   echo "$listing"
   expect_entries "$zip" "$listing" '/win32/Tessera\.DLL$' '/win64/Tessera\.DLL$' '/win32/Tessera\.dll\.a$' \
-    '/win64/Tessera\.dll\.a$' '/LICENSE$' '/tessera\.def$' '/tessera\.h$' '/docs/vba\.md$' '/docs/csharp\.md$' '/bindings/tessera\.py$'
+    '/win64/Tessera\.dll\.a$' '/LICENSE$' '/tessera\.def$' '/tessera\.h$' '/docs/vba\.md$' '/docs/csharp\.md$'
   expect_entries "$zip" "$listing" '/bindings/pascal/tessera\.pas$' '/bindings/csharp/Tessera\.cs$' \
-    '/bindings/vba/Tessera\.bas$'
+    '/bindings/vba/Tessera\.bas$' '/bindings/python/tessera/_ctypes\.py$'
 done
 echo "$passed passed, $failed failed"
 [[ $failed -eq 0 && $passed -gt 0 ]]

@@ -1,0 +1,69 @@
+"""tessera -- payment card and GPA identity-document number checks, one number or whole columns.
+
+    >>> import tessera
+    >>> tessera.check_card("4111111111111111")
+    True
+    >>> tessera.card_verdict("4111111111111")
+    tessera.CardVerdict(valid=False, brand='Visa', checksum=False)
+    >>> tessera.check_card(["4111111111111111", "4111 1111 1111 1111", None])
+    array([ True, False, False])
+
+One number is a str, read as Latin-1 (each character one byte), or a
+bytes-like object, and is checked exactly as given: every character counts,
+spaces and NUL bytes included, nothing is trimmed. A str with characters
+beyond Latin-1 is never a valid number (False, 0, "none"). Anything else that
+is not iterable raises TypeError.
+
+A column is any other iterable of such texts, a NumPy array of str, bytes or
+objects, or a pandas Series; the answer is a NumPy array, one answer per
+element, computed in C with the GIL released. Missing values (None, NaN,
+pandas.NA) get the answer no (False, 0, "none"). card_verdict and id_verdict
+give a pandas DataFrame for a column.
+
+The date checks take `today` (a datetime.date, default the local date).
+check_gpa_no_expired answers True while the document is still valid: True
+means NOT expired.
+"""
+
+import sys
+
+try:
+    from . import _tessera as _backend
+except ImportError:
+    # Windows hosts that have only Tessera.DLL: the same functions over its exports.
+    if sys.platform != "win32":
+        raise
+    from . import _ctypes as _backend
+
+from . import _columns
+
+BRANDS = _backend.BRANDS
+CardVerdict = _backend.CardVerdict
+IdVerdict = _backend.IdVerdict
+
+is_amex = _backend.is_amex
+is_dc = _backend.is_dc
+is_disc = _backend.is_disc
+is_jcb = _backend.is_jcb
+is_mc = _backend.is_mc
+is_visa = _backend.is_visa
+check_organization = _backend.check_organization
+check_number = _backend.check_number
+check_card = _backend.check_card
+check_gpa_no = _backend.check_gpa_no
+check_gpa_no_expired = _backend.check_gpa_no_expired
+gpa_age = _backend.gpa_age
+card_brand = _backend.card_brand
+card_verdict = _backend.card_verdict
+id_verdict = _backend.id_verdict
+mask_card = _backend.mask_card
+
+_backend._set_column_hook(_columns.ColumnHook(_backend))
+
+__all__ = [
+    "BRANDS", "CardVerdict", "IdVerdict",
+    "is_amex", "is_dc", "is_disc", "is_jcb", "is_mc", "is_visa",
+    "check_organization", "check_number", "check_card",
+    "check_gpa_no", "check_gpa_no_expired", "gpa_age",
+    "card_brand", "card_verdict", "id_verdict", "mask_card",
+]

@@ -1,0 +1,172 @@
+"""_ctypes -- the package's functions over the exports of Tessera.DLL, through ctypes.
+
+For Windows hosts that have Tessera.DLL but not the package's extension
+module: the package uses this module when the extension is missing there.
+Elsewhere it can be imported by itself to call a built library. The library
+is Tessera.DLL on Windows and libtessera.so.1 elsewhere, or the file named by
+the TESSERA_LIBRARY environment variable.
+
+The exports take NUL-terminated text and read the local clock, so here
+  - a text holding a NUL byte raises ValueError("embedded null byte"),
+  - `today` may only be None or the local date (else ValueError),
+  - mask_card raises NotImplementedError (the library exports no masking),
+  - columns are checked one number at a time, in Python.
+Everything else answers as the extension module does.
+"""
+
+import ctypes
+import datetime
+import os
+import sys
+from collections import namedtuple
+
+_EXPORTS = (
+    "IsAmex", "IsDC", "IsDisc", "IsJCB", "IsMC", "IsVisa",
+    "CheckOrganization", "CheckNumber", "CheckCard",
+    "CheckGPANo", "CheckGPANoExpired", "CheckGPANoAge",
+)
+
+# The names the library prints, in the order of its brand codes.
+BRANDS = ("none", "American Express", "Diners Club", "Discover", "JCB", "MasterCard", "Visa")
+_BRAND_TESTS = ("IsAmex", "IsDC", "IsDisc", "IsJCB", "IsMC", "IsVisa")
+
+CardVerdict = namedtuple("CardVerdict", "valid brand checksum")
+CardVerdict.__module__ = "tessera"
+IdVerdict = namedtuple("IdVerdict", "valid check_digits unexpired age")
+IdVerdict.__module__ = "tessera"
+
+_OPS = {name: number for number, name in enumerate((
+    "is_amex", "is_dc", "is_disc", "is_jcb", "is_mc", "is_visa", "check_organization", "check_number",
+    "check_card", "check_gpa_no", "check_gpa_no_expired", "gpa_age", "card_brand", "card_verdict",
+    "id_verdict", "mask_card"))}
+
+
+def _load():
+    path = os.environ.get("TESSERA_LIBRARY")
+    if sys.platform == "win32":
+        # The 32-bit module uses stdcall; WinDLL is right for 64-bit too.
+        return ctypes.WinDLL(path or "Tessera.DLL")
+    return ctypes.CDLL(path or "libtessera.so.1")
+
+
+_library = _load()
+_exports = {}
+for _name in _EXPORTS:
+    _function = getattr(_library, _name)
+    _function.argtypes = [ctypes.c_char_p]
+    _function.restype = ctypes.c_int32
+    _exports[_name] = _function
+
+_column_hook = None
+
+
+def _set_column_hook(hook):
+    global _column_hook
+    _column_hook = hook
+
+
+def _text(number):
+    """The bytes to check; None for a str beyond Latin-1; NotImplemented for what is not a text."""
+    if isinstance(number, str):
+        try:
+            data = number.encode("latin-1")
+        except UnicodeEncodeError:
+            return None
+    elif isinstance(number, (bytes, bytearray, memoryview)):
+        data = bytes(number)
+    else:
+        return NotImplemented
+    if b"\0" in data:
+        raise ValueError("embedded null byte")
+    return data
+
+
+def _check_today(today):
+    if today is None:
+        return
+    if not isinstance(today, datetime.date):
+        raise TypeError(f"today must be a datetime.date, not {type(today).__name__}")
+    if today.timetuple()[:3] != datetime.date.today().timetuple()[:3]:
+        raise ValueError("Tessera.DLL judges expiry and age by the local date only")
+
+
+def _answer(name, data):
+    """One number's answer; `data` None stands for a str beyond Latin-1."""
+    call = (lambda export: _exports[export](data) if data is not None else 0)
+    if name == "card_brand":
+        return next((BRANDS[i + 1] for i, test in enumerate(_BRAND_TESTS) if call(test)), BRANDS[0])
+    if name == "card_verdict":
+        return CardVerdict(call("CheckCard") != 0, _answer("card_brand", data), call("CheckNumber") != 0)
+    if name == "id_verdict":
+        check_digits = call("CheckGPANo") != 0
+        unexpired = call("CheckGPANoExpired") != 0
+        return IdVerdict(check_digits and unexpired, check_digits, unexpired, call("CheckGPANoAge"))
+    if name == "gpa_age":
+        return call("CheckGPANoAge")
+    if name == "mask_card":
+        raise NotImplementedError("Tessera.DLL exports no masking; install the tessera package with its extension")
+    return call(_EXPORT_OF[name]) != 0
+
+
+_EXPORT_OF = dict(zip(list(_OPS)[:12], _EXPORTS))
+_DATED = {"check_gpa_no_expired", "gpa_age", "id_verdict"}
+
+
+def _public(name):
+    op = _OPS[name]
+    dated = name in _DATED
+    # The plain checks are one export each: answered without going through _answer.
+    export = _exports.get(_EXPORT_OF.get(name)) if name != "gpa_age" else None
+
+    def check(number, /, today=None):
+        if dated:
+            _check_today(today)
+        data = _text(number)
+        if data is NotImplemented:
+            if _column_hook is None:
+                raise TypeError(f"{name}() expects a str or bytes-like object, not {type(number).__name__}")
+            return _column_hook(op, number, today)
+        if export is not None:
+            return data is not None and export(data) != 0
+        return _answer(name, data)
+
+    check.__name__ = check.__qualname__ = name
+    return check
+
+
+def _judge_objects(op, items, today, missing):
+    """A column, in the raw form the extension module gives it."""
+    name = next(key for key, value in _OPS.items() if value == op)
+    answers = []
+    for row, item in enumerate(items):
+        absent = item is None or (isinstance(item, float) and item != item) or any(item is m for m in missing)
+        data = None if absent else _text(item)
+        if data is NotImplemented:
+            raise TypeError(f"{name}(): row {row} is {type(item).__name__}, "
+                            "not a str, a bytes-like object or a missing value")
+        if name == "mask_card":
+            answers.append(None if absent else _answer(name, data))
+        else:
+            answers.append(_answer(name, data))
+    if name == "mask_card":
+        return answers
+    if name == "gpa_age":
+        return b"".join(age.to_bytes(4, sys.byteorder, signed=True) for age in answers)
+    if name == "card_brand":
+        return bytes(BRANDS.index(brand) for brand in answers)
+    if name == "card_verdict":
+        return (bytearray(v.valid for v in answers), bytearray(BRANDS.index(v.brand) for v in answers),
+                bytearray(v.checksum for v in answers))
+    if name == "id_verdict":
+        return (bytearray(v.valid for v in answers), bytearray(v.check_digits for v in answers),
+                bytearray(v.unexpired for v in answers),
+                b"".join(v.age.to_bytes(4, sys.byteorder, signed=True) for v in answers))
+    return bytearray(answers)
+
+
+for _name in _OPS:
+    globals()[_name] = _public(_name)
+
+from ._columns import ColumnHook  # noqa: E402  (it reads this module's names)
+
+_set_column_hook(ColumnHook(sys.modules[__name__]))

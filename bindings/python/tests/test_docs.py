@@ -1,0 +1,25 @@
+"""test_docs -- the guide's and the package's examples give what they show."""
+
+import doctest
+import re
+
+import tessera
+from cases import ROOT
+
+GUIDE = ROOT / "docs" / "python.md"
+FLAGS = doctest.NORMALIZE_WHITESPACE
+
+
+def test_the_guide_examples():
+    failures, tried = doctest.testfile(str(GUIDE), module_relative=False, optionflags=FLAGS)
+    assert tried >= 12 and failures == 0
+
+
+def test_the_package_docstring_examples():
+    failures, tried = doctest.testmod(tessera, optionflags=FLAGS)
+    assert tried >= 3 and failures == 0
+
+
+def test_the_guide_names_every_public_function():
+    guide = GUIDE.read_text(encoding="utf-8")
+    assert [name for name in tessera.__all__ if not re.search(rf"\b{name}\b", guide)] == []

@@ -1,0 +1,202 @@
+"""test_numbers -- the checks on one number at a time: the shared case tables, text types and errors."""
+
+import array
+import datetime
+import inspect
+import pickle
+
+import pytest
+
+import tessera
+from cases import CARD_ROWS, DATE_ROWS, GPA_ROWS, WORKED_GPA
+
+BRAND_TESTS = {
+    "is_amex": "American Express", "is_dc": "Diners Club", "is_disc": "Discover",
+    "is_jcb": "JCB", "is_mc": "MasterCard", "is_visa": "Visa",
+}
+CHECKS = list(BRAND_TESTS) + ["check_organization", "check_number", "check_card", "check_gpa_no",
+                              "check_gpa_no_expired", "gpa_age", "card_brand", "card_verdict", "id_verdict"]
+DAY = datetime.date(2009, 9, 30)
+
+
+def why(row):
+    return row[-1]
+
+
+@pytest.mark.parametrize("text, brand, luhn, reason", CARD_ROWS, ids=[why(r) for r in CARD_ROWS])
+def test_card_rows(api, text, brand, luhn, reason):
+    valid = brand != "none" and luhn
+    for data in (text, text.encode("latin-1")):
+        for name, test_brand in BRAND_TESTS.items():
+            assert getattr(api, name)(data) is (brand == test_brand), name
+        assert api.check_organization(data) is (brand != "none")
+        assert api.check_number(data) is luhn
+        assert api.check_card(data) is valid
+        assert api.card_brand(data) == brand
+        assert tuple(api.card_verdict(data)) == (valid, brand, luhn)
+
+
+@pytest.mark.parametrize("text, valid, reason", GPA_ROWS, ids=[why(r) for r in GPA_ROWS])
+def test_gpa_rows(api, text, valid, reason):
+    assert api.check_gpa_no(text) is valid
+    assert api.id_verdict(text).check_digits is valid
+    if not valid:
+        assert api.gpa_age(text) == 0
+        assert api.check_gpa_no_expired(text) is False
+
+
+@pytest.mark.parametrize("number, day, unexpired, age, reason", DATE_ROWS, ids=[why(r) for r in DATE_ROWS])
+def test_date_rows(number, day, unexpired, age, reason):
+    today = datetime.date(*day)
+    assert tessera.check_gpa_no_expired(number, today) is unexpired
+    assert tessera.check_gpa_no_expired(number, today=today) is unexpired
+    assert tessera.gpa_age(number, today=today) == age
+    assert tessera.id_verdict(number, today=today) == (unexpired, True, unexpired, age)
+
+
+def test_today_defaults_to_the_local_date():
+    number = "12345678970-7506154-2612085-6"  # born in 75, expires 2026-12-08
+    for _ in range(3):
+        before = datetime.date.today()
+        answers = (tessera.gpa_age(number), tessera.check_gpa_no_expired(number))
+        if datetime.date.today() == before:
+            break
+    assert answers == (tessera.gpa_age(number, today=before), tessera.check_gpa_no_expired(number, today=before))
+
+
+def test_a_datetime_is_judged_by_its_date():
+    assert tessera.check_gpa_no_expired(WORKED_GPA, datetime.datetime(2009, 9, 30, 23, 59)) is True
+    assert tessera.check_gpa_no_expired(WORKED_GPA, datetime.datetime(2009, 10, 1, 0, 0)) is False
+
+
+# A NUL byte is a character like any other: it counts 0 and keeps its place.
+NUL_ROWS = [
+    ("4111111111111111\0garbage", "check_card", False, "what follows a NUL counts: 24 characters, no brand"),
+    ("4111111111111111\0", "check_number", False, "a NUL behind changes the doubled digits, as a letter does"),
+    ("\x004111111111111111", "check_number", True, "a NUL in front shifts nothing that counts"),
+    ("4" + "\0" * 14 + "2", "check_card", True, "4, fourteen NULs and 2 pass both tests, as with letters"),
+    ("4" + "\0" * 14 + "3", "check_card", False, "the same with a final 3"),
+    (WORKED_GPA[:10] + "\0" + WORKED_GPA[11:], "check_gpa_no", True, "position 11 is never looked at"),
+    (WORKED_GPA + "\0", "check_gpa_no", False, "30 characters"),
+]
+
+
+@pytest.mark.parametrize("text, check, answer, reason", NUL_ROWS, ids=[why(r) for r in NUL_ROWS])
+def test_nul_bytes_are_checked_as_characters(text, check, answer, reason):
+    assert getattr(tessera, check)(text) is answer
+    assert getattr(tessera, check)(text.encode("latin-1")) is answer
+
+
+def test_the_exports_cannot_take_a_nul_byte(exports):
+    with pytest.raises(ValueError, match="embedded null byte"):
+        exports.check_card("4111111111111111\0garbage")
+
+
+# Characters beyond Latin-1 have no byte the checks could read.
+BEYOND_LATIN1 = [
+    ("\uff14\uff11\uff11\uff11\uff11\uff11\uff11\uff11\uff11\uff11\uff11\uff11\uff11\uff11\uff11\uff11",
+     "fullwidth digits"),
+    ("4111111111111111\u20ac", "a euro sign behind a valid number"),
+    ("\u20ac", "a euro sign alone: as text without digits it would pass the checksum"),
+    ("12345678970-7506154-0909309-0\u2010", "a Unicode hyphen behind a valid GPA number"),
+    ("\udc80", "a lone surrogate"),
+]
+
+
+@pytest.mark.parametrize("text, reason", BEYOND_LATIN1, ids=[why(r) for r in BEYOND_LATIN1])
+def test_text_beyond_latin1_is_never_valid(api, text, reason):
+    for name in CHECKS:
+        answer = getattr(api, name)(text)
+        if name == "gpa_age":
+            assert answer == 0
+        elif name == "card_brand":
+            assert answer == "none"
+        elif name == "card_verdict":
+            assert tuple(answer) == (False, "none", False)
+        elif name == "id_verdict":
+            assert tuple(answer) == (False, False, False, 0)
+        else:
+            assert answer is False, name
+
+
+def test_latin1_characters_are_their_bytes():
+    assert tessera.check_number("\xff4111111111111111") is True
+    assert tessera.check_number(b"\xff4111111111111111") is True
+    assert tessera.card_brand("4\xe9\xe9\xe9\xe9\xe9\xe9\xe9\xe9\xe9\xe9\xe9\xe9\xe9\xe9\xe9") == "Visa"
+
+
+BYTES_LIKE = [bytes, bytearray, memoryview, lambda b: array.array("B", b), lambda b: memoryview(bytearray(b))]
+
+
+@pytest.mark.parametrize("make", BYTES_LIKE, ids=["bytes", "bytearray", "memoryview", "array", "writable view"])
+def test_every_bytes_like_object_is_a_text(make):
+    assert tessera.check_card(make(b"4111111111111111")) is True
+    assert tessera.check_card(make(b"4111111111111112")) is False
+    assert tessera.card_brand(make(b"378282246310005")) == "American Express"
+    assert tessera.gpa_age(make(WORKED_GPA.encode()), today=DAY) == 34
+
+
+NOT_TEXT = [None, 42, 4111111111111111, 3.5, object()]
+
+
+@pytest.mark.parametrize("value", NOT_TEXT, ids=lambda v: type(v).__name__)
+@pytest.mark.parametrize("name", CHECKS + ["mask_card"])
+def test_what_is_not_a_text_is_a_type_error(api, name, value):
+    with pytest.raises(TypeError, match=name):
+        getattr(api, name)(value)
+
+
+def test_arguments_of_the_date_checks():
+    with pytest.raises(TypeError, match="datetime.date"):
+        tessera.gpa_age(WORKED_GPA, today="2009-09-30")
+    with pytest.raises(TypeError):
+        tessera.gpa_age(WORKED_GPA, tomorrow=DAY)
+    with pytest.raises(TypeError):
+        tessera.gpa_age(WORKED_GPA, DAY, today=DAY)
+    with pytest.raises(TypeError):
+        tessera.gpa_age()
+    with pytest.raises(TypeError):
+        tessera.check_card("4111111111111111", DAY)
+
+
+MASK_ROWS = [
+    ("4111111111111111", "411111******1111", "16 digits"),
+    ("4111 1111 1111 1111", "4111 11** **** 1111", "spaces kept"),
+    ("3782-822463-10005", "3782-82****-*0005", "dashes kept, Amex grouping"),
+    ("4222222222222", "422222***2222", "13 digits: three hidden"),
+    ("1234567890", "1234567890", "ten digits: none hidden"),
+    ("12345678901", "123456*8901", "eleven digits: one hidden"),
+    ("card 41111111 11111111 x", "card 411111** ****1111 x", "letters around"),
+    ("", "", "the empty text"),
+    ("4111\x001111 1111 1111\xe9", "4111\x0011** **** 1111\xe9", "NUL and Latin-1 characters kept"),
+    ("\uff14\uff11 4111111111111111", "** 411111******1111", "characters beyond Latin-1 become *"),
+]
+
+
+@pytest.mark.parametrize("number, masked, reason", MASK_ROWS, ids=[why(r) for r in MASK_ROWS])
+def test_mask_card(number, masked, reason):
+    assert tessera.mask_card(number) == masked
+    if all(ord(c) < 256 for c in number):
+        assert tessera.mask_card(number.encode("latin-1")) == masked.encode("latin-1")
+        assert tessera.mask_card(bytearray(number.encode("latin-1"))) == masked.encode("latin-1")
+
+
+def test_verdicts_are_named_and_survive_pickling():
+    card = tessera.card_verdict("4111111111111")
+    assert (card.valid, card.brand, card.checksum) == (False, "Visa", False)
+    number = tessera.id_verdict(WORKED_GPA, today=DAY)
+    assert (number.valid, number.check_digits, number.unexpired, number.age) == (True, True, True, 34)
+    assert pickle.loads(pickle.dumps(card)) == card
+    assert pickle.loads(pickle.dumps(number)) == number
+
+
+def test_brands_are_the_names_the_checks_give():
+    assert set(tessera.BRANDS) == {"none", *BRAND_TESTS.values()}
+
+
+def test_every_function_has_a_signature_and_says_what_it_answers():
+    for name in CHECKS + ["mask_card"]:
+        function = getattr(tessera, name)
+        assert list(inspect.signature(function).parameters)[0] == "number"
+        assert len(function.__doc__) > 100
+    assert "NOT expired" in tessera.check_gpa_no_expired.__doc__
