@@ -1,0 +1,44 @@
+// escape.h -- bytes from the input shown so that none can act on a terminal or break a line
+//
+// Numbers, fields and file names come from people's files and are shown to
+// people. Nothing in them may reach a terminal or a log as a control
+// sequence, nor split a record over lines: C0 controls, DEL, C1 controls (as
+// raw bytes and as UTF-8) and the Unicode bidirectional controls (which
+// reorder what a reader sees) are escaped. Other valid UTF-8 is shown as it
+// is; a byte that is not part of valid UTF-8 is escaped.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace tessera::tool {
+
+enum class Quoting {
+  // Text and TSV: "\\" for the backslash and "\xhh" for each escaped byte,
+  // so a tab never splits a TSV column.
+  Text,
+  // The inside of a JSON string: "\"", "\\", and "\u00hh" or the code point
+  // "\uhhhh"; a byte outside valid UTF-8 is read as Latin-1 ("\u00hh") so
+  // that the output is always valid UTF-8.
+  Json,
+};
+
+// The most bytes one input byte can become.
+inline constexpr std::size_t kEscapeGrowth = 6;
+
+// Yes when every byte is printable ASCII that needs no escape: the common
+// case, tested without decoding.
+bool IsPlain(std::string_view bytes, Quoting quoting);
+
+// Writes the shown form of `bytes` at `out`, which has room for
+// kEscapeGrowth * bytes.size() bytes, and returns its end.
+char* EscapeTo(std::string_view bytes, Quoting quoting, char* out);
+
+// The longest start of `bytes` that does not end inside a UTF-8 sequence,
+// given that the rest follows: for escaping a long text in pieces.
+std::size_t WholeSequencesIn(std::string_view bytes);
+
+std::string Escaped(std::string_view bytes, Quoting quoting = Quoting::Text);
+
+}  // namespace tessera::tool

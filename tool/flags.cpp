@@ -1,0 +1,104 @@
+// flags.cpp -- the tool's usage, defined once: its commands, its flags and the texts about them
+#include "tool/flags.h"
+
+#include <algorithm>
+#include <iterator>
+
+namespace tessera::tool {
+namespace {
+
+constexpr CommandSet kBoth = kCard | kId;
+
+// The order here is the order of --help and of the manual.
+constexpr Flag kFlags[] = {
+    {kFileFlag, 'f', "file", "PATH", "Read records from PATH; '-' is standard input. May be given more than once: "
+     "inputs, and numbers given as arguments, are read in the order given.", kBoth},
+    {kCsvFlag, '\0', "csv", "", "Read CSV records (RFC 4180: fields in double quotes may hold delimiters, "
+     "line breaks and doubled quotes) instead of lines.", kBoth},
+    {kTsvFlag, 't', "tsv", "", "Read tab-separated records, quoted as in CSV.", kBoth},
+    {kDelimiterFlag, 'd', "delimiter", "C", "Fields are separated by the single character C, as ';' in "
+     "exports from spreadsheets set up for a decimal comma. Implies --csv.", kBoth},
+    {kColumnFlag, 'c', "column", "N|NAME", "Check field N (counted from 1), or the field whose header is NAME; "
+     "the first record of each input is then that header and is not checked. Implies --csv unless --tsv is "
+     "given. Without it the whole line, or the first field, is checked.", kBoth},
+    {kHeaderFlag, '\0', "header", "", "The first record of each input is a header: skip it.", kBoth},
+    {kStripFlag, '\0', "strip", "", "Remove spaces and dashes from card numbers before checking them "
+     "(\"4111 1111 1111 1111\"). The number is shown as given.", kCard},
+    {kTodayFlag, '\0', "today", "YYYY-MM-DD", "Judge expiry and age as of this date (years 1 to 9999) instead of "
+     "the local date, which is otherwise read again as the records stream (at most once a second).", kId},
+    {kFormatFlag, '\0', "format", "FORMAT", "text (the default), tsv (tab-separated columns) or json (one "
+     "JSON object per line).", kBoth},
+    {kHeaderRowFlag, '\0', "header-row", "", "With --format tsv: begin with a row naming the columns.", kBoth},
+    {kLineNumberFlag, 'n', "line-number", "", "Show the file and the line of each record (the line where the "
+     "record starts). JSON always has them.", kBoth},
+    {kInvalidFlag, '\0', "invalid", "", "Show only the invalid records.", kBoth},
+    {kValidFlag, '\0', "valid", "", "Show only the valid records.", kBoth},
+    {kQuietFlag, 'q', "quiet", "", "Show no records: only the exit status tells. Stops at the first invalid "
+     "record unless --summary is given.", kBoth},
+    {kSummaryFlag, '\0', "summary", "", "At the end, write the number of records per verdict, per brand (card) "
+     "or per reason (id) to standard error.", kBoth},
+    {kMaskFlag, '\0', "mask", "", "Show card numbers masked: the first six and the last four digits, every other "
+     "digit as '*', separators kept (\"4111 11** **** 1111\").", kCard},
+    {kHelpFlag, 'h', "help", "", "Show this help and exit.", kBoth},
+    {kVersionFlag, 'V', "version", "", "Show the version and exit.", kBoth},
+};
+
+constexpr CommandDoc kCommands[] = {
+    {"card", kCard, "[NUMBER]...", "check payment card numbers",
+     "Checks payment card numbers: the brand that their length and leading digits belong to, and the Luhn "
+     "checksum. A number is valid when it has a brand and passes the checksum. Every character counts, as "
+     "given: \"4111 1111 1111 1111\" has 19 characters and no brand unless --strip is given."},
+    {"id", kId, "[NUMBER]...", "check GPA identity-document numbers",
+     "Checks 29-character GPA identity-document numbers: the layout and the four 7-3-1 check digits, whether "
+     "the document is still valid on the day (its expiry date is that day or later) and the holder's age in "
+     "years. A number is valid when its check digits are right and it has not expired. Expiry and age are "
+     "judged only when the check digits are right."},
+};
+
+constexpr Section kSections[] = {
+    {"INPUT",
+     "Numbers come from the arguments, from the files of --file, and from standard input when neither "
+     "is given. Each line is one record; a line may end in LF, CR LF or a lone CR (as in files from old Mac "
+     "programs), and a last line needs no ending. A UTF-8 byte-order mark at the start of an input is "
+     "skipped.\n\n"
+     "With --csv, --tsv, --delimiter or --column, records are CSV: the field of --column is checked, unquoted. "
+     "A record whose field is empty or only blanks is reported as empty: it is neither valid nor invalid and "
+     "does not fail the run, so every input record still has its output row.\n\n"
+     "A field longer than the read buffer (256 KiB) is checked as it streams past, in constant memory, and "
+     "shown shortened: its first 32 bytes, then \"\\[...N bytes]\" with its length.",
+     false},
+    {"OUTPUT",
+     "One row per record, in input order. text: \"NUMBER: valid (Visa, checksum ok)\"; tsv: NUMBER, verdict "
+     "(valid, invalid, empty), brand (or none), checksum (pass, fail) for card; NUMBER, verdict, check digits "
+     "(pass, fail), expiry (current, expired), age for id; json: the keys file, line, number, valid, then "
+     "brand and checksum, or check_digits, unexpired and age. Every row of a format has the same columns: a "
+     "value that was not judged is n/a in text and tsv and null in JSON (valid is null for an empty "
+     "record).\n\n"
+     "Bytes that could act on a terminal are escaped, in records and in messages: control characters, DEL and "
+     "bytes that are not UTF-8 as \\xhh, the backslash as \\\\, and the C1 and bidirectional control characters "
+     "byte by byte; JSON uses \\u escapes instead.\n\n"
+     "Output is written after every record when it is a terminal, and otherwise in large blocks, and always "
+     "before waiting for more input. When standard input is a terminal and nothing else was given, a hint "
+     "says so on standard error.",
+     false},
+    {"BRANDS", "{brands}", true},
+    {"EXIT STATUS",
+     "0: every record judged is valid (empty records do not count); 1: some record is invalid; 2: a usage "
+     "error, an input that could not be opened or read (the other inputs are still checked), or output "
+     "that could not be written. When the reader of the output goes away (tessera card ... | head), the tool "
+     "stops quietly with status 2.",
+     true},
+};
+
+}  // namespace
+
+std::span<const Flag> Flags() { return kFlags; }
+std::span<const CommandDoc> Commands() { return kCommands; }
+std::span<const Section> Sections() { return kSections; }
+
+const CommandDoc* FindCommand(std::string_view name) {
+  const auto it = std::ranges::find(kCommands, name, &CommandDoc::name);
+  return it == std::end(kCommands) ? nullptr : &*it;
+}
+
+}  // namespace tessera::tool

@@ -1,0 +1,80 @@
+// writer.cpp -- buffered output that waits on a full pipe and ends quietly when its reader leaves
+#include "tool/writer.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "tool/status.h"
+
+namespace tessera::tool {
+namespace {
+
+// The writer on standard output, flushed before any complaint.
+Writer* standard_output = nullptr;
+
+}  // namespace
+
+int WriteAll(sys::Handle out, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const sys::Transfer t = sys::Write(out, bytes.data(), bytes.size());
+    if (t.error != 0) return t.error;
+    bytes.remove_prefix(t.bytes);
+  }
+  return 0;
+}
+
+Writer::Writer(sys::Handle out)
+    : out_(out), line_buffered_(sys::IsTerminal(out)), buffer_(new char[kCapacity]) {
+  if (out == sys::StandardOutput()) standard_output = this;
+}
+
+Writer::~Writer() {
+  Drain();
+  if (standard_output == this) standard_output = nullptr;
+}
+
+void Writer::Put(std::string_view bytes) {
+  while (!bytes.empty()) {
+    if (used_ == kCapacity) Drain();
+    const std::size_t n = std::min(bytes.size(), kCapacity - used_);
+    std::memcpy(buffer_.get() + used_, bytes.data(), n);
+    used_ += n;
+    bytes.remove_prefix(n);
+  }
+}
+
+void Writer::PutShown(std::string_view bytes, Quoting quoting) {
+  if (IsPlain(bytes, quoting)) return Put(bytes);
+  constexpr std::size_t kPiece = kMaxRoom / kEscapeGrowth;
+  while (!bytes.empty()) {
+    std::size_t n = bytes.size();
+    if (n > kPiece) {
+      n = WholeSequencesIn(bytes.substr(0, kPiece));
+      if (n == 0) n = kPiece;
+    }
+    char* at = Room(n * kEscapeGrowth);
+    Advance(static_cast<std::size_t>(EscapeTo(bytes.substr(0, n), quoting, at) - at));
+    bytes.remove_prefix(n);
+  }
+}
+
+void Writer::Drain() {
+  if (used_ == 0) return;
+  const int error = WriteAll(out_, std::string_view(buffer_.get(), used_));
+  used_ = 0;
+  if (error == 0) return;
+  if (standard_output == this) standard_output = nullptr;
+  if (!sys::IsBrokenPipe(error)) Complain("cannot write the output: " + sys::ErrorText(error));
+  std::_Exit(kTrouble);
+}
+
+void Complain(std::string_view message) {
+  if (standard_output != nullptr) standard_output->Flush();
+  std::string line = "tessera: ";
+  line += message;
+  line += '\n';
+  WriteAll(sys::StandardError(), line);
+}
+
+}  // namespace tessera::tool
