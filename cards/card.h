@@ -1,6 +1,9 @@
 // card.h -- the full card check: a known brand that passes the checksum
 #pragma once
 
+#include <algorithm>
+#include <array>
+
 #include "cards/brands.h"
 #include "cards/luhn.h"
 
@@ -9,7 +12,9 @@ namespace tessera {
 struct CardVerdict {
   Brand brand;
   bool checksum;
-  constexpr bool valid() const { return brand != Brand::None && checksum; }
+  // Both parts taken without a branch, which half the numbers of a batch
+  // would send the wrong way.
+  constexpr bool valid() const { return static_cast<bool>((brand != Brand::None) & checksum); }
 };
 
 // Both answers are taken and combined without a branch: the checksum has no
@@ -21,5 +26,21 @@ inline CardVerdict JudgeCard(Text number) { return {BrandOf(number), LuhnSum(num
 inline CardVerdict JudgeCardPadded(Text number) { return {BrandOf(number), LuhnSumPadded(number) % 10 == 0}; }
 
 inline bool CheckCard(Text number) { return JudgeCard(number).valid(); }
+
+// The verdict of a text too long to hold, which went through `sum` in
+// pieces; `head` holds its first characters (at least kLongestBrandPrefix
+// of them, or all when it is shorter). No rule accepts a text longer than
+// kLongestCard; for the others the brand depends on the length and the
+// first characters only.
+inline CardVerdict JudgeCardStream(Text head, const LuhnStream& sum) {
+  const std::size_t size = sum.size();
+  Brand brand = Brand::None;
+  if (size <= kLongestCard) {
+    std::array<char, kLongestCard> text{};
+    head.copy(text.data(), std::min(head.size(), size));
+    brand = BrandOf(Text(text.data(), size));
+  }
+  return {brand, sum.Passes()};
+}
 
 }  // namespace tessera

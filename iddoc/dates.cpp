@@ -34,4 +34,11 @@ IdVerdict JudgeId(Text number, Date today) {
   return {true, dates.unexpired, dates.age};
 }
 
+// A text longer than a GPA number fails on its length alone, as its first
+// kGpaLength + 1 characters do.
+IdVerdict JudgeIdStream(Text head, uint64_t size, Date today) {
+  const std::size_t known = size > kGpaLength ? kGpaLength + 1 : static_cast<std::size_t>(size);
+  return JudgeId(Text(head.data(), known < head.size() ? known : head.size()), today);
+}
+
 }  // namespace tessera

@@ -29,6 +29,11 @@ struct IdVerdict {
 };
 IdVerdict JudgeId(Text number, Date today);
 
+// The verdict of a text too long to hold, known by its `size` and its first
+// characters: `head` holds at least the first kGpaLength + 1 of them, or
+// all when it is shorter.
+IdVerdict JudgeIdStream(Text head, uint64_t size, Date today);
+
 inline bool IsUnexpired(Text number, Date today) { return JudgeId(number, today).unexpired; }
 inline int32_t AgeOn(Text number, Date today) { return JudgeId(number, today).age; }
 

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <span>
+#include <string>
 
 #include "frame/checks.h"
 #include "tessera.h"
@@ -30,6 +31,13 @@ void ExpectCase(const CardCase& row) {
   EXPECT_EQ(::CheckNumber(p), Truth(row.luhn));
   EXPECT_EQ(::CheckCard(p), Truth(row.brand != CardBrand::None && row.luhn));
   EXPECT_EQ(BrandName(BrandOf(row.text)), cases::NameOf(row.brand));
+  // The same text arriving one character at a time, known by its first characters.
+  const Text whole(row.text);
+  LuhnStream sum;
+  for (std::size_t at = 0; at < whole.size(); ++at) sum.Add(whole.substr(at, 1));
+  const CardVerdict streamed = JudgeCardStream(whole.substr(0, kLongestBrandPrefix), sum);
+  EXPECT_EQ(BrandName(streamed.brand), cases::NameOf(row.brand));
+  EXPECT_EQ(streamed.checksum, row.luhn);
 }
 
 void ExpectAll(std::span<const CardCase> rows) {
@@ -80,6 +88,29 @@ TEST(Luhn, SixteenBitSumWraps) {
     const fixtures::ExactText text(std::string(row.nines, '9'));
     EXPECT_EQ(::CheckNumber(text.c_str()), Truth(row.passes));
     EXPECT_EQ(::CheckCard(text.c_str()), 0);
+  }
+}
+
+// Texts longer than any card: no brand, whatever they begin with; the
+// checksum as CheckNumber answers for the whole text.
+TEST(Card, StreamedTextsLongerThanAnyCard) {
+  struct Row {
+    std::string text;
+    bool luhn;
+    const char* why;
+  } const rows[] = {
+      {"4111111111111111" + std::string(1000, '0'), true, "a Visa number followed by zeros keeps its sum 30"},
+      {"41111111111111110", false, "17 characters: one zero shifts the doubling, sum 27"},
+      {"411111111111111100", true, "18 characters: two zeros keep it, sum 30"},
+      {"4" + std::string(40000, '9'), false, "a sum past 32,767 wraps"},
+  };
+  for (const Row& row : rows) {
+    LuhnStream sum;
+    for (std::size_t at = 0; at < row.text.size(); at += 7) sum.Add(Text(row.text).substr(at, 7));
+    const CardVerdict v = JudgeCardStream(Text(row.text).substr(0, kLongestCard), sum);
+    EXPECT_EQ(v.brand, Brand::None) << row.why;
+    EXPECT_EQ(v.checksum, CheckNumber(row.text)) << row.why;
+    EXPECT_EQ(v.checksum, row.luhn) << row.why;
   }
 }
 

@@ -90,6 +90,28 @@ TEST(Dates, UnrepresentableTodayGivesNoAnswer) {
   }
 }
 
+TEST(Dates, StreamedTextsKnownByLengthAndHead) {
+  const std::string good = cases::kWorkedGpa;
+  const Date today{2009, 9, 30};
+  struct Row {
+    std::string head;
+    uint64_t size;
+    bool check_digits;
+    const char* why;
+  } const rows[] = {
+      {good, 29, true, "the worked example, whole"},
+      {good + "0", 30, false, "one character more"},
+      {good + "0", uint64_t{1} << 30, false, "a gibibyte that begins with the worked example"},
+      {good.substr(0, 28), 28, false, "one character less"},
+  };
+  for (const Row& row : rows) {
+    const IdVerdict v = JudgeIdStream(row.head, row.size, today);
+    EXPECT_EQ(v.check_digits, row.check_digits) << row.why;
+    EXPECT_EQ(v.unexpired, row.check_digits) << row.why << ": the example expires on 2009-09-30";
+    EXPECT_EQ(v.age, row.check_digits ? 34 : 0) << row.why << ": born in 75, judged in 09";
+  }
+}
+
 // The exported date checks read the local clock. Far-apart zones put the
 // local date on different days, so following TZ is seen, not assumed.
 class LocalClock : public ::testing::TestWithParam<int> {

@@ -1,162 +1,486 @@
-// check.cpp -- the card and id commands (to be rebuilt on the block reader)
-#include <fcntl.h>
-#include <unistd.h>
-
+// check.cpp -- the card and id commands: records in, one verdict of the core per record, a format out
 #include <algorithm>
-#include <cerrno>
+#include <array>
 #include <charconv>
-#include <cstdio>
+#include <chrono>
 #include <cstring>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "frame/checks.h"
+#include "tool/cat.h"
 #include "tool/command.h"
-#include "tool/lines.h"
-#include "tool/output.h"
+#include "tool/format.h"
+#include "tool/format_json.h"
+#include "tool/format_text.h"
+#include "tool/format_tsv.h"
+#include "tool/records.h"
 #include "tool/status.h"
 #include "tool/writer.h"
 
 namespace tessera::tool {
 namespace {
 
-enum class Kind { Card, Id };
+enum class Kind { kCard, kId };
+enum class Show { kAll, kValid, kInvalid };
 
 struct Source {
-  std::string text;
-  enum { Number, StandardInput, File } type;
+  enum Type { kNumber, kStandardInput, kFile } type;
+  std::string text;  // the number, or the path
 };
 
-struct Options {
-  Kind kind = Kind::Card;
-  Format format = Format::Text;
-  bool strip = false;
-  bool today_given = false;
-  Date today{};
+struct Settings {
+  Kind kind = Kind::kCard;
   std::vector<Source> sources;
+  bool sources_given = false;
+  RecordLayout layout;
+  std::optional<std::string> column_name;
+  std::string format = "text";
+  FormatOptions format_options;
+  Show show = Show::kAll;
+  bool quiet = false;
+  bool summary = false;
+  bool mask = false;
+  bool strip = false;
+  std::optional<Date> today;
 };
 
-constexpr bool IsLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+constexpr bool IsLeapYear(int32_t year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
 
-bool ParseDate(std::string_view text, Date& date) {
-  if (text.size() != 10 || text[4] != '-' || text[7] != '-') return false;
-  auto number = [&](std::size_t at, std::size_t width, int32_t& out) {
-    const char* first = text.data() + at;
-    const auto [end, error] = std::from_chars(first, first + width, out);
-    return error == std::errc() && end == first + width;
+// YYYY-MM-DD, digits only, a day of the years 1 to 9999.
+std::optional<Date> ParseDate(std::string_view text) {
+  if (text.size() != 10 || text[4] != '-' || text[7] != '-') return std::nullopt;
+  auto number = [&](std::size_t at, std::size_t width) -> std::optional<int32_t> {
+    int32_t value = 0;
+    for (std::size_t i = at; i < at + width; ++i) {
+      if (text[i] < '0' || text[i] > '9') return std::nullopt;
+      value = value * 10 + (text[i] - '0');
+    }
+    return value;
   };
-  if (!number(0, 4, date.year) || !number(5, 2, date.month) || !number(8, 2, date.day)) return false;
-  constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  if (date.month < 1 || date.month > 12 || date.day < 1) return false;
-  const int days = kDays[date.month - 1] + (date.month == 2 && IsLeapYear(date.year) ? 1 : 0);
-  return date.day <= days;
+  const auto year = number(0, 4), month = number(5, 2), day = number(8, 2);
+  if (!year || !month || !day || *year < 1 || *month < 1 || *month > 12 || *day < 1) return std::nullopt;
+  constexpr int32_t kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  if (*day > kDays[*month - 1] + (*month == 2 && IsLeapYear(*year) ? 1 : 0)) return std::nullopt;
+  return Date{*year, *month, *day};
 }
 
-int Configure(const Invocation& inv, Kind kind, Options& options) {
-  options.kind = kind;
+// Returns kAllValid, or the status of a usage error already reported.
+int Configure(const Invocation& inv, Kind kind, Settings& s) {
+  const CommandDoc* command = &inv.command;
+  s.kind = kind;
+  s.format_options.id = kind == Kind::kId;
+  bool csv = false, tsv = false, delimiter_given = false;
   for (const Argument& a : inv.args.in_order) {
     if (a.flag == nullptr) {
-      options.sources.push_back({a.value, a.value == "-" ? Source::StandardInput : Source::Number});
+      s.sources.push_back({a.value == "-" ? Source::kStandardInput : Source::kNumber, a.value});
+      s.sources_given = true;
       continue;
     }
     switch (a.flag->id) {
-      case kFileFlag: options.sources.push_back({a.value, a.value == "-" ? Source::StandardInput : Source::File}); break;
-      case kStripFlag: options.strip = true; break;
-      case kFormatFlag:
-        if (a.value == "text") options.format = Format::Text;
-        else if (a.value == "tsv") options.format = Format::Tsv;
-        else if (a.value == "json") options.format = Format::Json;
-        else return UsageError(&inv.command, "unknown format '" + Escaped(a.value) + "': use text, tsv or json");
+      case kFileFlag:
+        s.sources.push_back({a.value == "-" ? Source::kStandardInput : Source::kFile, a.value});
+        s.sources_given = true;
         break;
+      case kCsvFlag: csv = true; break;
+      case kTsvFlag: tsv = true; break;
+      case kDelimiterFlag: {
+        const std::string& d = a.value;
+        const char c = d == "\\t" || d == "tab" ? '\t' : d.size() == 1 ? d[0] : '\0';
+        if (c == '\0' || c == '"' || c == '\n' || c == '\r')
+          return UsageError(command, Cat("--delimiter wants one character other than a quote or a line break, not ", Quoted(d)));
+        s.layout.delimiter = c;
+        delimiter_given = true;
+        break;
+      }
+      case kColumnFlag: {
+        const std::string& v = a.value;
+        std::size_t n = 0;
+        const auto [end, error] = std::from_chars(v.data(), v.data() + v.size(), n);
+        if (!v.empty() && error == std::errc() && end == v.data() + v.size()) {
+          if (n == 0) return UsageError(command, "--column counts from 1");
+          s.layout.column = n - 1;
+          s.column_name.reset();
+        } else if (error == std::errc::result_out_of_range) {
+          return UsageError(command, Cat("--column ", Escaped(v), " is too large"));
+        } else {
+          s.column_name = v;
+        }
+        csv = csv || !tsv;
+        break;
+      }
+      case kHeaderFlag: s.layout.skip_header = true; break;
+      case kStripFlag: s.strip = true; break;
       case kTodayFlag:
-        if (!ParseDate(a.value, options.today))
-          return UsageError(&inv.command, "--today wants a calendar date YYYY-MM-DD, not '" + Escaped(a.value) + "'");
-        options.today_given = true;
+        s.today = ParseDate(a.value);
+        if (!s.today)
+          return UsageError(command, Cat("--today wants a day YYYY-MM-DD of the years 1 to 9999, not ", Quoted(a.value)));
         break;
+      case kFormatFlag:
+        if (a.value != "text" && a.value != "tsv" && a.value != "json")
+          return UsageError(command, Cat("unknown format ", Quoted(a.value), ": use text, tsv or json"));
+        s.format = a.value;
+        break;
+      case kHeaderRowFlag: s.format_options.header_row = true; break;
+      case kLineNumberFlag: s.format_options.line_numbers = true; break;
+      case kInvalidFlag:
+      case kValidFlag: {
+        const Show wanted = a.flag->id == kValidFlag ? Show::kValid : Show::kInvalid;
+        if (s.show != Show::kAll && s.show != wanted) return UsageError(command, "--valid and --invalid exclude each other");
+        s.show = wanted;
+        break;
+      }
+      case kQuietFlag: s.quiet = true; break;
+      case kSummaryFlag: s.summary = true; break;
+      case kMaskFlag: s.mask = true; break;
       default: break;
     }
   }
-  if (options.sources.empty()) options.sources.push_back({"-", Source::StandardInput});
+  if (s.format_options.header_row && s.format != "tsv") return UsageError(command, "--header-row is for --format tsv");
+  s.layout.csv = csv || tsv || delimiter_given;
+  if (tsv && !delimiter_given) s.layout.delimiter = '\t';
+  if (s.column_name) s.layout.skip_header = s.layout.header_names = true;
+  if (s.sources.empty()) s.sources.push_back({Source::kStandardInput, "-"});
   return kAllValid;
 }
 
-class Checker {
- public:
-  explicit Checker(const Options& options)
-      : options_(options), output_(options.format), today_(options.today_given ? options.today : LocalToday().value_or(Date{0, 0, 0})) {}
-
-  bool Check(std::string_view number) {
-    if (options_.kind == Kind::Card) {
-      const Text text = options_.strip ? Stripped(number) : number;
-      const CardVerdict verdict = JudgeCard(text);
-      output_.Card(number, verdict);
-      return verdict.valid();
-    }
-    const IdVerdict verdict = JudgeId(number, today_);
-    output_.Id(number, verdict);
-    return verdict.valid();
-  }
-
-  int CheckLines(int fd, std::string_view name) {
-    LineReader reader(fd);
-    unsigned long invalid = 0;
-    std::string_view line;
-    while (reader.Next(line)) invalid += !Check(line);
-    const int status = invalid ? kSomeInvalid : kAllValid;
-    if (reader.error() != 0) {
-      output_.Flush();
-      Complain("cannot read " + Escaped(name) + ": " + std::strerror(reader.error()));
-      return kTrouble;
-    }
-    return status;
-  }
-
-  void Flush() { output_.Flush(); }
-
- private:
-  Text Stripped(std::string_view number) {
-    stripped_.clear();
-    for (char c : number)
-      if (c != ' ' && c != '-') stripped_ += c;
-    return stripped_;
-  }
-
-  const Options& options_;
-  Output output_;
-  Date today_;
-  std::string stripped_;
+// The number of records of each kind, for --summary.
+struct Counts {
+  uint64_t records = 0;
+  std::array<uint64_t, 3> verdicts{};  // by Verdict
+  std::array<uint64_t, kBrandCount> brands{};
+  uint64_t checksum_fails = 0;
+  uint64_t wrong_check_digits = 0;
+  uint64_t expired = 0;
 };
 
-int Run(const Invocation& inv, Kind kind) {
-  Options options;
-  if (const int status = Configure(inv, kind, options); status != kAllValid) return status;
-  Checker checker(options);
-  int status = kAllValid;
-  auto worse = [&status](int other) { status = std::max(status, other); };
-  for (const Source& source : options.sources) {
-    switch (source.type) {
-      case Source::Number: worse(checker.Check(source.text) ? kAllValid : kSomeInvalid); break;
-      case Source::StandardInput: worse(checker.CheckLines(STDIN_FILENO, "standard input")); break;
-      case Source::File: {
-        const int fd = ::open(source.text.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0) {
-          checker.Flush();
-          Complain("cannot open " + Escaped(source.text) + ": " + std::strerror(errno));
-          worse(kTrouble);
-          break;
-        }
-        worse(checker.CheckLines(fd, source.text));
-        ::close(fd);
-        break;
-      }
+constexpr std::size_t kShownHead = 32;  // bytes shown of a field too long to hold
+
+template <class Format>
+class Checker {
+ public:
+  Checker(const Settings& s, Writer& out)
+      : s_(s), out_(out), format_(out, s.format_options), today_(s.today.value_or(Date{0, 0, 0})),
+        scratch_(new char[2 * kReadBlock + kPadding]()) {
+    if (!s.quiet) format_.Begin();
+  }
+
+  // False when the clock cannot be read and no --today was given.
+  bool ReadClock() {
+    if (s_.today || s_.kind != Kind::kId) return true;
+    const auto now = std::chrono::steady_clock::now();
+    if (clock_read_ && now - last_clock_read_ < std::chrono::seconds(1)) return true;
+    const std::optional<Date> today = LocalToday();
+    if (!today) return false;
+    today_ = *today;
+    clock_read_ = true;
+    last_clock_read_ = now;
+    return true;
+  }
+
+  void StartInput(const InputName* name) {
+    input_ = name;
+    card_.where.input = name;
+  }
+
+  std::optional<std::size_t> Header(const std::vector<std::string>& names) {
+    const auto it = std::ranges::find(names, *s_.column_name);
+    if (it != names.end()) return static_cast<std::size_t>(it - names.begin());
+    std::string known;
+    for (const std::string& n : names) known += Cat(known.empty() ? "" : ", ", Escaped(n));
+    Complain(Cat(input_->text, ": no column ", Quoted(*s_.column_name), " in the header (", known, ")"));
+    return std::nullopt;
+  }
+
+  void Piece(Text piece) {
+    if (stream_size_ == 0) blank_so_far_ = true;
+    stream_size_ += piece.size();
+    if (blank_so_far_) blank_so_far_ = piece.find_first_not_of(" \t") == Text::npos;
+    const std::size_t head_room = kShownHead - std::min(kShownHead, head_size_);
+    const std::size_t n = std::min(head_room, piece.size());
+    std::memcpy(head_.data() + head_size_, piece.data(), n);
+    head_size_ += n;
+    if (s_.kind == Kind::kId) return;
+    if (!s_.strip) return luhn_.Add(piece);
+    // Only the characters that remain after --strip count.
+    for (std::size_t at = 0; at < piece.size();) {
+      const std::size_t next = std::min(piece.find_first_of(" -", at), piece.size());
+      const Text kept = piece.substr(at, next - at);
+      luhn_.Add(kept);
+      const std::size_t m = std::min(stripped_head_.size() - stripped_head_size_, kept.size());
+      std::memcpy(stripped_head_.data() + stripped_head_size_, kept.data(), m);
+      stripped_head_size_ += m;
+      at = next + 1;
     }
+  }
+
+  TESSERA_INLINE bool Record(const Field& field) {
+    if (s_.kind == Kind::kCard && field.kind == Field::kWhole && !IsBlank(field.value)) [[likely]]
+      return WholeCard(field.value, field.line);
+    return OtherRecord(field);
+  }
+
+  // The common record, kept apart so that it compiles to straight code: the
+  // record is filled in member by member (read back as it was written).
+  TESSERA_INLINE bool WholeCard(Text value, uint64_t line) {
+    const CardVerdict card = JudgeCardPadded(s_.strip ? Stripped(value) : value);
+    const Verdict verdict = card.valid() ? Verdict::kValid : Verdict::kInvalid;
+    Count(verdict, card, IdVerdict{false, false, 0});
+    if (s_.mask) {
+      MaskCardNumber(value, scratch_.get());
+      value = Text(scratch_.get(), value.size());
+    }
+    card_.where.line = line;
+    card_.number.bytes = value;
+    card_.number.size = value.size();
+    card_.number.shortened = false;
+    card_.verdict = verdict;
+    card_.card = card;
+    if (!Shows(verdict)) return !(s_.quiet && verdict == Verdict::kInvalid && !s_.summary);
+    format_.Card(card_);
+    return true;
+  }
+
+  [[gnu::noinline]] bool OtherRecord(const Field& field) {
+    Verdict verdict = Verdict::kEmpty;
+    CardVerdict card{Brand::None, false};
+    IdVerdict id{false, false, 0};
+    Shown shown{field.value, field.size, false};
+    if (field.kind == Field::kStreamed) {
+      shown = {s_.mask ? Text() : Text(head_.data(), head_size_), field.size, true};
+      if (!blank_so_far_) {
+        if (s_.kind == Kind::kCard) {
+          card = JudgeCardStream(s_.strip ? Text(stripped_head_.data(), stripped_head_size_) : shown.bytes, luhn_);
+        } else {
+          id = JudgeIdStream(Text(head_.data(), head_size_), field.size, today_);
+        }
+        verdict = Valid(card, id);
+      }
+      ResetStream();
+    } else if (field.kind == Field::kWhole && !IsBlank(field.value)) {
+      if (s_.kind == Kind::kCard) {
+        card = JudgeCardPadded(s_.strip ? Stripped(field.value) : field.value);
+        if (s_.mask) {
+          MaskCardNumber(field.value, scratch_.get());
+          shown.bytes = Text(scratch_.get(), field.value.size());
+        }
+      } else {
+        id = JudgeId(field.value, today_);
+      }
+      verdict = Valid(card, id);
+    }
+    Count(verdict, card, id);
+    if (!Shows(verdict)) return !(s_.quiet && verdict == Verdict::kInvalid && !s_.summary);
+    const Where where{input_, field.line};
+    if (s_.kind == Kind::kCard) {
+      format_.Card({where, shown, verdict, card});
+    } else {
+      format_.Id({where, shown, verdict, id});
+    }
+    return true;
+  }
+
+  void BeforeRead() { out_.Flush(); }
+  void AfterRead() { ReadClock(); }
+
+  bool any_invalid() const { return any_invalid_; }
+  const Counts& counts() const { return counts_; }
+
+ private:
+  bool Shows(Verdict verdict) const {
+    switch (s_.show) {
+      case Show::kAll: return !s_.quiet;
+      case Show::kValid: return !s_.quiet && verdict == Verdict::kValid;
+      case Show::kInvalid: return !s_.quiet && verdict == Verdict::kInvalid;
+    }
+    return false;
+  }
+
+  Verdict Valid(const CardVerdict& card, const IdVerdict& id) const {
+    const bool valid = s_.kind == Kind::kCard ? card.valid() : id.valid();
+    return valid ? Verdict::kValid : Verdict::kInvalid;
+  }
+
+  static bool IsBlank(Text value) {
+    // Most fields begin with a digit: one look decides.
+    if (!value.empty() && value[0] != ' ' && value[0] != '\t') return false;
+    return value.find_first_not_of(" \t") == Text::npos;
+  }
+
+  // Without spaces and dashes, in the padded scratch buffer.
+  Text Stripped(Text value) {
+    char* out = scratch_.get() + kReadBlock;
+    std::size_t n = 0;
+    for (char c : value)
+      if (c != ' ' && c != '-') out[n++] = c;
+    return Text(out, n);
+  }
+
+  void Count(Verdict verdict, const CardVerdict& card, const IdVerdict& id) {
+    any_invalid_ |= verdict == Verdict::kInvalid;
+    if (!s_.summary) return;
+    ++counts_.records;
+    ++counts_.verdicts[static_cast<std::size_t>(verdict)];
+    if (verdict == Verdict::kEmpty) return;
+    if (s_.kind == Kind::kCard) {
+      ++counts_.brands[static_cast<std::size_t>(card.brand)];
+      counts_.checksum_fails += card.checksum ? 0 : 1;
+    } else {
+      counts_.wrong_check_digits += id.check_digits ? 0 : 1;
+      counts_.expired += id.check_digits && !id.unexpired ? 1 : 0;
+    }
+  }
+
+  void ResetStream() {
+    luhn_ = LuhnStream();
+    stream_size_ = head_size_ = stripped_head_size_ = 0;
+    blank_so_far_ = true;
+  }
+
+  const Settings& s_;
+  Writer& out_;
+  Format format_;
+  Date today_;
+  bool clock_read_ = false;
+  std::chrono::steady_clock::time_point last_clock_read_{};
+  const InputName* input_ = nullptr;
+  std::unique_ptr<char[]> scratch_;  // masked and stripped copies, padded like the read buffer
+  Counts counts_;
+  bool any_invalid_ = false;
+  CardRecord card_{};
+
+  // A field streaming past.
+  LuhnStream luhn_;
+  uint64_t stream_size_ = 0;
+  bool blank_so_far_ = true;
+  std::array<char, kShownHead> head_{};
+  std::size_t head_size_ = 0;
+  std::array<char, kLongestCard + 1> stripped_head_{};
+  std::size_t stripped_head_size_ = 0;
+};
+
+std::string ColumnShown(const Settings& s) {
+  return s.column_name ? Quoted(*s.column_name) : std::to_string(s.layout.column + 1);
+}
+
+// Reads one input; returns the status it calls for, leaving the verdicts to the checker.
+template <class Checker>
+int CheckInput(const Settings& s, Checker& checker, sys::Handle in, const InputName& name, bool& stop) {
+  checker.StartInput(&name);
+  const ScanOutcome o = ScanRecords(in, s.layout, checker);
+  stop = o.stopped;
+  int status = kAllValid;
+  if (o.read_error != 0) {
+    Complain(Cat("cannot read ", name.text, ": ", Escaped(sys::ErrorText(o.read_error))));
+    status = kTrouble;
+  }
+  if (o.header_rejected) status = kTrouble;
+  if (o.header_too_long) {
+    Complain(Cat(name.text, ": the header is longer than ", std::to_string(kReadBlock >> 10), " KiB"));
+    status = kTrouble;
+  }
+  if (o.unclosed_quote_line) {
+    Complain(Cat(name.text, ":", std::to_string(*o.unclosed_quote_line),
+                 ": a quoted field runs to the end of the input without its closing quote"));
+    status = kTrouble;
+  }
+  if (o.missing > 0) {
+    Complain(Cat(name.text, ": ", std::to_string(o.missing), o.missing == 1 ? " record has" : " records have",
+                 " no field ", ColumnShown(s), ", reported empty (the first at line ",
+                 std::to_string(o.first_missing_line), ")"));
   }
   return status;
 }
 
+void WriteSummary(const Settings& s, const Counts& c) {
+  std::string text;
+  auto row = [&text](std::string_view label, uint64_t n) {
+    text += Cat(label, std::string(label.size() < 20 ? 20 - label.size() : 1, ' '), std::to_string(n), "\n");
+  };
+  row("records", c.records);
+  row("valid", c.verdicts[static_cast<std::size_t>(Verdict::kValid)]);
+  row("invalid", c.verdicts[static_cast<std::size_t>(Verdict::kInvalid)]);
+  row("empty", c.verdicts[static_cast<std::size_t>(Verdict::kEmpty)]);
+  if (s.kind == Kind::kCard) {
+    for (std::size_t b = 1; b < kBrandCount; ++b)
+      if (c.brands[b] > 0) row(BrandName(static_cast<Brand>(b)), c.brands[b]);
+    row("no brand", c.brands[0]);
+    row("checksum fails", c.checksum_fails);
+  } else {
+    row("check digits wrong", c.wrong_check_digits);
+    row("expired", c.expired);
+  }
+  WriteAll(sys::StandardError(), text);
+}
+
+template <class Format>
+int RunWith(const Settings& s) {
+  Writer out(sys::StandardOutput());
+  Checker<Format> checker(s, out);
+  if (!checker.ReadClock()) {
+    Complain("cannot read today's date from the clock; give it with --today");
+    return kTrouble;
+  }
+  int status = kAllValid;
+  const InputName arguments("(argument)"), standard_input("(standard input)");
+  uint64_t argument_count = 0;
+  // Numbers from the command line are copied into a padded buffer, as records are.
+  std::string padded;
+  bool stop = false;
+  for (const Source& source : s.sources) {
+    if (stop) break;
+    switch (source.type) {
+      case Source::kNumber: {
+        checker.StartInput(&arguments);
+        checker.ReadClock();
+        padded.assign(source.text).append(kPadding, '\0');
+        const Text number(padded.data(), source.text.size());
+        stop = !checker.Record({number, ++argument_count, number.size(), Field::kWhole});
+        break;
+      }
+      case Source::kStandardInput:
+        if (!s.sources_given && sys::IsTerminal(sys::StandardInput())) {
+#if defined(_WIN32)
+          Complain("reading numbers from the terminal, one per line; end with Ctrl-Z and Enter (see --help)");
+#else
+          Complain("reading numbers from the terminal, one per line; end with Ctrl-D (see --help)");
+#endif
+        }
+        status = std::max(status, CheckInput(s, checker, sys::StandardInput(), standard_input, stop));
+        break;
+      case Source::kFile: {
+        const InputName name(source.text);
+        const sys::Opened file = sys::OpenForReading(source.text);
+        if (file.error != 0) {
+          Complain(Cat("cannot open ", name.text, ": ", Escaped(sys::ErrorText(file.error))));
+          status = kTrouble;
+          break;
+        }
+        status = std::max(status, CheckInput(s, checker, file.handle, name, stop));
+        sys::Close(file.handle);
+        break;
+      }
+    }
+  }
+  out.Flush();
+  if (s.summary) WriteSummary(s, checker.counts());
+  if (checker.any_invalid()) status = std::max(status, kSomeInvalid);
+  return status;
+}
+
+int Run(const Invocation& inv, Kind kind) {
+  Settings s;
+  if (const int status = Configure(inv, kind, s); status != kAllValid) return status;
+  if (s.format == "tsv") return RunWith<TsvFormat>(s);
+  if (s.format == "json") return RunWith<JsonFormat>(s);
+  return RunWith<TextFormat>(s);
+}
+
 }  // namespace
 
-int CardMain(const Invocation& invocation) { return Run(invocation, Kind::Card); }
-int IdMain(const Invocation& invocation) { return Run(invocation, Kind::Id); }
+int CardMain(const Invocation& invocation) { return Run(invocation, Kind::kCard); }
+int IdMain(const Invocation& invocation) { return Run(invocation, Kind::kId); }
 
 }  // namespace tessera::tool

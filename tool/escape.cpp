@@ -139,4 +139,11 @@ std::string Escaped(std::string_view bytes, Quoting quoting) {
   return shown;
 }
 
+std::string Quoted(std::string_view bytes) {
+  std::string quoted(1, '\'');
+  quoted += Escaped(bytes);
+  quoted += '\'';
+  return quoted;
+}
+
 }  // namespace tessera::tool

@@ -12,6 +12,10 @@
 #include <string>
 #include <string_view>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace tessera::tool {
 
 enum class Quoting {
@@ -31,6 +35,26 @@ inline constexpr std::size_t kEscapeGrowth = 6;
 // case, tested without decoding.
 bool IsPlain(std::string_view bytes, Quoting quoting);
 
+// The same for bytes followed by at least 16 readable bytes (the tool's
+// padded buffers), for the short numbers of most records: one load.
+#if defined(__GNUC__)
+[[gnu::always_inline]]
+#endif
+inline bool IsPlainPadded(std::string_view bytes, Quoting quoting) {
+#if defined(__SSE2__)
+  if (bytes.size() <= 16) {
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes.data()));
+    const __m128i quote = _mm_set1_epi8(quoting == Quoting::Json ? '"' : '\\');
+    const __m128i odd = _mm_or_si128(
+        _mm_or_si128(_mm_cmplt_epi8(b, _mm_set1_epi8(0x20)), _mm_cmpeq_epi8(b, _mm_set1_epi8(0x7f))),
+        _mm_or_si128(_mm_cmpeq_epi8(b, _mm_set1_epi8('\\')), _mm_cmpeq_epi8(b, quote)));
+    const unsigned in_bytes = (1u << bytes.size()) - 1;
+    return (static_cast<unsigned>(_mm_movemask_epi8(odd)) & in_bytes) == 0;
+  }
+#endif
+  return IsPlain(bytes, quoting);
+}
+
 // Writes the shown form of `bytes` at `out`, which has room for
 // kEscapeGrowth * bytes.size() bytes, and returns its end.
 char* EscapeTo(std::string_view bytes, Quoting quoting, char* out);
@@ -40,5 +64,8 @@ char* EscapeTo(std::string_view bytes, Quoting quoting, char* out);
 std::size_t WholeSequencesIn(std::string_view bytes);
 
 std::string Escaped(std::string_view bytes, Quoting quoting = Quoting::Text);
+
+// 'bytes', escaped: how messages show a word from the command line or a file.
+std::string Quoted(std::string_view bytes);
 
 }  // namespace tessera::tool

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "tool/cat.h"
 #include "tool/command.h"
 #include "tool/platform.h"
 #include "tool/status.h"
@@ -41,14 +42,14 @@ std::string CommandNames() {
 }
 
 int Main(std::span<const std::string> words) {
-  if (words.size() < 2) return UsageError(nullptr, "missing command: " + CommandNames());
+  if (words.size() < 2) return UsageError(nullptr, Cat("missing command: ", CommandNames()));
   const std::string& first = words[1];
   if (first == "-h" || first == "--help") return Show(HelpText(nullptr));
   if (first == "-V" || first == "--version") return ShowVersion();
   const auto runner = std::ranges::find(kRunners, first, &Runner::name);
   const CommandDoc* command = FindCommand(first);
   if (runner == std::end(kRunners) || command == nullptr) {
-    return UsageError(nullptr, "unknown command '" + Escaped(first) + "': use " + CommandNames());
+    return UsageError(nullptr, Cat("unknown command ", Quoted(first), ": use ", CommandNames()));
   }
   ParsedArgs args;
   if (auto error = ParseArgs(Flags(), command->bit, words.subspan(2), args)) return UsageError(command, *error);
@@ -61,8 +62,8 @@ int Main(std::span<const std::string> words) {
 
 int UsageError(const CommandDoc* command, std::string_view message) {
   Complain(message);
-  const std::string help = command ? "tessera " + std::string(command->name) + " --help" : "tessera --help";
-  WriteAll(sys::StandardError(), "try '" + help + "'\n");
+  const std::string help = command ? Cat("tessera ", std::string(command->name), " --help") : "tessera --help";
+  WriteAll(sys::StandardError(), Cat("try '", help, "'\n"));
   return kTrouble;
 }
 

@@ -1,4 +1,5 @@
 // options.cpp -- command-line flags as one table: parsing
+#include "tool/cat.h"
 #include "tool/options.h"
 
 #include <algorithm>
@@ -14,8 +15,6 @@ const Flag* Find(std::span<const Flag> flags, auto matches) {
   const auto it = std::ranges::find_if(flags, matches);
   return it == flags.end() ? nullptr : &*it;
 }
-
-std::string Quoted(std::string_view word) { return "'" + Escaped(word) + "'"; }
 
 }  // namespace
 
@@ -34,7 +33,7 @@ std::size_t ParsedArgs::OperandCount() const {
 std::string FlagName(const Flag& flag) {
   std::string name;
   if (flag.short_name != '\0') name = std::string{'-', flag.short_name} + ", ";
-  return name + "--" + std::string(flag.long_name);
+  return Cat(name, "--", std::string(flag.long_name));
 }
 
 std::optional<std::string> ParseArgs(std::span<const Flag> flags, CommandSet command,
@@ -42,7 +41,7 @@ std::optional<std::string> ParseArgs(std::span<const Flag> flags, CommandSet com
   // A flag that exists for another command gets a message saying so.
   auto check_command = [command](const Flag& flag, std::string_view spelled) -> std::optional<std::string> {
     if (flag.commands & command) return std::nullopt;
-    return "option " + std::string(spelled) + " does not apply to this command";
+    return Cat("option ", std::string(spelled), " does not apply to this command");
   };
   bool operands_only = false;
   for (std::size_t i = 0; i < words.size(); ++i) {
@@ -59,18 +58,18 @@ std::optional<std::string> ParseArgs(std::span<const Flag> flags, CommandSet com
       const std::size_t equals = word.find('=');
       const std::string_view name = std::string_view(word).substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
       const Flag* flag = Find(flags, [name](const Flag& f) { return f.long_name == name; });
-      if (flag == nullptr) return "unknown option " + Quoted(word.substr(0, equals)) + std::string(kDashHint);
-      const std::string spelled = "--" + std::string(name);
+      if (flag == nullptr) return Cat("unknown option ", Quoted(word.substr(0, equals)), std::string(kDashHint));
+      const std::string spelled = Cat("--", std::string(name));
       if (auto error = check_command(*flag, spelled)) return error;
       if (flag->value_name.empty()) {
-        if (equals != std::string::npos) return "option " + spelled + " takes no value";
+        if (equals != std::string::npos) return Cat("option ", spelled, " takes no value");
         parsed.in_order.push_back({flag, {}});
       } else if (equals != std::string::npos) {
         parsed.in_order.push_back({flag, word.substr(equals + 1)});
       } else if (i + 1 < words.size()) {
         parsed.in_order.push_back({flag, words[++i]});
       } else {
-        return "option " + spelled + " needs a value (" + std::string(flag->value_name) + ")";
+        return Cat("option ", spelled, " needs a value (", std::string(flag->value_name), ")");
       }
       continue;
     }
@@ -81,7 +80,7 @@ std::optional<std::string> ParseArgs(std::span<const Flag> flags, CommandSet com
       const Flag* flag = Find(flags, [c](const Flag& f) { return f.short_name == c; });
       if (flag == nullptr) {
         const std::string shown = at == 1 ? word : std::string{'-', c};
-        return "unknown option " + Quoted(shown) + std::string(kDashHint);
+        return Cat("unknown option ", Quoted(shown), std::string(kDashHint));
       }
       const std::string spelled{'-', c};
       if (auto error = check_command(*flag, spelled)) return error;
@@ -94,7 +93,7 @@ std::optional<std::string> ParseArgs(std::span<const Flag> flags, CommandSet com
       } else if (i + 1 < words.size()) {
         parsed.in_order.push_back({flag, words[++i]});
       } else {
-        return "option " + spelled + " needs a value (" + std::string(flag->value_name) + ")";
+        return Cat("option ", spelled, " needs a value (", std::string(flag->value_name), ")");
       }
       break;
     }

@@ -99,7 +99,7 @@ std::string ErrorText(int error) {
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
       static_cast<DWORD>(error), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<wchar_t*>(&text), 0,
       nullptr);
-  std::string message = n ? Narrow(text) : "error " + std::to_string(error);
+  std::string message = n ? Narrow(text) : std::string("error ").append(std::to_string(error));
   LocalFree(text);
   while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' ' ||
                               message.back() == '.'))

@@ -1,4 +1,5 @@
 // usage.cpp -- --help, the manual page and the Markdown reference, made from the tables of flags.h
+#include "tool/cat.h"
 #include "tool/usage.h"
 
 #include <algorithm>
@@ -65,7 +66,7 @@ std::vector<BrandLine> BrandLines() {
     std::string run_first, run_last;
     auto close_run = [&] {
       if (run_first.empty()) return;
-      prefixes.push_back(run_first == run_last ? run_first : run_first + " to " + run_last);
+      prefixes.push_back(run_first == run_last ? run_first : Cat(run_first, " to ", run_last));
       run_first.clear();
     };
     for (const BrandPrefix& prefix : rule.prefixes) {
@@ -73,7 +74,7 @@ std::vector<BrandLine> BrandLines() {
       std::string shown(prefix.text);
       if (prefix.unless != Brand::None) {
         close_run();
-        prefixes.push_back(shown + " (unless " + std::string(BrandName(prefix.unless)) + ")");
+        prefixes.push_back(Cat(shown, " (unless ", std::string(BrandName(prefix.unless)), ")"));
         continue;
       }
       if (!run_first.empty() && shown.size() == run_last.size() && std::stoul(shown) == std::stoul(run_last) + 1) {
@@ -106,9 +107,8 @@ std::vector<std::string> Paragraphs(const Section& section) {
     }
     out.emplace_back(kBrandsBefore);
     auto row = [](std::string_view name, std::string_view lengths, std::string_view prefixes) {
-      return "    " + std::string(name) + std::string(18 - std::min<std::size_t>(17, name.size()), ' ') +
-             std::string(lengths) + std::string(10 - std::min<std::size_t>(9, lengths.size()), ' ') +
-             std::string(prefixes) + "\n";
+      return Cat("    ", name, std::string(18 - std::min<std::size_t>(17, name.size()), ' '), lengths,
+                 std::string(10 - std::min<std::size_t>(9, lengths.size()), ' '), prefixes, "\n");
     };
     std::string table = row("Brand", "Length", "Begins with");
     for (const BrandLine& line : BrandLines()) table += row(line.name, line.lengths, line.prefixes);
@@ -122,12 +122,15 @@ std::vector<std::string> Paragraphs(const Section& section) {
 bool IsExample(std::string_view paragraph) { return paragraph.starts_with("    "); }
 
 std::string Synopsis(const CommandDoc& command) {
-  return "tessera " + std::string(command.name) + " [OPTION]... " + std::string(command.operands);
+  return Cat("tessera ", std::string(command.name), " [OPTION]... ", std::string(command.operands));
 }
 
 std::string FlagUsage(const Flag& flag) {
   std::string usage = FlagName(flag);
-  if (!flag.value_name.empty()) usage += " " + std::string(flag.value_name);
+  if (!flag.value_name.empty()) {
+    usage += ' ';
+    usage += flag.value_name;
+  }
   return usage;
 }
 
@@ -137,7 +140,10 @@ std::string OnlyFor(const Flag& flag) {
   for (const CommandDoc& command : Commands())
     if (flag.commands & command.bit) names.emplace_back(command.name);
   if (names.size() == Commands().size()) return {};
-  return " (" + Join(names, ", ") + " only)";
+  std::string only = " (";
+  only += Join(names, ", ");
+  only += " only)";
+  return only;
 }
 
 std::string Capitalised(std::string_view title) {
@@ -172,60 +178,60 @@ std::string HelpText(const CommandDoc* command) {
   const CommandSet bits = command ? command->bit : ~CommandSet{0};
   for (const CommandDoc& c : Commands()) {
     if (!(c.bit & bits)) continue;
-    out += (out.empty() ? "usage: " : "       ") + Synopsis(c) + "\n";
+    out += Cat(out.empty() ? "usage: " : "       ", Synopsis(c), "\n");
   }
   out += '\n';
   if (command) {
     out += Wrapped(command->text, 0);
   } else {
-    for (const CommandDoc& c : Commands()) out += "  " + std::string(c.name) + std::string(8 - c.name.size(), ' ') + std::string(c.summary) + "\n";
+    for (const CommandDoc& c : Commands()) out += Cat("  ", std::string(c.name), std::string(8 - c.name.size(), ' '), std::string(c.summary), "\n");
   }
   out += "\nOptions:\n";
   for (const Flag& flag : Flags()) {
     if (!(flag.commands & bits)) continue;
-    std::string head = "  " + FlagUsage(flag);
-    head += head.size() < 27 ? std::string(27 - head.size(), ' ') : "\n" + std::string(27, ' ');
+    std::string head = Cat("  ", FlagUsage(flag));
+    head += head.size() < 27 ? std::string(27 - head.size(), ' ') : Cat("\n", std::string(27, ' '));
     out += Wrapped(std::string(flag.doc) + (command ? "" : OnlyFor(flag)), 27, head);
   }
   for (const Section& section : Sections()) {
     if (!section.in_help) continue;
-    out += "\n" + Capitalised(section.title) + ":\n";
-    for (const std::string& p : Paragraphs(section)) out += IsExample(p) ? p + "\n" : Wrapped(p, 2);
+    out += Cat("\n", Capitalised(section.title), ":\n");
+    for (const std::string& p : Paragraphs(section)) out += IsExample(p) ? Cat(p, "\n") : Wrapped(p, 2);
   }
   out += "\nThe manual (man tessera) tells more.\n";
   return out;
 }
 
 std::string ManPage(std::string_view version) {
-  std::string out = ".TH TESSERA 1 \"\" \"Tessera " + std::string(version) + "\" \"User Commands\"\n";
+  std::string out = Cat(".TH TESSERA 1 \"\" \"Tessera ", std::string(version), "\" \"User Commands\"\n");
   out += ".SH NAME\ntessera \\- check payment card numbers and GPA identity-document numbers\n";
   out += ".SH SYNOPSIS\n";
   bool first = true;
   for (const CommandDoc& c : Commands()) {
     if (!first) out += ".br\n";
     first = false;
-    out += ".B tessera " + std::string(c.name) + "\n[\\fIOPTION\\fR]... " + Roff(c.operands) + "\n";
+    out += Cat(".B tessera ", std::string(c.name), "\n[\\fIOPTION\\fR]... ", Roff(c.operands), "\n");
   }
   out += ".SH DESCRIPTION\n";
   first = true;
   for (const CommandDoc& c : Commands()) {
     if (!first) out += ".PP\n";
     first = false;
-    out += ".B tessera " + std::string(c.name) + "\n" + Roff(c.text) + "\n";
+    out += Cat(".B tessera ", std::string(c.name), "\n", Roff(c.text), "\n");
   }
   out += ".SH OPTIONS\n";
   for (const Flag& flag : Flags()) {
-    out += ".TP\n.B " + Roff(FlagName(flag));
-    if (!flag.value_name.empty()) out += " \" \\fI" + Roff(flag.value_name) + "\\fR\"";
-    out += "\n" + Roff(std::string(flag.doc) + OnlyFor(flag)) + "\n";
+    out += Cat(".TP\n.B ", Roff(FlagName(flag)));
+    if (!flag.value_name.empty()) out += Cat(" \" \\fI", Roff(flag.value_name), "\\fR\"");
+    out += Cat("\n", Roff(Cat(flag.doc, OnlyFor(flag))), "\n");
   }
   for (const Section& section : Sections()) {
-    out += ".SH " + std::string(section.title) + "\n";
+    out += Cat(".SH ", std::string(section.title), "\n");
     first = true;
     for (const std::string& p : Paragraphs(section)) {
       if (!first) out += ".PP\n";
       first = false;
-      out += IsExample(p) ? ".nf\n" + Roff(p) + "\n.fi\n" : Roff(p) + "\n";
+      out += IsExample(p) ? Cat(".nf\n", Roff(p), "\n.fi\n") : Cat(Roff(p), "\n");
     }
   }
   return out;
@@ -247,13 +253,13 @@ std::string Md(std::string_view text) {
 
 std::string MarkdownReference() {
   std::string out = "## Usage\n\n";
-  for (const CommandDoc& c : Commands()) out += "    " + Synopsis(c) + "\n";
-  for (const CommandDoc& c : Commands()) out += "\n`tessera " + std::string(c.name) + "`: " + Md(c.text) + "\n";
+  for (const CommandDoc& c : Commands()) out += Cat("    ", Synopsis(c), "\n");
+  for (const CommandDoc& c : Commands()) out += Cat("\n`tessera ", std::string(c.name), "`: ", Md(c.text), "\n");
   out += "\n## Options\n\n";
-  for (const Flag& flag : Flags()) out += "- `" + FlagUsage(flag) + "`: " + Md(flag.doc) + OnlyFor(flag) + "\n";
+  for (const Flag& flag : Flags()) out += Cat("- `", FlagUsage(flag), "`: ", Md(flag.doc), OnlyFor(flag), "\n");
   for (const Section& section : Sections()) {
-    out += "\n## " + Capitalised(section.title) + "\n";
-    for (const std::string& p : Paragraphs(section)) out += "\n" + (IsExample(p) ? p : Md(p)) + "\n";
+    out += Cat("\n## ", Capitalised(section.title), "\n");
+    for (const std::string& p : Paragraphs(section)) out += Cat("\n", (IsExample(p) ? p : Md(p)), "\n");
   }
   return out;
 }

@@ -1,4 +1,5 @@
 // writer.cpp -- buffered output that waits on a full pipe and ends quietly when its reader leaves
+#include "tool/cat.h"
 #include "tool/writer.h"
 
 #include <cstdlib>
@@ -65,7 +66,7 @@ void Writer::Drain() {
   used_ = 0;
   if (error == 0) return;
   if (standard_output == this) standard_output = nullptr;
-  if (!sys::IsBrokenPipe(error)) Complain("cannot write the output: " + sys::ErrorText(error));
+  if (!sys::IsBrokenPipe(error)) Complain(Cat("cannot write the output: ", sys::ErrorText(error)));
   std::_Exit(kTrouble);
 }
 

@@ -1,0 +1,39 @@
+// format_text.h -- "NUMBER: valid (Visa, checksum ok)", one record per line
+#pragma once
+
+#include "tool/format.h"
+
+namespace tessera::tool {
+
+class TextFormat {
+ public:
+  TextFormat(Writer& out, const FormatOptions& options);
+
+  void Begin() {}
+
+  TESSERA_INLINE void Card(const CardRecord& r) {
+    Start(r.where, r.number);
+    PutEnding(out_, r.verdict == Verdict::kEmpty ? card_empty_ : card_[EndingIndex(r.card)]);
+    out_.EndRecord();
+  }
+
+  void Id(const IdRecord& r);
+
+ private:
+  TESSERA_INLINE void Start(const Where& where, const Shown& number) {
+    if (line_numbers_) {
+      out_.Put(where.input->text);
+      out_.Put(':');
+      PutCount(out_, where.line);
+      out_.Put(": ");
+    }
+    PutNumber(out_, number, Quoting::Text);
+  }
+
+  Writer& out_;
+  bool line_numbers_;
+  std::array<Ending, 2 * kBrandCount> card_;
+  Ending card_empty_;
+};
+
+}  // namespace tessera::tool

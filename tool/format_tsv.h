@@ -1,0 +1,39 @@
+// format_tsv.h -- tab-separated columns, one record per line, n/a where nothing was judged
+#pragma once
+
+#include "tool/format.h"
+
+namespace tessera::tool {
+
+class TsvFormat {
+ public:
+  TsvFormat(Writer& out, const FormatOptions& options);
+
+  void Begin();
+
+  TESSERA_INLINE void Card(const CardRecord& r) {
+    Start(r.where, r.number);
+    PutEnding(out_, r.verdict == Verdict::kEmpty ? card_empty_ : card_[EndingIndex(r.card)]);
+    out_.EndRecord();
+  }
+
+  void Id(const IdRecord& r);
+
+ private:
+  TESSERA_INLINE void Start(const Where& where, const Shown& number) {
+    if (options_.line_numbers) {
+      out_.Put(where.input->text);
+      out_.Put('\t');
+      PutCount(out_, where.line);
+      out_.Put('\t');
+    }
+    PutNumber(out_, number, Quoting::Text);
+  }
+
+  Writer& out_;
+  FormatOptions options_;
+  std::array<Ending, 2 * kBrandCount> card_;
+  Ending card_empty_;
+};
+
+}  // namespace tessera::tool

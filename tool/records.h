@@ -1,0 +1,536 @@
+// records.h -- records from a byte stream: lines, or CSV fields, read in padded blocks
+//
+// The reader fills one block buffer and rolls the unfinished record over to
+// the front of the next fill, so a record is never lost at a block edge and
+// memory stays at the buffer. A field too long for the buffer is handed
+// over in pieces as it streams past.
+//
+// Blocks of 64 bytes are classified at once into bit masks (line feeds,
+// carriage returns, delimiters, quotes), and the work per record is one
+// pass over the set bits. A block holding a quote, or starting right after
+// one, is read a byte at a time instead: quotes are rare in exports, and
+// where they are, the byte-wise rules of RFC 4180 decide.
+//
+// A line ends at LF, at CR LF, or at a CR alone (files from old Mac
+// programs), so files of any of the three kinds read alike.
+#pragma once
+
+#include <cstddef>
+#include <bit>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "frame/checks.h"
+#include "tool/platform.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+// The work per record is a few nanoseconds: calls to it are inlined into
+// the scanning loops, so that a record's parts stay in registers.
+#if defined(__GNUC__)
+#define TESSERA_INLINE [[gnu::always_inline]] inline
+#else
+#define TESSERA_INLINE inline
+#endif
+
+namespace tessera::tool {
+
+// Bytes read at most at once; a field longer than this is streamed.
+inline constexpr std::size_t kReadBlock = std::size_t{256} << 10;
+
+struct RecordLayout {
+  bool csv = false;        // else every line is one record with one field
+  char delimiter = ',';
+  std::size_t column = 0;  // the field delivered, from 0
+  bool skip_header = false;  // the first record is a header, not delivered
+  bool header_names = false; // ... and its fields go to RecordSink::Header
+};
+
+struct Field {
+  enum Kind : unsigned char {
+    kWhole,     // `value` holds it, followed by kPadding readable bytes
+    kStreamed,  // its pieces went to RecordSink::Piece; `size` bytes in all
+    kMissing,   // the record has fewer fields
+  };
+  Text value;
+  uint64_t line;  // where the record starts, from 1
+  uint64_t size;
+  Kind kind;
+};
+
+// What ScanRecords hands the records to (a template parameter, so that the
+// work per record is inlined into the scanning loop):
+//
+//   // The header's fields; returns the column to deliver, or nothing to
+//   // skip the rest of this input.
+//   std::optional<std::size_t> Header(const std::vector<std::string>& names);
+//   // A streamed field, in order, before its Record().
+//   void Piece(Text piece);
+//   // One per record after the header; false stops the reading.
+//   bool Record(const Field& field);
+//   // Around each read; before it is the time to show what is ready.
+//   void BeforeRead();
+//   void AfterRead();
+
+struct ScanOutcome {
+  int read_error = 0;           // 0, or why the input could not be read
+  bool stopped = false;         // the sink asked to stop
+  bool header_rejected = false; // Header() said to skip the input
+  bool header_too_long = false;
+  std::optional<uint64_t> unclosed_quote_line;  // a quoted field ran to the end of the input
+  uint64_t missing = 0;         // records without the field
+  uint64_t first_missing_line = 0;
+};
+
+namespace records {
+
+
+inline constexpr std::size_t kCapacity = kReadBlock;
+inline constexpr std::size_t kBlock = 64;
+static_assert(kPadding >= kBlock, "a block is loaded whole at any position before the end of the data");
+
+struct Masks {
+  uint64_t lf, cr, delimiter, quote;
+};
+
+// One bit per byte of the 64 at `p`; lines need only the line ends.
+template <bool kCsv>
+TESSERA_INLINE Masks Classify(const char* p, char delimiter) {
+#if defined(__SSE2__)
+  const __m128i lf = _mm_set1_epi8('\n'), cr = _mm_set1_epi8('\r'), quote = _mm_set1_epi8('"');
+  const __m128i delim = _mm_set1_epi8(delimiter);
+  Masks m{0, 0, 0, 0};
+  for (int k = 0; k < 4; ++k) {
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
+    const int shift = 16 * k;
+    m.lf |= uint64_t{static_cast<uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(b, lf)))} << shift;
+    m.cr |= uint64_t{static_cast<uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(b, cr)))} << shift;
+    if (!kCsv) continue;
+    m.delimiter |= uint64_t{static_cast<uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(b, delim)))} << shift;
+    m.quote |= uint64_t{static_cast<uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(b, quote)))} << shift;
+  }
+  return m;
+#else
+  Masks m{0, 0, 0, 0};
+  for (std::size_t i = 0; i < kBlock; ++i) {
+    const uint64_t bit = uint64_t{1} << i;
+    m.lf |= p[i] == '\n' ? bit : 0;
+    m.cr |= p[i] == '\r' ? bit : 0;
+    m.delimiter |= p[i] == delimiter ? bit : 0;
+    m.quote |= p[i] == '"' ? bit : 0;
+  }
+  return m;
+#endif
+}
+
+// The value of a CSV field from its bytes as they stand, in pieces: a
+// field that begins with a quote loses it, a doubled quote inside stands
+// for one, and the closing quote ends the quoted part. Bytes after the
+// closing quote are kept as they are, as spreadsheets read them.
+class Unquoter {
+ public:
+  template <class Emit>
+  void Feed(Text raw, Emit&& emit) {
+    std::size_t run = 0;
+    for (std::size_t i = 0; i < raw.size(); ++i) {
+      const char c = raw[i];
+      switch (state_) {
+        case kStart:
+          if (c == '"') {
+            state_ = kQuoted;
+            run = i + 1;
+          } else {
+            state_ = kPlain;
+          }
+          break;
+        case kPlain:
+          break;
+        case kQuoted:
+          if (c == '"') {
+            if (i > run) emit(raw.substr(run, i - run));
+            state_ = kQuoteSeen;
+            run = i + 1;
+          }
+          break;
+        case kQuoteSeen:
+          state_ = c == '"' ? kQuoted : kPlain;
+          run = i;
+          break;
+      }
+    }
+    if (run < raw.size()) emit(raw.substr(run));
+  }
+
+ private:
+  enum { kStart, kPlain, kQuoted, kQuoteSeen } state_ = kStart;
+};
+
+// The value of a whole field: a view of the buffer where it needs no
+// change, else a copy in `scratch` (padded like the buffer).
+Text UnquoteQuoted(Text raw, char* scratch);
+inline Text Unquote(Text raw, char* scratch) {
+  return raw.empty() || raw[0] != '"' ? raw : UnquoteQuoted(raw, scratch);
+}
+
+template <class Sink>
+class Scanner {
+ public:
+  Scanner(sys::Handle in, const RecordLayout& layout, Sink& sink)
+      : in_(in), layout_(layout), sink_(sink), column_(layout.column),
+        buffer_(new char[kCapacity + kPadding]()), in_header_(layout.skip_header || layout.header_names) {}
+
+  ScanOutcome Run() {
+    SkipByteOrderMark();
+    if (layout_.csv) {
+      ScanCsv();
+    } else {
+      ScanLines();
+    }
+    return outcome_;
+  }
+
+ private:
+  enum Quote { kFieldStart, kPlain, kQuoted, kQuoteSeen };
+  enum Target { kNone, kDone, kStreaming, kStreamDone };
+
+  char* at(std::size_t i) { return buffer_.get() + i; }
+
+  bool Read() {
+    if (eof_ || size_ == kCapacity) return false;
+    sink_.BeforeRead();
+    const sys::Transfer t = sys::Read(in_, at(size_), kCapacity - size_);
+    sink_.AfterRead();
+    if (t.error != 0) outcome_.read_error = t.error;
+    if (t.bytes == 0) eof_ = true;
+    size_ += t.bytes;
+    return t.bytes > 0;
+  }
+
+  void SkipByteOrderMark() {
+    while (size_ < 3 && !eof_) Read();
+    if (size_ >= 3 && std::memcmp(at(0), "\xef\xbb\xbf", 3) == 0) begin_ = pos_ = 3;
+  }
+
+  // After a line end at p: where the next record begins. The LF of a CR LF
+  // is no line end of its own; when it may still come, the next read decides.
+  void AfterLineEnd(std::size_t p) {
+    begin_ = p + 1;
+    ++line_;
+    if (*at(p) != '\r') return;
+    if (p + 1 < size_) {
+      if (*at(p + 1) == '\n') begin_ = p + 2;
+    } else {
+      lf_may_follow_ = true;
+    }
+  }
+
+  void AfterRead() {
+    if (!lf_may_follow_ || pos_ >= size_) return;
+    if (*at(pos_) == '\n' && begin_ == pos_) ++begin_;
+    lf_may_follow_ = false;
+  }
+
+  // Bits of the line ends among the n bytes classified in m.
+  uint64_t LineEnds(const Masks& m, std::size_t n) {
+    const uint64_t valid = n == kBlock ? ~uint64_t{0} : (uint64_t{1} << n) - 1;
+    const uint64_t lf = m.lf & valid, cr = m.cr & valid;
+    const uint64_t lf_after_cr = lf & ((cr << 1) | (prev_cr_ ? 1 : 0));
+    prev_cr_ = (cr >> (n - 1)) & 1;
+    return (lf | cr) & ~lf_after_cr;
+  }
+
+  // ---- lines ----
+
+  TESSERA_INLINE bool EndLine(std::size_t p) {
+    const uint64_t line = line_;
+    const std::size_t from = begin_;
+    AfterLineEnd(p);
+    if (in_header_) {
+      in_header_ = false;
+      streamed_ = 0;
+      return true;
+    }
+    if (streamed_ > 0) {
+      sink_.Piece(Text(at(from), p - from));
+      const Field field{Text(), line, streamed_ + (p - from), Field::kStreamed};
+      streamed_ = 0;
+      return sink_.Record(field);
+    }
+    return sink_.Record({Text(at(from), p - from), line, p - from, Field::kWhole});
+  }
+
+  void ScanLines() {
+    for (;;) {
+      while (pos_ < size_) {
+        const std::size_t n = std::min(kBlock, size_ - pos_);
+        const Masks m = Classify<false>(at(pos_), '\n');
+        for (uint64_t ends = LineEnds(m, n); ends != 0; ends &= ends - 1) {
+          if (!EndLine(pos_ + static_cast<std::size_t>(std::countr_zero(ends)))) {
+            outcome_.stopped = true;
+            return;
+          }
+        }
+        pos_ += n;
+      }
+      if (eof_) break;
+      if (begin_ == 0 && size_ == kCapacity) {
+        // A line longer than the buffer streams past.
+        if (!in_header_) sink_.Piece(Text(at(0), size_));
+        streamed_ += size_;
+        begin_ = pos_ = size_ = 0;
+      } else {
+        Compact(begin_, size_, 0, 0);
+      }
+      Read();
+      AfterRead();
+    }
+    if (outcome_.read_error != 0) return;
+    if (begin_ < size_ || streamed_ > 0) {
+      if (!EndLine(size_)) outcome_.stopped = true;
+    }
+  }
+
+  // Keeps [a_from, a_to) and then [b_from, b_to) at the front of the
+  // buffer; positions inside them move along.
+  void Compact(std::size_t b_from, std::size_t b_to, std::size_t a_from, std::size_t a_to) {
+    const std::size_t a = a_to - a_from;
+    if (a > 0) std::memmove(at(0), at(a_from), a);
+    if (b_to > b_from) std::memmove(at(a), at(b_from), b_to - b_from);
+    if (target_ == kDone) target_begin_ = 0, target_end_ = a;
+    begin_ = a + (begin_ >= b_from ? begin_ - b_from : 0);
+    size_ = a + (b_to - b_from);
+    pos_ = size_;
+  }
+
+  // ---- CSV ----
+
+  void EndField(std::size_t p) {
+    if (in_header_) {
+      if (layout_.header_names) names_.emplace_back(Unquote(Text(at(begin_), p - begin_), scratch()));
+    } else if (field_ == column_) {
+      if (target_ == kStreaming) {
+        Stream(Text(at(begin_), p - begin_));
+        target_ = kStreamDone;
+      } else {
+        target_ = kDone;
+        target_begin_ = begin_;
+        target_end_ = p;
+      }
+    }
+    ++field_;
+  }
+
+  static bool IsBlank(Text value) { return value.find_first_not_of(" \t") == Text::npos; }
+
+  bool EndRecord(std::size_t p) {
+    const uint64_t line = record_line_;
+    const bool lone_blank_field =
+        field_ == 0 && column_ > 0 && !first_field_long_ && !in_header_ && IsBlank(Unquote(Text(at(begin_), p - begin_), scratch()));
+    EndField(p);
+    bool go_on = true;
+    if (in_header_) {
+      in_header_ = false;
+      if (layout_.header_names) {
+        const std::optional<std::size_t> column = sink_.Header(names_);
+        names_.clear();
+        if (!column) {
+          outcome_.header_rejected = true;
+          go_on = false;
+        } else {
+          column_ = *column;
+        }
+      }
+    } else if (target_ == kDone) {
+      const Text value = Unquote(Text(at(target_begin_), target_end_ - target_begin_), scratch());
+      go_on = sink_.Record({value, line, value.size(), Field::kWhole});
+    } else if (target_ == kStreamDone) {
+      go_on = sink_.Record({Text(), line, streamed_, Field::kStreamed});
+    } else if (lone_blank_field) {
+      go_on = sink_.Record({Text(at(p), 0), line, 0, Field::kWhole});
+    } else {
+      if (outcome_.missing++ == 0) outcome_.first_missing_line = line;
+      go_on = sink_.Record({Text(), line, 0, Field::kMissing});
+    }
+    field_ = 0;
+    target_ = kNone;
+    streamed_ = 0;
+    first_field_long_ = false;
+    quote_ = kFieldStart;
+    return go_on;
+  }
+
+  void Stream(Text raw) {
+    unquoter_.Feed(raw, [this](Text piece) {
+      streamed_ += piece.size();
+      sink_.Piece(piece);
+    });
+  }
+
+  // A structural byte at p outside quotes: a delimiter or a line end.
+  bool Structural(std::size_t p) {
+    if (*at(p) == layout_.delimiter) {
+      EndField(p);
+      begin_ = p + 1;
+      quote_ = kFieldStart;
+      return true;
+    }
+    const bool go_on = EndRecord(p);
+    AfterLineEnd(p);
+    record_line_ = line_;
+    return go_on;
+  }
+
+  // The n bytes at pos_, one at a time.
+  bool ScanBytes(std::size_t n) {
+    for (std::size_t i = pos_; i < pos_ + n; ++i) {
+      const char c = *at(i);
+      const bool after_cr = prev_cr_;
+      prev_cr_ = c == '\r';
+      const bool line_end = c == '\r' || (c == '\n' && !after_cr);
+      switch (quote_) {
+        case kFieldStart:
+          if (c == '"') {
+            quote_ = kQuoted;
+            break;
+          }
+          if (c == '\n' && after_cr) break;  // the LF of a CR LF: begin_ is past it already
+          [[fallthrough]];
+        case kPlain:
+        case kQuoteSeen:
+          if (c == layout_.delimiter || line_end) {
+            if (!Structural(i)) return false;
+          } else if (c == '"' && quote_ == kQuoteSeen) {
+            quote_ = kQuoted;
+          } else {
+            quote_ = kPlain;
+          }
+          break;
+        case kQuoted:
+          if (c == '"') quote_ = kQuoteSeen;
+          else if (line_end) ++line_;
+          break;
+      }
+    }
+    return true;
+  }
+
+  bool ScanCsvBlock() {
+    const std::size_t n = std::min(kBlock, size_ - pos_);
+    const Masks m = Classify<true>(at(pos_), layout_.delimiter);
+    const uint64_t valid = n == kBlock ? ~uint64_t{0} : (uint64_t{1} << n) - 1;
+    if ((m.quote & valid) != 0 || quote_ == kQuoteSeen) return ScanBytes(n);
+    const bool was_cr = prev_cr_;
+    const uint64_t ends = LineEnds(m, n);
+    if (quote_ == kQuoted) {
+      line_ += static_cast<uint64_t>(std::popcount(ends));
+      return true;
+    }
+    const uint64_t structural = ends | (m.delimiter & valid);
+    for (uint64_t bits = structural; bits != 0; bits &= bits - 1) {
+      if (!Structural(pos_ + static_cast<std::size_t>(std::countr_zero(bits)))) return false;
+    }
+    // What the next block's first byte follows: a field start, or field bytes.
+    const uint64_t last = uint64_t{1} << (n - 1);
+    const uint64_t lf_after_cr = m.lf & valid & ((m.cr << 1) | (was_cr ? 1 : 0));
+    quote_ = ((structural | lf_after_cr) & last) != 0 ? kFieldStart : kPlain;
+    return true;
+  }
+
+  void ScanCsv() {
+    record_line_ = line_;
+    for (;;) {
+      while (pos_ < size_) {
+        const std::size_t n = std::min(kBlock, size_ - pos_);
+        if (!ScanCsvBlock()) {
+          outcome_.stopped = true;
+          return;
+        }
+        pos_ += n;
+      }
+      if (eof_) break;
+      if (!MakeRoom()) return;
+      Read();
+      AfterRead();
+    }
+    if (outcome_.read_error != 0) return;
+    if (quote_ == kQuoted) outcome_.unclosed_quote_line = record_line_;
+    if (begin_ < size_ || field_ > 0 || target_ == kStreaming || quote_ != kFieldStart) {
+      if (!EndRecord(size_)) outcome_.stopped = true;
+    }
+  }
+
+  // Keeps what the record in progress still needs: the field to check,
+  // once read, and the open field when it is that field, a header name or
+  // the first field (a record of one blank field is an empty record).
+  bool MakeRoom() {
+    const bool open_needed = in_header_ || field_ == column_ || (field_ == 0 && column_ > 0 && !first_field_long_);
+    std::size_t keep_from = open_needed ? begin_ : size_;
+    if (target_ == kDone) {
+      Compact(keep_from, size_, target_begin_, target_end_);
+    } else {
+      Compact(keep_from, size_, 0, 0);
+    }
+    if (size_ < kCapacity) return true;
+    if (in_header_) {
+      outcome_.header_too_long = true;
+      return false;
+    }
+    if (field_ == column_) {
+      // The field to check is longer than the buffer: it streams past.
+      unquoter_ = Unquoter();
+      Stream(Text(at(begin_), size_ - begin_));
+      target_ = kStreaming;
+    } else {
+      first_field_long_ = true;
+    }
+    begin_ = pos_ = size_ = 0;
+    return true;
+  }
+
+  char* scratch() {
+    if (!scratch_) scratch_.reset(new char[kCapacity + kPadding]());
+    return scratch_.get();
+  }
+
+  sys::Handle in_;
+  const RecordLayout& layout_;
+  Sink& sink_;
+  std::size_t column_;
+  std::unique_ptr<char[]> buffer_;
+  std::unique_ptr<char[]> scratch_;
+  std::size_t size_ = 0;   // bytes of input in the buffer
+  std::size_t pos_ = 0;    // the next byte to classify
+  std::size_t begin_ = 0;  // where the open record (lines) or field (CSV) begins
+  bool eof_ = false;
+  bool prev_cr_ = false;   // the byte before pos_ is a CR
+  bool lf_may_follow_ = false;
+  uint64_t line_ = 1;      // the line of pos_
+  uint64_t streamed_ = 0;  // bytes of the field that went by in pieces
+  bool in_header_;
+  ScanOutcome outcome_;
+
+  // CSV
+  uint64_t record_line_ = 1;
+  std::size_t field_ = 0;
+  Quote quote_ = kFieldStart;
+  Target target_ = kNone;
+  std::size_t target_begin_ = 0, target_end_ = 0;
+  bool first_field_long_ = false;
+  Unquoter unquoter_;
+  std::vector<std::string> names_;
+};
+
+}  // namespace records
+
+template <class Sink>
+ScanOutcome ScanRecords(sys::Handle in, const RecordLayout& layout, Sink& sink) {
+  return records::Scanner<Sink>(in, layout, sink).Run();
+}
+
+}  // namespace tessera::tool
