@@ -1,13 +1,25 @@
-// tool_test.cpp -- the tessera tool as a user runs it: output, messages, exit status
+// tool_test.cpp -- the tessera tool as its users run it: bytes in, options, output and exit status
+//
+// Every table runs the built program as a process. Expected outputs come
+// from the rules of the checks and the tool's documented formats: the Luhn
+// sums of the numbers used are worked out in the comments where they are
+// not the well-known test numbers.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -16,6 +28,7 @@ struct Outcome {
   int status;
   std::string out;
   std::string err;
+  long peak_kib;  // peak resident size of the tool
 };
 
 std::string Slurp(const std::string& path) {
@@ -25,7 +38,25 @@ std::string Slurp(const std::string& path) {
   return text.str();
 }
 
-class ToolTest : public ::testing::Test {
+std::string Replace(std::string text, const std::string& from, const std::string& to) {
+  for (std::size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size()) text.replace(at, from.size(), to);
+  return text;
+}
+
+// A row of a table: the files it needs, the command line after "tessera"
+// ({dir} stands for the folder of the files), standard input, and what
+// must come out.
+struct Row {
+  const char* why;
+  std::vector<std::string> args;
+  std::string input;
+  std::string out;
+  int status;
+  std::string err = "";
+  std::vector<std::pair<std::string, std::string>> files = {};
+};
+
+class Tool : public ::testing::Test {
  protected:
   void SetUp() override {
     char pattern[] = "/tmp/tessera-tool-XXXXXX";
@@ -40,17 +71,18 @@ class ToolTest : public ::testing::Test {
     return path;
   }
 
-  Outcome Tessera(const std::vector<std::string>& args, const std::string& input = "") {
+  // Runs the tool with standard input from `input` and the outputs in files.
+  Outcome Run(const std::vector<std::string>& args, const std::string& input = "") {
     std::vector<std::string> words = {TESSERA_TOOL};
-    words.insert(words.end(), args.begin(), args.end());
-    return Execute(words, input);
+    for (const std::string& a : args) words.push_back(Replace(a, "{dir}", dir_));
+    return Execute(words, File("stdin", input));
   }
 
-  Outcome Execute(std::vector<std::string> words, const std::string& input = "") {
-    const std::string in = File("stdin", input), out = dir_ + "/stdout", err = dir_ + "/stderr";
+  Outcome Execute(std::vector<std::string> words, const std::string& in_path) {
+    const std::string out = dir_ + "/stdout", err = dir_ + "/stderr";
     const pid_t child = fork();
     if (child == 0) {
-      std::freopen(in.c_str(), "rb", stdin);
+      std::freopen(in_path.c_str(), "rb", stdin);
       std::freopen(out.c_str(), "wb", stdout);
       std::freopen(err.c_str(), "wb", stderr);
       std::vector<char*> argv;
@@ -60,237 +92,567 @@ class ToolTest : public ::testing::Test {
       _exit(127);
     }
     int status = 0;
-    waitpid(child, &status, 0);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Slurp(out), Slurp(err)};
+    rusage usage{};
+    wait4(child, &status, 0, &usage);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Slurp(out), Slurp(err), usage.ru_maxrss};
+  }
+
+  void Expect(const std::vector<Row>& rows) {
+    for (const Row& row : rows) {
+      for (const auto& [name, content] : row.files) File(name, content);
+      const Outcome run = Run(row.args, row.input);
+      EXPECT_EQ(run.out, Replace(row.out, "{dir}", dir_)) << row.why;
+      EXPECT_EQ(run.status, row.status) << row.why;
+      EXPECT_EQ(run.err, Replace(row.err, "{dir}", dir_)) << row.why;
+    }
   }
 
   std::string dir_;
 };
 
-// The Luhn rule restated for plain digit strings, to label generated lines.
-bool CheckNumberOf(const std::string& digits) {
-  int sum = 0;
-  for (std::size_t i = 0; i < digits.size(); ++i) {
-    int d = digits[digits.size() - 1 - i] - '0';
-    if (i % 2 == 1) d = d * 2 > 9 ? d * 2 - 9 : d * 2;
-    sum += d;
-  }
-  return sum % 10 == 0;
-}
+const std::string kUsageHint = "try 'tessera card --help'\n";
 
-constexpr const char* kVisa = "4111111111111111";
-constexpr const char* kGpa = "12345678970-7506154-0909309-0";
+// ---- verdicts and formats ----
 
-TEST_F(ToolTest, CardFormats) {
-  struct Row {
-    const char* format;
-    const char* expected;
-  } const rows[] = {
-      {"text",
+TEST_F(Tool, CardVerdictsInEveryFormat) {
+  Expect({
+      {"text: a valid Visa, a checksum failure, a number of no brand",
+       {"card", "4111111111111111", "4111111111111112", "34000000000000"},
+       "",
        "4111111111111111: valid (Visa, checksum ok)\n"
-       "4111111111111: invalid (Visa, checksum fails)\n"
-       "34000000000000: invalid (no brand, checksum ok)\n"},
+       "4111111111111112: invalid (Visa, checksum fails)\n"
+       // 14 characters beginning 34: no rule; 4 plain + 3 doubled = 10
+       "34000000000000: invalid (no brand, checksum ok)\n",
+       1},
       {"tsv",
-       "4111111111111111\tvalid\tVisa\tpass\n"
+       {"card", "--format", "tsv", "378282246310005", "4111111111111", "34000000000000"},
+       "",
+       "378282246310005\tvalid\tAmerican Express\tpass\n"
+       // the worked example: 13 characters, sum 22
        "4111111111111\tinvalid\tVisa\tfail\n"
-       "34000000000000\tinvalid\tnone\tpass\n"},
-      {"json",
-       "{\"number\":\"4111111111111111\",\"valid\":true,\"brand\":\"Visa\",\"checksum\":true}\n"
-       "{\"number\":\"4111111111111\",\"valid\":false,\"brand\":\"Visa\",\"checksum\":false}\n"
-       "{\"number\":\"34000000000000\",\"valid\":false,\"brand\":null,\"checksum\":true}\n"},
-  };
-  for (const Row& row : rows) {
-    const Outcome run = Tessera({"card", "--format", row.format, kVisa, "4111111111111", "34000000000000"});
-    EXPECT_EQ(run.out, row.expected) << row.format;
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, "");
-  }
+       "34000000000000\tinvalid\tnone\tpass\n",
+       1},
+      {"json: file and line always there, brand \"none\" when judged and there is none",
+       {"card", "--format=json", "5555555555554444", "34000000000000"},
+       "",
+       "{\"file\":\"(argument)\",\"line\":1,\"number\":\"5555555555554444\",\"valid\":true,\"brand\":\"MasterCard\","
+       "\"checksum\":true}\n"
+       "{\"file\":\"(argument)\",\"line\":2,\"number\":\"34000000000000\",\"valid\":false,\"brand\":\"none\","
+       "\"checksum\":true}\n",
+       1},
+      {"every number valid: status 0",
+       {"card", "6011111111111117", "5555555555554444"},
+       "",
+       "6011111111111117: valid (Discover, checksum ok)\n5555555555554444: valid (MasterCard, checksum ok)\n",
+       0},
+  });
 }
 
-TEST_F(ToolTest, IdFormatsAtAGivenDate) {
-  struct Row {
-    std::vector<std::string> args;
-    int status;
-    const char* expected;
-  } const rows[] = {
-      {{"--today", "2009-09-30"}, 0, "12345678970-7506154-0909309-0: valid (check digits ok, not expired, age 34)\n"},
-      {{"--today", "2009-10-01"}, 1, "12345678970-7506154-0909309-0: invalid (check digits ok, expired, age 34)\n"},
-      {{"--today=2009-10-01", "--format=tsv"}, 1, "12345678970-7506154-0909309-0\tinvalid\tpass\texpired\t34\n"},
-      {{"--today", "2004-01-01", "--format", "json"},
-       0,
-       "{\"number\":\"12345678970-7506154-0909309-0\",\"valid\":true,\"check_digits\":true,\"unexpired\":true,"
-       "\"age\":29}\n"},
-  };
-  for (const Row& row : rows) {
-    std::vector<std::string> args = {"id"};
-    args.insert(args.end(), row.args.begin(), row.args.end());
-    args.push_back(kGpa);
-    const Outcome run = Tessera(args);
-    EXPECT_EQ(run.out, row.expected);
-    EXPECT_EQ(run.status, row.status);
-  }
-  const Outcome wrong = Tessera({"id", "12345678970-7506154-0909309-5"});
-  EXPECT_EQ(wrong.out, "12345678970-7506154-0909309-5: invalid (check digits wrong)\n");
-  EXPECT_EQ(wrong.status, 1);
+TEST_F(Tool, BrandRangesAreTheTablesOnly) {
+  Expect({
+      // 2-series MasterCard: Luhn 9 + 1 + 2*2 + 2 + 2*2 = 20
+      {"a 2-series MasterCard number is no brand", {"card", "2221000000000009"}, "",
+       "2221000000000009: invalid (no brand, checksum ok)\n", 1},
+      // 19 digits: 4 and eighteen 0s... the sum of a 4 at an even place from the right is 4
+      {"a 19-digit number is no brand", {"card", "--format", "tsv", "4000000000000000000"}, "",
+       "4000000000000000000\tinvalid\tnone\tfail\n", 1},
+  });
+  const Outcome help = Run({"card", "--help"});
+  EXPECT_NE(help.out.find("2221000000000009 is \"no brand\""), std::string::npos);
 }
 
-TEST_F(ToolTest, ReadsLinesFromStandardInputAndFiles) {
-  const Outcome piped = Tessera({"card", "--format", "tsv"}, "4111111111111111\r\n\n378282246310005");
-  EXPECT_EQ(piped.out,
-            "4111111111111111\tvalid\tVisa\tpass\n"
-            "\tinvalid\tnone\tpass\n"
-            "378282246310005\tvalid\tAmerican Express\tpass\n");
-  EXPECT_EQ(piped.status, 1) << "the empty line is no card";
-
-  const std::string a = File("a", "4111111111111111\n"), b = File("b", "378282246310005\n");
-  const Outcome files = Tessera({"card", "--format", "tsv", "--file", b, "-", "--file", a}, "5555555555554444\n");
-  EXPECT_EQ(files.out,
-            "378282246310005\tvalid\tAmerican Express\tpass\n"
-            "5555555555554444\tvalid\tMasterCard\tpass\n"
-            "4111111111111111\tvalid\tVisa\tpass\n");
-  EXPECT_EQ(files.status, 0);
+TEST_F(Tool, IdVerdictsAsOfAGivenDay) {
+  const std::string gpa = "12345678970-7506154-0909309-0";  // the worked example: expires 2009-09-30, born 75
+  Expect({
+      {"the expiry day itself is still valid; 09 - 75 + 100 = 34", {"id", "--today", "2009-09-30", gpa}, "",
+       gpa + ": valid (check digits ok, not expired, age 34)\n", 0},
+      {"the next day it has expired", {"id", "--today=2009-10-01", gpa}, "",
+       gpa + ": invalid (check digits ok, expired, age 34)\n", 1},
+      {"wrong check digits: expiry and age not judged", {"id", "--today", "2009-09-30", "--format", "tsv",
+       "12345678970-7506154-0909309-5"}, "", "12345678970-7506154-0909309-5\tinvalid\tfail\tn/a\tn/a\n", 1},
+      {"json: null where not judged", {"id", "--today", "2009-09-30", "--format", "json", "x"}, "",
+       "{\"file\":\"(argument)\",\"line\":1,\"number\":\"x\",\"valid\":false,\"check_digits\":false,"
+       "\"unexpired\":null,\"age\":null}\n", 1},
+      {"json, valid", {"id", "--today", "2004-01-01", "--format", "json", gpa}, "",
+       "{\"file\":\"(argument)\",\"line\":1,\"number\":\"" + gpa +
+           "\",\"valid\":true,\"check_digits\":true,\"unexpired\":true,\"age\":29}\n", 0},
+  });
 }
 
-TEST_F(ToolTest, StripRemovesGroupingOnlyWhenAsked) {
-  EXPECT_EQ(Tessera({"card", "4111 1111-1111 1111"}).status, 1);
-  const Outcome stripped = Tessera({"card", "--strip", "4111 1111-1111 1111"});
-  EXPECT_EQ(stripped.out, "4111 1111-1111 1111: valid (Visa, checksum ok)\n");
-  EXPECT_EQ(stripped.status, 0);
+TEST_F(Tool, EmptyRecordsHaveTheSameColumns) {
+  Expect({
+      {"text", {"card"}, "\n  \n", ": empty (brand n/a, checksum n/a)\n  : empty (brand n/a, checksum n/a)\n", 0},
+      {"tsv", {"card", "--format", "tsv"}, "\t\n", "\\x09\tempty\tn/a\tn/a\n", 0},
+      {"json", {"card", "--format", "json"}, "\n",
+       "{\"file\":\"(standard input)\",\"line\":1,\"number\":\"\",\"valid\":null,\"brand\":null,\"checksum\":null}\n", 0},
+      {"id text", {"id", "--today", "2009-09-30"}, " \n", " : empty (check digits n/a, expiry n/a, age n/a)\n", 0},
+      {"id tsv", {"id", "--today", "2009-09-30", "--format", "tsv"}, "\n", "\tempty\tn/a\tn/a\tn/a\n", 0},
+      {"id json", {"id", "--today", "2009-09-30", "--format", "json"}, "\n",
+       "{\"file\":\"(standard input)\",\"line\":1,\"number\":\"\",\"valid\":null,\"check_digits\":null,"
+       "\"unexpired\":null,\"age\":null}\n", 0},
+      {"a trailing blank line does not fail a clean file", {"card", "--format", "tsv"}, "4111111111111111\n\n",
+       "4111111111111111\tvalid\tVisa\tpass\n\tempty\tn/a\tn/a\n", 0},
+  });
 }
 
-TEST_F(ToolTest, UsageErrorsExitTwoWithOneLine) {
-  struct Row {
-    std::vector<std::string> args;
-    const char* message;
-  } const rows[] = {
-      {{}, "tessera: missing command: card or id\n"},
-      {{"check"}, "tessera: unknown command 'check': use card or id\n"},
-      {{"card", "--bogus"}, "tessera: unknown option '--bogus'\n"},
-      {{"card", "--format", "xml"}, "tessera: unknown format 'xml': use text, tsv or json\n"},
-      {{"card", "--format"}, "tessera: option --format needs a value\n"},
-      {{"card", "--strip=yes"}, "tessera: option --strip takes no value\n"},
-      {{"id", "--today", "2026-02-30"}, "tessera: --today wants a calendar date YYYY-MM-DD, not '2026-02-30'\n"},
-      {{"id", "--strip"}, "tessera: --strip is for card numbers: the dashes of a GPA number are part of it\n"},
-  };
-  for (const Row& row : rows) {
-    const Outcome run = Tessera(row.args);
-    EXPECT_EQ(run.status, 2) << row.message;
-    EXPECT_EQ(run.err, std::string(row.message) + "try 'tessera --help'\n");
-    EXPECT_EQ(run.out, "");
-  }
+TEST_F(Tool, NulBytesAreCharactersLikeAnyOther) {
+  Expect({
+      // 17 characters: no brand; the NUL counts 0 and shifts the doubling: 8 ones doubled (16), 7 plain, 4 = 27
+      {"a NUL after a Visa number", {"card", "--format", "tsv"}, std::string("4111111111111111\0\n", 18),
+       "4111111111111111\\x00\tinvalid\tnone\tfail\n", 1},
+      {"the same columns in JSON", {"card", "--format", "json"}, std::string("\0\n", 2),
+       "{\"file\":\"(standard input)\",\"line\":1,\"number\":\"\\u0000\",\"valid\":false,\"brand\":\"none\","
+       "\"checksum\":true}\n", 1},
+      {"id: no special shape", {"id", "--today", "2009-09-30", "--format", "tsv"}, std::string("\0\n", 2),
+       "\\x00\tinvalid\tfail\tn/a\tn/a\n", 1},
+  });
 }
 
-TEST_F(ToolTest, InputErrorsNameTheFileAndTheRestIsChecked) {
-  const std::string missing = dir_ + "/missing";
-  const Outcome run = Tessera({"card", "--file", missing, kVisa});
-  EXPECT_EQ(run.status, 2);
-  EXPECT_EQ(run.err, "tessera: cannot open " + missing + ": No such file or directory\n");
-  EXPECT_EQ(run.out, "4111111111111111: valid (Visa, checksum ok)\n");
+// ---- input: lines ----
 
-  const Outcome directory = Tessera({"card", "--file", dir_});
-  EXPECT_EQ(directory.status, 2);
-  EXPECT_EQ(directory.err, "tessera: cannot read " + dir_ + ": Is a directory\n");
+TEST_F(Tool, LineEndings) {
+  const std::string tsv_visa = "4111111111111111\tvalid\tVisa\tpass\n", tsv_amex = "378282246310005\tvalid\tAmerican Express\tpass\n";
+  Expect({
+      {"LF", {"card", "--format", "tsv"}, "4111111111111111\n378282246310005\n", tsv_visa + tsv_amex, 0},
+      {"CR LF", {"card", "--format", "tsv"}, "4111111111111111\r\n378282246310005\r\n", tsv_visa + tsv_amex, 0},
+      {"CR alone, as old Mac files", {"card", "--format", "tsv"}, "4111111111111111\r378282246310005\r", tsv_visa + tsv_amex, 0},
+      {"no final line ending", {"card", "--format", "tsv"}, "4111111111111111\n378282246310005", tsv_visa + tsv_amex, 0},
+      {"CR CR LF: an empty line between", {"card", "--format", "tsv", "-n"}, "4111111111111111\r\r\n378282246310005",
+       "(standard input)\t1\t" + tsv_visa + "(standard input)\t2\t\tempty\tn/a\tn/a\n(standard input)\t3\t" + tsv_amex, 0},
+      {"LF CR: two line ends", {"card", "--format", "tsv", "-n"}, "4111111111111111\n\r378282246310005",
+       "(standard input)\t1\t" + tsv_visa + "(standard input)\t2\t\tempty\tn/a\tn/a\n(standard input)\t3\t" + tsv_amex, 0},
+      {"empty input", {"card"}, "", "", 0},
+  });
 }
 
-TEST_F(ToolTest, NulInALineIsReportedNotCheckedAsAnotherNumber) {
-  const std::string input = std::string("4111111111111111\n4111111111111111\0" "99\n", 37) + "378282246310005\n";
-  const std::string path = File("nul", input);
-  const Outcome run = Tessera({"card", "--format", "tsv", "--file", path});
-  EXPECT_EQ(run.out,
-            "4111111111111111\tvalid\tVisa\tpass\n"
-            "4111111111111111\\x0099\tinvalid\tcontains a NUL byte\n"
-            "378282246310005\tvalid\tAmerican Express\tpass\n");
-  EXPECT_EQ(run.err, "tessera: " + path + ":2: line holds a NUL byte; reported invalid\n");
+TEST_F(Tool, CrLfSplitAcrossReads) {
+  // The CR ends one read buffer and the LF begins the next: one line end.
+  std::string input;
+  while (input.size() < (256u << 10) - 18) input += "4111111111111111\n";
+  input += std::string((256u << 10) - 1 - input.size(), '9') + "\r\n4111111111111111\n";
+  const Outcome run = Run({"card", "--format", "tsv", "--summary", "--invalid"}, input);
   EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err.find("empty               0\n") != std::string::npos, true) << run.err;
+  EXPECT_NE(run.err.find("records             "), std::string::npos);
 }
 
-TEST_F(ToolTest, UnreadableFile) {
-  const std::string path = File("locked", "4111111111111111\n");
-  chmod(path.c_str(), 0);
-  std::vector<std::string> words = {TESSERA_TOOL, "card", "--file", path};
-  // Root reads every file, so the tool runs as nobody there.
-  if (geteuid() == 0) words.insert(words.begin(), {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
-  const Outcome run = Execute(words);
-  EXPECT_EQ(run.status, 2);
-  EXPECT_EQ(run.err, "tessera: cannot open " + path + ": Permission denied\n");
-  EXPECT_EQ(run.out, "");
+TEST_F(Tool, ByteOrderMarkIsSkippedAtTheStartOfEachInput) {
+  const std::string bom = "\xef\xbb\xbf";
+  Expect({
+      {"standard input", {"card"}, bom + "4111111111111111\n", "4111111111111111: valid (Visa, checksum ok)\n", 0},
+      {"each file", {"card", "-f", "{dir}/a", "-f", "{dir}/b"}, "",
+       "4111111111111111: valid (Visa, checksum ok)\n378282246310005: valid (American Express, checksum ok)\n", 0, "",
+       {{"a", bom + "4111111111111111\n"}, {"b", bom + "378282246310005"}}},
+      {"only at the start: elsewhere it is data", {"card", "--format", "tsv"}, "1\n" + bom + "2\n",
+       "1\tinvalid\tnone\tfail\n\xef\xbb\xbf" "2\tinvalid\tnone\tfail\n", 1},
+      {"before a CSV header", {"card", "--column", "card"}, bom + "card\n4111111111111111\n",
+       "4111111111111111: valid (Visa, checksum ok)\n", 0},
+  });
 }
 
-TEST_F(ToolTest, EmptyFileAndMissingFinalNewline) {
-  const Outcome empty = Tessera({"card", "--file", File("empty", "")});
-  EXPECT_EQ(empty.status, 0);
-  EXPECT_EQ(empty.out, "");
-  const Outcome unterminated = Tessera({"card", "--format", "tsv", "--file", File("last", "378282246310005\n4111111111111111")});
-  EXPECT_EQ(unterminated.out, "378282246310005\tvalid\tAmerican Express\tpass\n4111111111111111\tvalid\tVisa\tpass\n");
-  EXPECT_EQ(unterminated.status, 0);
+TEST_F(Tool, InputsInTheOrderGiven) {
+  Expect({
+      {"files, standard input and arguments", {"card", "--format", "tsv", "-f", "{dir}/b", "-", "4111111111111111", "--file", "-"},
+       "5555555555554444\n",
+       "378282246310005\tvalid\tAmerican Express\tpass\n5555555555554444\tvalid\tMasterCard\tpass\n"
+       "4111111111111111\tvalid\tVisa\tpass\n",
+       0, "", {{"b", "378282246310005\n"}}},
+      {"--file - is standard input", {"card", "--file", "-"}, "4111111111111111", "4111111111111111: valid (Visa, checksum ok)\n", 0},
+      {"a missing file: status 2, the rest still checked", {"card", "-f", "{dir}/missing", "4111111111111111"}, "",
+       "4111111111111111: valid (Visa, checksum ok)\n", 2, "tessera: cannot open {dir}/missing: No such file or directory\n"},
+      {"a folder cannot be read", {"card", "-f", "{dir}"}, "", "", 2, "tessera: cannot read {dir}: Is a directory\n"},
+  });
 }
 
-TEST_F(ToolTest, AHundredMebibyteLineIsOneNumber) {
-  const std::string path = File("long", std::string(100 << 20, '9') + "\n4111111111111111\n");
-  const Outcome run = Tessera({"card", "--format", "tsv", "--file", path});
-  ASSERT_EQ(run.out.size(), (100u << 20) + 19 + 33);
-  // 9 for each of 100 * 2^20 characters wraps the 16-bit sum to exactly 0.
-  EXPECT_EQ(run.out.substr(100u << 20), "\tinvalid\tnone\tpass\n4111111111111111\tvalid\tVisa\tpass\n");
-  EXPECT_EQ(run.status, 1);
+// ---- input: CSV and TSV ----
+
+TEST_F(Tool, CsvRecords) {
+  const std::string pay =
+      "id,name,card,amount\r\n"
+      "1,\"Smith, J\",4111111111111111,10.00\r\n"
+      "2,\"Say \"\"hi\"\"\",\"5555555555554444\",3\r\n"
+      "3,\"two\r\nlines\",4111111111111112,1\r\n"
+      "\r\n"
+      "4,short\r\n";
+  Expect({
+      {"column by header name; delimiters, doubled quotes and line breaks inside quotes; CRLF; lines where records start",
+       {"card", "-n", "--column", "card", "-f", "{dir}/pay.csv"}, "",
+       "{dir}/pay.csv:2: 4111111111111111: valid (Visa, checksum ok)\n"
+       "{dir}/pay.csv:3: 5555555555554444: valid (MasterCard, checksum ok)\n"
+       "{dir}/pay.csv:4: 4111111111111112: invalid (Visa, checksum fails)\n"
+       "{dir}/pay.csv:6: : empty (brand n/a, checksum n/a)\n"
+       "{dir}/pay.csv:7: : empty (brand n/a, checksum n/a)\n",
+       1, "tessera: {dir}/pay.csv: 1 record has no field 'card', reported empty (the first at line 7)\n",
+       {{"pay.csv", pay}}},
+      {"column by number checks the header too, unless --header", {"card", "--csv", "-c", "2", "--format", "tsv"},
+       // no digits: sum 0
+       "id,name\n1,\"Smith, J\"\n", "name\tinvalid\tnone\tpass\nSmith, J\tinvalid\tnone\tpass\n", 1},
+      {"--header skips it", {"card", "--csv", "--header", "-c", "1"}, "card\n4111111111111111\n",
+       "4111111111111111: valid (Visa, checksum ok)\n", 0},
+      {"semicolons", {"card", "-d", ";", "-c", "2"}, "1;4111111111111111;x\n2;\"5555 5555\";y\n",
+       "4111111111111111: valid (Visa, checksum ok)\n5555 5555: invalid (no brand, checksum fails)\n", 1},
+      {"quoted, grouped, stripped: valid", {"card", "--csv", "--strip", "--mask"}, "\"5555 5555 5555 4444\"\n",
+       "5555 55** **** 4444: valid (MasterCard, checksum ok)\n", 0},
+      {"TSV", {"card", "--tsv", "--column", "card"}, "name\tcard\nJ\t378282246310005\n",
+       "378282246310005: valid (American Express, checksum ok)\n", 0},
+      {"a delimiter inside quotes in TSV", {"card", "-t", "-c", "2", "--format", "tsv"}, "\"a\tb\"\t1\n",
+       "1\tinvalid\tnone\tfail\n", 1},
+      {"text after a closing quote is kept", {"card", "--csv"}, "\"4111\"111111111111\n",
+       "4111111111111111: valid (Visa, checksum ok)\n", 0},
+      {"a quote inside an unquoted field is a character", {"card", "--csv", "-c", "2", "--format", "tsv"},
+       "a\"b,4111111111111111\n", "4111111111111111\tvalid\tVisa\tpass\n", 0},
+      {"a quote left open: the rest is the field, and status 2", {"card", "--csv", "--format", "tsv"},
+       // "2\n3\n": 3 and 2 doubled, 6 + 4 = 10
+       "1\n\"2\n3\n", "1\tinvalid\tnone\tfail\n2\\x0a3\\x0a\tinvalid\tnone\tpass\n", 2,
+       "tessera: (standard input):2: a quoted field runs to the end of the input without its closing quote\n"},
+      {"no such column", {"card", "-c", "pan", "-f", "{dir}/h.csv"}, "", "", 2,
+       "tessera: {dir}/h.csv: no column 'pan' in the header (id, card)\n", {{"h.csv", "id,card\n1,2\n"}}},
+      {"a CR-only CSV", {"card", "--csv", "-c", "2"}, "a,4111111111111111\rb,378282246310005\r",
+       "4111111111111111: valid (Visa, checksum ok)\n378282246310005: valid (American Express, checksum ok)\n", 0},
+  });
 }
 
-TEST_F(ToolTest, EveryLineGetsOneOutputLineInOrder) {
+// ---- options ----
+
+TEST_F(Tool, OptionsAsPeopleTypeThem) {
+  const std::string visa_n = "(standard input):1: 4111111111111111: valid (Visa, checksum ok)\n";
+  Expect({
+      {"short options after the command", {"card", "-n", "-f", "-"}, "4111111111111111\n", visa_n, 0},
+      {"grouped", {"card", "-nf", "-"}, "4111111111111111\n", visa_n, 0},
+      {"a value attached", {"card", "-nf-"}, "4111111111111111\n", visa_n, 0},
+      {"--name=value", {"card", "--file=-", "--line-number"}, "4111111111111111\n", visa_n, 0},
+      {"options after numbers", {"card", "4111111111111111", "--format", "tsv"}, "", "4111111111111111\tvalid\tVisa\tpass\n", 0},
+      {"-- ends the options", {"card", "--", "-4111"}, "", "-4111: invalid (no brand, checksum fails)\n", 1},
+      {"-q: the status only", {"card", "-q", "4111111111111112"}, "", "", 1},
+      {"-qn grouped", {"card", "-qn", "4111111111111111"}, "", "", 0},
+  });
+}
+
+TEST_F(Tool, UsageErrorsExitTwo) {
+  Expect({
+      {"no command", {}, "", "", 2, "tessera: missing command: card or id\ntry 'tessera --help'\n"},
+      {"unknown command", {"check"}, "", "", 2, "tessera: unknown command 'check': use card or id\ntry 'tessera --help'\n"},
+      {"a dash that is no option", {"card", "-4111"}, "", "", 2,
+       "tessera: unknown option '-4111' (a number that begins with '-' goes after '--')\n" + kUsageHint},
+      {"an unknown short option in a group", {"card", "-nx"}, "", "", 2,
+       "tessera: unknown option '-x' (a number that begins with '-' goes after '--')\n" + kUsageHint},
+      {"an unknown long option", {"card", "--bogus=1"}, "", "", 2,
+       "tessera: unknown option '--bogus' (a number that begins with '-' goes after '--')\n" + kUsageHint},
+      {"a switch given a value", {"card", "--mask=yes"}, "", "", 2, "tessera: option --mask takes no value\n" + kUsageHint},
+      {"a value missing", {"card", "--format"}, "", "", 2, "tessera: option --format needs a value (FORMAT)\n" + kUsageHint},
+      {"a short value missing", {"card", "-f"}, "", "", 2, "tessera: option -f needs a value (PATH)\n" + kUsageHint},
+      {"an option of the other command", {"id", "--mask"}, "", "", 2,
+       "tessera: option --mask does not apply to this command\ntry 'tessera id --help'\n"},
+      {"unknown format", {"card", "--format", "xml"}, "", "", 2, "tessera: unknown format 'xml': use text, tsv or json\n" + kUsageHint},
+      {"both filters", {"card", "--valid", "--invalid"}, "", "", 2, "tessera: --valid and --invalid exclude each other\n" + kUsageHint},
+      {"header row without TSV", {"card", "--header-row"}, "", "", 2, "tessera: --header-row is for --format tsv\n" + kUsageHint},
+      {"column 0", {"card", "-c", "0"}, "", "", 2, "tessera: --column counts from 1\n" + kUsageHint},
+      {"a delimiter of two characters", {"card", "-d", ";;"}, "", "", 2,
+       "tessera: --delimiter wants one character other than a quote or a line break, not ';;'\n" + kUsageHint},
+  });
+}
+
+TEST_F(Tool, TodayIsACalendarDayOfTheYearsOneTo9999) {
+  const std::string gpa = "12345678970-7506154-0909309-0";
+  auto rejected = [](const std::string& day) {
+    return "tessera: --today wants a day YYYY-MM-DD of the years 1 to 9999, not '" + day + "'\ntry 'tessera id --help'\n";
+  };
+  Expect({
+      {"a negative year", {"id", "--today", "-999-01-01", gpa}, "", "", 2, rejected("-999-01-01")},
+      {"a sign", {"id", "--today", "+999-01-01", gpa}, "", "", 2, rejected("+999-01-01")},
+      {"year 0", {"id", "--today", "0000-01-01", gpa}, "", "", 2, rejected("0000-01-01")},
+      {"February 29 of a common year", {"id", "--today", "2023-02-29", gpa}, "", "", 2, rejected("2023-02-29")},
+      {"February 29 of 2000, a leap year", {"id", "--today", "2000-02-29", gpa}, "",
+       gpa + ": valid (check digits ok, not expired, age 25)\n", 0},
+      // year 1: two-digit year 1, 1 - 75 + 100 = 26
+      {"year 1", {"id", "--today", "0001-01-01", gpa}, "", gpa + ": valid (check digits ok, not expired, age 26)\n", 0},
+      // 9999: two-digit year 99, 99 - 75 = 24
+      {"year 9999", {"id", "--today", "9999-12-31", gpa}, "", gpa + ": invalid (check digits ok, expired, age 24)\n", 1},
+  });
+}
+
+TEST_F(Tool, HelpVersionAndTheManualComeFromOneTable) {
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{{"--help"}, {"-h"}, {"card", "-h"}, {"id", "--help"}}) {
+    const Outcome help = Run(args);
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out.rfind("usage: tessera ", 0), 0u) << help.out;
+  }
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{{"--version"}, {"-V"}, {"card", "-V"}}) {
+    const Outcome version = Run(args);
+    EXPECT_EQ(version.out, std::string("tessera ") + TESSERA_VERSION + "\n");
+    EXPECT_EQ(version.status, 0);
+  }
+  const Outcome card = Run({"card", "--help"});
+  EXPECT_EQ(card.out.find("--today"), std::string::npos) << "card's help shows card's options only";
+  EXPECT_NE(card.out.find("--mask"), std::string::npos);
+}
+
+// ---- output ----
+
+TEST_F(Tool, FiltersQuietAndSummary) {
+  const std::string input = "4111111111111111\n4111111111111112\n\n2221000000000009\n";
+  Expect({
+      {"--invalid", {"card", "--invalid", "-n"}, input,
+       "(standard input):2: 4111111111111112: invalid (Visa, checksum fails)\n"
+       "(standard input):4: 2221000000000009: invalid (no brand, checksum ok)\n", 1},
+      {"--valid", {"card", "--valid", "--format", "tsv"}, input, "4111111111111111\tvalid\tVisa\tpass\n", 1},
+      {"-q", {"card", "-q"}, input, "", 1},
+      {"--summary on standard error", {"card", "-q", "--summary"}, input, "", 1,
+       "records             4\nvalid               1\ninvalid             2\nempty               1\n"
+       "Visa                2\nno brand            1\nchecksum fails      1\n"},
+      {"--summary of ids, per reason", {"id", "--today", "2009-10-01", "--summary", "--valid"},
+       "12345678970-7506154-0909309-0\n12345678970-7506154-0909309-1\n\n", "", 1,
+       "records             3\nvalid               0\ninvalid             2\nempty               1\n"
+       "check digits wrong  1\nexpired             1\n"},
+      {"-q stops at the first invalid record", {"card", "-q", "-f", "-", "-f", "{dir}/missing"}, "1\n", "", 1},
+  });
+}
+
+TEST_F(Tool, MaskShowsTheFirstSixAndLastFourDigits) {
+  Expect({
+      {"16 digits", {"card", "--mask", "4111111111111111"}, "", "411111******1111: valid (Visa, checksum ok)\n", 0},
+      {"separators kept", {"card", "--mask", "--strip", "4111 1111-1111 1111"}, "",
+       "4111 11**-**** 1111: valid (Visa, checksum ok)\n", 0},
+      {"15 digits", {"card", "--mask", "--format", "tsv", "378282246310005"}, "",
+       "378282*****0005\tvalid\tAmerican Express\tpass\n", 0},
+      {"ten digits or fewer show whole", {"card", "--mask", "--format", "tsv", "1234567890"}, "",
+       "1234567890\tinvalid\tnone\tfail\n", 1},
+  });
+}
+
+TEST_F(Tool, LineNumbersAndHeaderRow) {
+  Expect({
+      {"tsv with -n and a header row", {"card", "-n", "--format", "tsv", "--header-row", "-f", "{dir}/a"}, "",
+       "file\tline\tnumber\tverdict\tbrand\tchecksum\n{dir}/a\t1\t4111111111111111\tvalid\tVisa\tpass\n"
+       "{dir}/a\t2\t\tempty\tn/a\tn/a\n", 0, "", {{"a", "4111111111111111\n\n"}}},
+      {"id header row", {"id", "--today", "2009-09-30", "--format", "tsv", "--header-row"}, "",
+       "number\tverdict\tcheck_digits\texpiry\tage\n", 0},
+      {"arguments are numbered in order", {"card", "-n", "1", "2"}, "",
+       "(argument):1: 1: invalid (no brand, checksum fails)\n(argument):2: 2: invalid (no brand, checksum fails)\n", 1},
+  });
+}
+
+TEST_F(Tool, NothingFromTheInputActsOnATerminal) {
+  Expect({
+      {"C0 controls, DEL and the backslash", {"card", "--format", "tsv"}, "\x1b[2J\x07\x7f\\\n",
+       // one digit, 2, at an even place from the right: sum 2
+       "\\x1b[2J\\x07\\x7f\\\\\tinvalid\tnone\tfail\n", 1},
+      {"C1 as a raw byte and in UTF-8", {"card", "--format", "tsv"}, "\x9b" "31m\xc2\x9b" "1\n",
+       "\\x9b31m\\xc2\\x9b1\tinvalid\tnone\tfail\n", 1},
+      {"bidirectional overrides and isolates", {"card"}, "\xe2\x80\xae" "1\xe2\x81\xa6\n",
+       "\\xe2\\x80\\xae1\\xe2\\x81\\xa6: invalid (no brand, checksum fails)\n", 1},
+      {"other UTF-8 shows as it is", {"card"}, "M\xc3\xbcller\n", "M\xc3\xbcller: invalid (no brand, checksum ok)\n", 1},
+      {"a lone byte above 0x7f is escaped", {"card"}, "\xff\n", "\\xff: invalid (no brand, checksum ok)\n", 1},
+      {"JSON: \\u escapes, invalid UTF-8 read as Latin-1", {"card", "--format", "json"}, "\"\\\x01\xc2\x9b\xe2\x80\xae\xff\xc3\xa9\n",
+       "{\"file\":\"(standard input)\",\"line\":1,\"number\":\"\\\"\\\\\\u0001\\u009b\\u202e\\u00ff\xc3\xa9\",\"valid\":false,"
+       "\"brand\":\"none\",\"checksum\":true}\n", 1},
+      {"file names in messages", {"card", "-f", "{dir}/\x1b]0;x\x07"}, "", "", 2,
+       "tessera: cannot open {dir}/\\x1b]0;x\\x07: No such file or directory\n"},
+      {"option values in messages", {"card", "--format", "\xe2\x80\xae"}, "", "", 2,
+       "tessera: unknown format '\\xe2\\x80\\xae': use text, tsv or json\n" + kUsageHint},
+  });
+}
+
+// ---- streams and memory ----
+
+TEST_F(Tool, EveryRecordGetsOneOutputRowInOrder) {
   std::string input, expected;
   for (int i = 0; i < 200000; ++i) {
-    const std::string line = i % 3 ? "4111111111111111" : std::to_string(i);
-    input += line + (i % 2 ? "\r\n" : "\n");
-    expected += line + (i % 3 ? "\tvalid\tVisa\tpass\n" : "\tinvalid\tnone\t");
-    if (i % 3 == 0) expected += (CheckNumberOf(line) ? "pass\n" : "fail\n");
+    const bool visa = i % 3 != 0;
+    input += (visa ? "4111111111111111" : "") + std::string(i % 2 ? "\r\n" : "\n");
+    expected += visa ? "4111111111111111\tvalid\tVisa\tpass\n" : "\tempty\tn/a\tn/a\n";
   }
-  const Outcome run = Tessera({"card", "--format", "tsv"}, input);
+  const Outcome run = Run({"card", "--format", "tsv"}, input);
   EXPECT_EQ(run.out, expected);
-  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.status, 0);
 }
 
-TEST_F(ToolTest, AClosedPipeEndsQuietly) {
+// 2^30 nines: each counts 9 doubled or not, and 9 * 2^30 wraps the 16-bit sum to 0.
+TEST_F(Tool, AGibibyteLineInLittleMemory) {
+  int feed[2];
+  ASSERT_EQ(pipe(feed), 0);
+  const std::string out = dir_ + "/out";
+  const pid_t child = fork();
+  if (child == 0) {
+    dup2(feed[0], 0);
+    close(feed[0]);
+    close(feed[1]);
+    std::freopen(out.c_str(), "wb", stdout);
+    execl(TESSERA_TOOL, TESSERA_TOOL, "card", "--format", "tsv", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(feed[0]);
+  const std::string block(1 << 20, '9');
+  for (int i = 0; i < 1024; ++i) ASSERT_EQ(write(feed[1], block.data(), block.size()), static_cast<ssize_t>(block.size()));
+  ASSERT_EQ(write(feed[1], "\n4111111111111111\n", 18), 18);
+  close(feed[1]);
+  int status = 0;
+  rusage usage{};
+  wait4(child, &status, 0, &usage);
+  EXPECT_EQ(Slurp(out), std::string(32, '9') + "\\[...1073741824 bytes]\tinvalid\tnone\tpass\n4111111111111111\tvalid\tVisa\tpass\n");
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  EXPECT_LT(usage.ru_maxrss, 16 << 10) << "KiB at the peak";
+}
+
+TEST_F(Tool, DevZeroInLittleMemory) {
+  const pid_t child = fork();
+  if (child == 0) {
+    std::freopen("/dev/null", "wb", stdout);
+    execl(TESSERA_TOOL, TESSERA_TOOL, "card", "--file", "/dev/zero", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  sleep(2);
+  const std::string status = Slurp("/proc/" + std::to_string(child) + "/status");
+  kill(child, SIGKILL);
+  waitpid(child, nullptr, 0);
+  const std::size_t at = status.find("VmHWM:");
+  ASSERT_NE(at, std::string::npos);
+  EXPECT_LT(std::stol(status.substr(at + 6)), 16 << 10) << "KiB at the peak, still reading";
+}
+
+TEST_F(Tool, ANonBlockingOutputIsWaitedOn) {
+  std::string input, expected;
+  for (int i = 0; i < 200000; ++i) input += "4111111111111111\n", expected += "4111111111111111\tvalid\tVisa\tpass\n";
+  const std::string in = File("in", input);
+  int out[2];
+  ASSERT_EQ(pipe(out), 0);
+  const pid_t child = fork();
+  if (child == 0) {
+    std::freopen(in.c_str(), "rb", stdin);
+    dup2(out[1], 1);
+    close(out[0]);
+    close(out[1]);
+    fcntl(1, F_SETFL, fcntl(1, F_GETFL) | O_NONBLOCK);
+    execl(TESSERA_TOOL, TESSERA_TOOL, "card", "--format", "tsv", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(out[1]);
+  usleep(300000);  // the pipe fills while nobody reads
+  std::string got;
+  char buffer[1 << 16];
+  for (ssize_t n; (n = read(out[0], buffer, sizeof buffer)) != 0;) {
+    if (n > 0) got.append(buffer, static_cast<std::size_t>(n));
+    else if (errno != EINTR && errno != EAGAIN) break;
+  }
+  close(out[0]);
+  int status = 0;
+  waitpid(child, &status, 0);
+  EXPECT_EQ(got.size(), expected.size());
+  EXPECT_TRUE(got == expected);
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+TEST_F(Tool, AClosedPipeEndsQuietly) {
   std::string input;
   for (int i = 0; i < 300000; ++i) input += "4111111111111111\n";
   const std::string big = File("big", input);
-  const Outcome run = Execute({"/bin/sh", "-c", "\"$0\" card < \"$1\" | head -n 1", TESSERA_TOOL, big});
+  const Outcome run = Execute({"/bin/sh", "-c", "\"$0\" card < \"$1\" | head -n 1", TESSERA_TOOL, big}, File("empty", ""));
   EXPECT_EQ(run.out, "4111111111111111: valid (Visa, checksum ok)\n");
-  EXPECT_EQ(run.err, "");
-  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err.find("tessera"), std::string::npos) << run.err;
 }
 
-TEST_F(ToolTest, NumbersAreEscapedSoEachStaysOnItsLine) {
-  struct Row {
-    const char* format;
-    std::string number;
-    const char* shown;
-  } const rows[] = {
-      {"tsv", "4111\t1111\\1111", "4111\\x091111\\\\1111"},
-      {"tsv", "41111111\x7f", "41111111\\x7f"},
-      {"tsv", "4\xe9", "4\xe9"},
-      {"json", "4\xe9\"1", "\"4\\u00e9\\\"1\""},
-      {"json", "12345678901234\"", "\"12345678901234\\\"\""},
-      {"json", "1234567890123456", "\"1234567890123456\""},
-  };
-  for (const Row& row : rows) {
-    const Outcome run = Tessera({"card", "--format", row.format, row.number});
-    EXPECT_EQ(run.out.substr(0, run.out.find(row.format == std::string("tsv") ? '\t' : ',')),
-              row.format == std::string("tsv") ? std::string(row.shown) : "{\"number\":" + std::string(row.shown))
-        << row.number;
+// Reads what the tool has written to `fd` within five seconds, until `want` bytes came.
+std::string ReadSoon(int fd, std::size_t want) {
+  std::string got;
+  char buffer[4096];
+  while (got.size() < want) {
+    pollfd p{fd, POLLIN, 0};
+    if (poll(&p, 1, 5000) <= 0) break;
+    const ssize_t n = read(fd, buffer, sizeof buffer);
+    if (n <= 0) break;
+    got.append(buffer, static_cast<std::size_t>(n));
   }
+  return got;
 }
 
-TEST_F(ToolTest, HelpAndVersion) {
-  const Outcome help = Tessera({"--help"});
-  EXPECT_EQ(help.status, 0);
-  EXPECT_EQ(help.out.rfind("usage: tessera card", 0), 0u);
-  const Outcome version = Tessera({"--version"});
-  EXPECT_EQ(version.out, std::string("tessera ") + TESSERA_VERSION + "\n");
-  EXPECT_EQ(version.status, 0);
+TEST_F(Tool, RecordsAreShownAsTheyArrive) {
+  // `tail -f log | tessera card | ...`: each verdict leaves before the input ends.
+  int in[2], out[2];
+  ASSERT_EQ(pipe(in), 0);
+  ASSERT_EQ(pipe(out), 0);
+  const pid_t child = fork();
+  if (child == 0) {
+    dup2(in[0], 0);
+    dup2(out[1], 1);
+    for (int fd : {in[0], in[1], out[0], out[1]}) close(fd);
+    execl(TESSERA_TOOL, TESSERA_TOOL, "card", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(in[0]);
+  close(out[1]);
+  const std::string line = "4111111111111111: valid (Visa, checksum ok)\n";
+  ASSERT_EQ(write(in[1], "4111111111111111\n", 17), 17);
+  EXPECT_EQ(ReadSoon(out[0], line.size()), line);
+  ASSERT_EQ(write(in[1], "4111111111111111\n", 17), 17);
+  EXPECT_EQ(ReadSoon(out[0], line.size()), line);
+  close(in[1]);
+  close(out[0]);
+  waitpid(child, nullptr, 0);
 }
 
-TEST_F(ToolTest, EmptyInputIsAllValid) {
-  const Outcome run = Tessera({"card"}, "");
-  EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.out, "");
+TEST_F(Tool, ATerminalGetsAHintAndEveryLineAtOnce) {
+  const int master = posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(master, 0);
+  ASSERT_EQ(grantpt(master), 0);
+  ASSERT_EQ(unlockpt(master), 0);
+  const std::string terminal = ptsname(master);
+  const std::string err = dir_ + "/err";
+  int in[2];
+  ASSERT_EQ(pipe(in), 0);
+  const pid_t child = fork();
+  if (child == 0) {
+    setsid();
+    const int slave = open(terminal.c_str(), O_RDWR);
+    dup2(slave, 0);
+    dup2(slave, 1);
+    std::freopen(err.c_str(), "wb", stderr);
+    execl(TESSERA_TOOL, TESSERA_TOOL, "card", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  // The terminal echoes the typed line, then shows the verdict (LF as CR LF).
+  ASSERT_EQ(write(master, "4111111111111111\n", 17), 17);
+  const std::string shown = "4111111111111111\r\n4111111111111111: valid (Visa, checksum ok)\r\n";
+  EXPECT_EQ(ReadSoon(master, shown.size()), shown);
+  ASSERT_EQ(write(master, "\x04", 1), 1);  // end of input
+  int status = 0;
+  waitpid(child, &status, 0);
+  close(master);
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(Slurp(err), "tessera: reading numbers from the terminal, one per line; end with Ctrl-D (see --help)\n");
+}
+
+// With libfaketime, the clock starts two seconds before midnight: a number
+// that expires that day is valid at first and expired after midnight.
+TEST_F(Tool, TodayFollowsTheClockAsRecordsStream) {
+  const char* faketime = "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1";
+  if (access(faketime, R_OK) != 0) GTEST_SKIP() << "needs libfaketime (Debian package faketime)";
+  int in[2], out[2];
+  ASSERT_EQ(pipe(in), 0);
+  ASSERT_EQ(pipe(out), 0);
+  const pid_t child = fork();
+  if (child == 0) {
+    dup2(in[0], 0);
+    dup2(out[1], 1);
+    for (int fd : {in[0], in[1], out[0], out[1]}) close(fd);
+    setenv("LD_PRELOAD", faketime, 1);
+    setenv("FAKETIME", "@2009-09-30 23:59:58", 1);
+    setenv("TZ", "UTC", 1);
+    execl(TESSERA_TOOL, TESSERA_TOOL, "id", "--format", "tsv", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(in[0]);
+  close(out[1]);
+  const std::string gpa = "12345678970-7506154-0909309-0\n";
+  ASSERT_EQ(write(in[1], gpa.data(), gpa.size()), static_cast<ssize_t>(gpa.size()));
+  const std::string before = "12345678970-7506154-0909309-0\tvalid\tpass\tcurrent\t34\n";
+  EXPECT_EQ(ReadSoon(out[0], before.size()), before);
+  sleep(3);
+  ASSERT_EQ(write(in[1], gpa.data(), gpa.size()), static_cast<ssize_t>(gpa.size()));
+  const std::string after = "12345678970-7506154-0909309-0\tinvalid\tpass\texpired\t34\n";
+  EXPECT_EQ(ReadSoon(out[0], after.size()), after);
+  close(in[1]);
+  close(out[0]);
+  waitpid(child, nullptr, 0);
 }
 
 }  // namespace

@@ -58,6 +58,8 @@ struct Field {
     kStreamed,  // its pieces went to RecordSink::Piece; `size` bytes in all
     kMissing,   // the record has fewer fields
   };
+  // Empty for kStreamed and kMissing, and followed by kPadding readable
+  // bytes but for kStreamed.
   Text value;
   uint64_t line;  // where the record starts, from 1
   uint64_t size;
@@ -355,7 +357,7 @@ class Scanner {
       go_on = sink_.Record({Text(at(p), 0), line, 0, Field::kWhole});
     } else {
       if (outcome_.missing++ == 0) outcome_.first_missing_line = line;
-      go_on = sink_.Record({Text(), line, 0, Field::kMissing});
+      go_on = sink_.Record({Text(at(p), 0), line, 0, Field::kMissing});
     }
     field_ = 0;
     target_ = kNone;
