@@ -88,6 +88,14 @@ constexpr Section kSections[] = {
      "that could not be written. When the reader of the output goes away (tessera card ... | head), the tool "
      "stops quietly with status 2.",
      true},
+    {"EXAMPLES",
+     "List the invalid card numbers of a payments export with the lines they are on, masked:\n\n"
+     "    tessera card -f payments.csv --column card_number --invalid -n --mask\n\n"
+     "A gate in a script: nothing is shown, the exit status tells.\n\n"
+     "    tessera card -q -f export.csv -c card || exit 1\n\n"
+     "Id numbers as of a given day, as tab-separated columns with a header row:\n\n"
+     "    tessera id --today 2009-09-30 --format tsv --header-row -f ids.txt",
+     false},
 };
 
 }  // namespace

@@ -29,7 +29,8 @@ std::vector<std::string_view> Split(std::string_view text, std::string_view by) 
 std::string Wrapped(std::string_view text, std::size_t indent, std::string_view first = {}) {
   std::string out(first.empty() ? std::string(indent, ' ') : std::string(first));
   std::size_t column = out.size();
-  bool line_empty = true;
+  // A head that ends in spaces is a column to fill; any other is a word.
+  bool line_empty = first.empty() || first.back() == ' ';
   for (std::string_view word : Split(text, " ")) {
     if (word.empty()) continue;
     if (!line_empty && column + 1 + word.size() > kWidth) {
@@ -213,16 +214,11 @@ std::string ManPage(std::string_view version) {
     out += Cat(".B tessera ", std::string(c.name), "\n[\\fIOPTION\\fR]... ", Roff(c.operands), "\n");
   }
   out += ".SH DESCRIPTION\n";
-  first = true;
-  for (const CommandDoc& c : Commands()) {
-    if (!first) out += ".PP\n";
-    first = false;
-    out += Cat(".B tessera ", std::string(c.name), "\n", Roff(c.text), "\n");
-  }
+  for (const CommandDoc& c : Commands()) out += Cat(".TP\n.B tessera ", c.name, "\n", Roff(c.text), "\n");
   out += ".SH OPTIONS\n";
   for (const Flag& flag : Flags()) {
-    out += Cat(".TP\n.B ", Roff(FlagName(flag)));
-    if (!flag.value_name.empty()) out += Cat(" \" \\fI", Roff(flag.value_name), "\\fR\"");
+    out += Cat(".TP\n\\fB", Roff(FlagName(flag)), "\\fR");
+    if (!flag.value_name.empty()) out += Cat(" \\fI", Roff(flag.value_name), "\\fR");
     out += Cat("\n", Roff(Cat(flag.doc, OnlyFor(flag))), "\n");
   }
   for (const Section& section : Sections()) {
@@ -254,12 +250,12 @@ std::string Md(std::string_view text) {
 std::string MarkdownReference() {
   std::string out = "## Usage\n\n";
   for (const CommandDoc& c : Commands()) out += Cat("    ", Synopsis(c), "\n");
-  for (const CommandDoc& c : Commands()) out += Cat("\n`tessera ", std::string(c.name), "`: ", Md(c.text), "\n");
+  for (const CommandDoc& c : Commands()) out += Cat("\n", Wrapped(Md(c.text), 0, Cat("`tessera ", c.name, "`:")));
   out += "\n## Options\n\n";
-  for (const Flag& flag : Flags()) out += Cat("- `", FlagUsage(flag), "`: ", Md(flag.doc), OnlyFor(flag), "\n");
+  for (const Flag& flag : Flags()) out += Wrapped(Cat(Md(flag.doc), OnlyFor(flag)), 2, Cat("- `", FlagUsage(flag), "`:"));
   for (const Section& section : Sections()) {
     out += Cat("\n## ", Capitalised(section.title), "\n");
-    for (const std::string& p : Paragraphs(section)) out += Cat("\n", (IsExample(p) ? p : Md(p)), "\n");
+    for (const std::string& p : Paragraphs(section)) out += Cat("\n", IsExample(p) ? p + "\n" : Wrapped(Md(p), 0));
   }
   return out;
 }
