@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# tool_test.sh -- tessera.exe under the 64-bit Wine loader: files, standard input, CSV, CRLF, exit statuses;
+# and its imports: system DLLs only.
+# usage: tool_test.sh WINE_LOADER TESSERA_EXE OBJDUMP
+set -uo pipefail
+wine=$1 exe=$2 objdump=$3
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export WINEDEBUG=-all
+passed=0 failed=0
+
+# expect WHY STATUS EXPECTED_OUTPUT INPUT_FILE ARGS...: standard output and status of one run.
+expect() {
+  local why=$1 status=$2 want=$3 input=$4
+  shift 4
+  local got code
+  got=$("$wine" "$exe" "$@" < "$input" 2> "$work/err")
+  code=$?
+  if [[ $code == "$status" && $got == "$want" ]]; then
+    passed=$((passed + 1))
+  else
+    failed=$((failed + 1))
+    printf 'FAILED: %s\n  status %s (want %s)\n  output %q\n  wanted %q\n  errors %s\n' "$why" "$code" "$status" "$got" "$want" "$(cat "$work/err")"
+  fi
+}
+
+printf '4111111111111111\r\n378282246310005\r\n' > "$work/crlf.txt"
+printf '\xef\xbb\xbfid;name;card\r\n1;"Smith; J";4111111111111111\r\n2;"two\r\nlines";4111111111111112\r\n' > "$work/pay.csv"
+printf '' > "$work/none"
+printf '5555555555554444\n\n' > "$work/stdin.txt"
+visa='4111111111111111: valid (Visa, checksum ok)'
+amex='378282246310005: valid (American Express, checksum ok)'
+
+expect "a file with CRLF endings" 0 "$visa"$'\n'"$amex" "$work/none" card -f "$work/crlf.txt"
+expect "a Windows path" 0 "$visa"$'\n'"$amex" "$work/none" card -f "$(sed 's|/|\\|g' <<<"Z:$work/crlf.txt")"
+expect "standard input, with a blank line" 0 $'5555555555554444\tvalid\tMasterCard\tpass\n\tempty\tn/a\tn/a' "$work/stdin.txt" card --format tsv
+expect "--file -" 0 '5555555555554444: valid (MasterCard, checksum ok)' "$work/stdin.txt" card --valid -f -
+expect "CSV: byte-order mark, ';', quotes, a line break inside quotes" 1 \
+  "$work/pay.csv:2: 4111111111111111: valid (Visa, checksum ok)"$'\n'"$work/pay.csv:3: 4111111111111112: invalid (Visa, checksum fails)" \
+  "$work/none" card -n -d ';' --column card -f "$work/pay.csv"
+expect "an invalid number: status 1" 1 '4111111111111112: invalid (Visa, checksum fails)' "$work/none" card 4111111111111112
+expect "-q" 1 '' "$work/none" card -q 4111111111111112
+expect "a missing file: status 2" 2 '' "$work/none" card -f "$work/missing"
+expect "a usage error: status 2" 2 '' "$work/none" card --bogus
+expect "id as of a day" 0 '12345678970-7506154-0909309-0: valid (check digits ok, not expired, age 34)' "$work/none" \
+  id --today 2009-09-30 12345678970-7506154-0909309-0
+expect "json" 0 '{"file":"(argument)","line":1,"number":"4111111111111111","valid":true,"brand":"Visa","checksum":true}' \
+  "$work/none" card --format json 4111111111111111
+
+"$wine" "$exe" card -f "$work/missing" < "$work/none" > /dev/null 2> "$work/err"
+if grep -q "^tessera: cannot open " "$work/err"; then
+  passed=$((passed + 1))
+else
+  failed=$((failed + 1)); echo "FAILED: a missing file is named on standard error"
+fi
+if "$wine" "$exe" --help < "$work/none" | grep -q "^usage: tessera card"; then
+  passed=$((passed + 1))
+else
+  failed=$((failed + 1)); echo "FAILED: --help"
+fi
+
+# Statically linked: no C++ runtime, libgcc or winpthread DLL to ship.
+imports=$("$objdump" -p "$exe" | sed -n 's/^\s*DLL Name: //p')
+if [[ -n $imports ]] && ! grep -viqE '^(kernel32|msvcrt|ucrtbase|shell32|advapi32|user32|ntdll|api-ms-win-.*)\.dll$' <<<"$imports"; then
+  passed=$((passed + 1))
+else
+  failed=$((failed + 1)); echo "FAILED: tessera.exe imports more than system DLLs:" $imports
+fi
+
+echo "$passed passed, $failed failed"
+[[ $failed -eq 0 ]]
