@@ -1,39 +1,93 @@
 #!/usr/bin/env bash
-# tool_speed.sh -- times `tessera card --format tsv` against `wc -l` and `cat`
-# on the same generated file, as whole processes: medians of interleaved runs.
+# tool_speed.sh -- the tool against `wc -l` and `cat` on the same generated files, as whole processes,
+# interleaved in one run: medians of wall time and of CPU time (user + system), and the tool's peak
+# resident size on a 1 GiB single line and on /dev/zero.
 # usage: tool_speed.sh TESSERA CORPUS_MAKER [LINES] [RUNS]
 set -euo pipefail
-tessera=$1 maker=$2 lines=${3:-1000000} runs=${4:-7}
+tessera=$1 maker=$2 lines=${3:-1000000} runs=${4:-11}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-"$maker" "$lines" > "$work/cards.txt"
+"$maker" "$lines" cards > "$work/cards.txt"
+"$maker" "$lines" valid > "$work/valid.txt"
+"$maker" "$lines" csv > "$work/pay.csv"
 
-# Milliseconds of one run of the command, its output thrown away.
-time_ms() {
-  local start end
-  start=$(date +%s%N)
-  "$@" < "$work/cards.txt" > /dev/null || true
-  end=$(date +%s%N)
-  echo $(((end - start) / 1000))
-}
+python3 - "$tessera" "$work" "$runs" "$lines" <<'PY'
+import os, random, resource, statistics, subprocess, sys, time
+tessera, work, runs, lines = sys.argv[1], sys.argv[2], int(sys.argv[3]), int(sys.argv[4])
+cards, valid, csv = (os.path.join(work, f) for f in ("cards.txt", "valid.txt", "pay.csv"))
 
-declare -A samples
-for ((run = 0; run < runs; run++)); do
-  samples[wc]+="$(time_ms wc -l) "
-  samples[cat]+="$(time_ms cat) "
-  samples[tessera]+="$(time_ms "$tessera" card --format tsv) "
-done
-median() { tr ' ' '\n' <<<"$1" | grep . | sort -n | awk '{ a[NR] = $1 } END { print a[int((NR + 1) / 2)] }'; }
-wc_us=$(median "${samples[wc]}")
+# One group per target: the baselines and the tool on the same file.
+groups = [
+    ("card --format tsv", cards, 2.0, [tessera, "card", "--format", "tsv"]),
+    ("card --csv --column 3 --format tsv", csv, 3.0, [tessera, "card", "--csv", "--column", "3", "--format", "tsv"]),
+    ("card --invalid -q, every number valid (reads all)", valid, 1.5, [tessera, "card", "--invalid", "-q"]),
+    ("card --invalid -q, half invalid (stops at the first)", cards, 1.5, [tessera, "card", "--invalid", "-q"]),
+]
 
-peak=$( { /usr/bin/time -f '%M' "$tessera" card --format tsv < "$work/cards.txt" > /dev/null; } 2>&1 | tail -1 || true)
-size=$(stat -c %s "$work/cards.txt")
-printf '\n| command, %s lines (%s MB) | median ms | vs wc -l |\n|---|---:|---:|\n' "$lines" $((size / 1000000))
-for name in wc cat tessera; do
-  us=$(median "${samples[$name]}")
-  label=$name
-  [[ $name == wc ]] && label="wc -l"
-  [[ $name == tessera ]] && label="tessera card --format tsv"
-  awk -v l="$label" -v us="$us" -v base="$wc_us" 'BEGIN { printf "| %s | %.1f | %.1fx |\n", l, us / 1000, us / base }'
-done
-echo "peak resident size of tessera: ${peak} KiB"
+def once(argv, path):
+    before = resource.getrusage(resource.RUSAGE_CHILDREN)
+    start = time.perf_counter()
+    with open(path, "rb") as f:
+        subprocess.run(argv, stdin=f, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    wall = time.perf_counter() - start
+    after = resource.getrusage(resource.RUSAGE_CHILDREN)
+    return wall, (after.ru_utime - before.ru_utime) + (after.ru_stime - before.ru_stime)
+
+samples = {}
+for _ in range(runs):
+    jobs = []
+    for name, path, _, argv in groups:
+        jobs += [((path, "wc -l"), ["wc", "-l"], path), ((path, "cat"), ["cat"], path), ((path, name), argv, path)]
+    random.shuffle(jobs)  # no command always runs right after another
+    for key, argv, path in jobs:
+        samples.setdefault(key, []).append(once(argv, path))
+
+def median(key, i):
+    return statistics.median(s[i] for s in samples[key])
+
+print(f"\n{lines:,} records; medians of {runs} interleaved runs; ratios against `wc -l` of the same file\n")
+print("| command | file | wall ms | wall vs wc -l | cpu ms | cpu vs wc -l | target | met |")
+print("|---|---|---:|---:|---:|---:|---:|---|")
+for name, path, target, _ in groups:
+    base_wall, base_cpu = median((path, "wc -l"), 0), median((path, "wc -l"), 1)
+    label = os.path.basename(path) + f" ({os.path.getsize(path) / 1e6:.0f} MB)"
+    for command in ("wc -l", "cat", name):
+        wall, cpu = median((path, command), 0), median((path, command), 1)
+        met = ""
+        if command == name:
+            met = "yes" if wall / base_wall <= target else "no"
+        shown = "tessera " + command if command == name else command
+        print(f"| {shown} | {label} | {wall * 1e3:.1f} | {wall / base_wall:.2f}x | {cpu * 1e3:.1f} | "
+              f"{cpu / base_cpu:.2f}x | {'<= %.1fx' % target if command == name else ''} | {met} |")
+
+# Peak resident size: a 1 GiB line through a pipe, and /dev/zero read for two seconds.
+def peak_of_gib_line():
+    proc = subprocess.Popen([tessera, "card", "--format", "tsv"], stdin=subprocess.PIPE, stdout=subprocess.DEVNULL)
+    block = b"9" * (1 << 20)
+    for _ in range(1024):
+        proc.stdin.write(block)
+    proc.stdin.write(b"\n")
+    proc.stdin.close()
+    _, _, usage = os.wait4(proc.pid, 0)
+    return usage.ru_maxrss
+
+def peak_of_dev_zero():
+    proc = subprocess.Popen([tessera, "card", "--file", "/dev/zero"], stdout=subprocess.DEVNULL)
+    time.sleep(2)
+    with open(f"/proc/{proc.pid}/status") as f:
+        peak = next(int(line.split()[1]) for line in f if line.startswith("VmHWM:"))
+    proc.kill()
+    proc.wait()
+    return peak
+
+def peak_of_file(path):
+    with open(path, "rb") as f:
+        proc = subprocess.Popen([tessera, "card", "--format", "tsv"], stdin=f, stdout=subprocess.DEVNULL)
+        _, _, usage = os.wait4(proc.pid, 0)
+    return usage.ru_maxrss
+
+print("\n| peak resident size of tessera | KiB |\n|---|---:|")
+print(f"| {lines:,} card numbers | {peak_of_file(cards)} |")
+print(f"| one line of 1 GiB | {peak_of_gib_line()} |")
+print(f"| /dev/zero, after 2 s | {peak_of_dev_zero()} |")
+PY

@@ -222,10 +222,43 @@ class Checker {
     return OtherRecord(field);
   }
 
-  // The common record, kept apart so that it compiles to straight code: the
-  // record is filled in member by member (read back as it was written).
+  // Lines judged first and shown after: the judgments are independent, so
+  // the processor overlaps them.
+  bool Records(const Text* values, const uint64_t* lines, std::size_t n) {
+    if (s_.kind != Kind::kCard || s_.strip) {
+      for (std::size_t i = 0; i < n; ++i)
+        if (!Record({values[i], lines[i], values[i].size(), Field::kWhole})) return false;
+      return true;
+    }
+    std::array<CardVerdict, kRecordBatch> verdicts;
+    for (std::size_t i = 0; i < n; ++i) verdicts[i] = JudgeCardPadded(values[i]);
+    if (s_.quiet && !s_.summary) {
+      // Only whether some record is invalid matters, and the first one ends the run.
+      for (std::size_t i = 0; i < n; ++i) {
+        if (!verdicts[i].valid() && !IsBlank(values[i])) {
+          any_invalid_ = true;
+          return false;
+        }
+      }
+      return true;
+    }
+    for (std::size_t i = 0; i < n; ++i) {
+      if (IsBlank(values[i])) [[unlikely]] {
+        if (!OtherRecord({values[i], lines[i], values[i].size(), Field::kWhole})) return false;
+      } else if (!ShowCard(values[i], lines[i], verdicts[i])) {
+        return false;
+      }
+    }
+    return true;
+  }
+
+  // The common record, kept apart so that it compiles to straight code.
   TESSERA_INLINE bool WholeCard(Text value, uint64_t line) {
-    const CardVerdict card = JudgeCardPadded(s_.strip ? Stripped(value) : value);
+    return ShowCard(value, line, JudgeCardPadded(s_.strip ? Stripped(value) : value));
+  }
+
+  // The record is filled in member by member (and read back so).
+  TESSERA_INLINE bool ShowCard(Text value, uint64_t line, const CardVerdict card) {
     const Verdict verdict = card.valid() ? Verdict::kValid : Verdict::kInvalid;
     Count(verdict, card, IdVerdict{false, false, 0});
     if (s_.mask) {

@@ -12,6 +12,7 @@ class TextFormat {
   void Begin() {}
 
   TESSERA_INLINE void Card(const CardRecord& r) {
+    if (!line_numbers_ && PutShortPlainCard(out_, r, card_)) return;
     Start(r.where, r.number);
     PutEnding(out_, r.verdict == Verdict::kEmpty ? card_empty_ : card_[EndingIndex(r.card)]);
     out_.EndRecord();

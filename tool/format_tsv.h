@@ -12,6 +12,7 @@ class TsvFormat {
   void Begin();
 
   TESSERA_INLINE void Card(const CardRecord& r) {
+    if (!options_.line_numbers && PutShortPlainCard(out_, r, card_)) return;
     Start(r.where, r.number);
     PutEnding(out_, r.verdict == Verdict::kEmpty ? card_empty_ : card_[EndingIndex(r.card)]);
     out_.EndRecord();

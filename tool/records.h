@@ -16,6 +16,7 @@
 #pragma once
 
 #include <cstddef>
+#include <array>
 #include <bit>
 #include <cstdint>
 #include <cstring>
@@ -43,6 +44,8 @@ namespace tessera::tool {
 
 // Bytes read at most at once; a field longer than this is streamed.
 inline constexpr std::size_t kReadBlock = std::size_t{256} << 10;
+// Whole lines handed over at once.
+inline constexpr std::size_t kRecordBatch = 64;
 
 struct RecordLayout {
   bool csv = false;        // else every line is one record with one field
@@ -76,6 +79,10 @@ struct Field {
 //   void Piece(Text piece);
 //   // One per record after the header; false stops the reading.
 //   bool Record(const Field& field);
+//   // Whole fields in order, as Record would get them: n <= kRecordBatch.
+//   // Judging them first and showing them after lets the processor work
+//   // on several at once.
+//   bool Records(const Text* values, const uint64_t* lines, std::size_t n);
 //   // Around each read; before it is the time to show what is ready.
 //   void BeforeRead();
 //   void AfterRead();
@@ -259,12 +266,22 @@ class Scanner {
       return true;
     }
     if (streamed_ > 0) {
+      if (!Deliver()) return false;
       sink_.Piece(Text(at(from), p - from));
       const Field field{Text(), line, streamed_ + (p - from), Field::kStreamed};
       streamed_ = 0;
       return sink_.Record(field);
     }
-    return sink_.Record({Text(at(from), p - from), line, p - from, Field::kWhole});
+    batch_values_[batch_size_] = Text(at(from), p - from);
+    batch_lines_[batch_size_] = line;
+    return ++batch_size_ < kRecordBatch || Deliver();
+  }
+
+  // The gathered lines, before the buffer they point into changes.
+  bool Deliver() {
+    const std::size_t n = batch_size_;
+    batch_size_ = 0;
+    return n == 0 || sink_.Records(batch_values_.data(), batch_lines_.data(), n);
   }
 
   void ScanLines() {
@@ -272,13 +289,50 @@ class Scanner {
       while (pos_ < size_) {
         const std::size_t n = std::min(kBlock, size_ - pos_);
         const Masks m = Classify<false>(at(pos_), '\n');
-        for (uint64_t ends = LineEnds(m, n); ends != 0; ends &= ends - 1) {
+        uint64_t ends = LineEnds(m, n);
+        // The header, or the end of a line that streamed past, first.
+        if (ends != 0 && (in_header_ || streamed_ > 0)) {
           if (!EndLine(pos_ + static_cast<std::size_t>(std::countr_zero(ends)))) {
             outcome_.stopped = true;
             return;
           }
+          ends &= ends - 1;
         }
+        // The common case, on locals: a whole line into the batch.
+        const char* const base = buffer_.get();
+        const std::size_t size = size_;
+        std::size_t begin = begin_, count = batch_size_;
+        uint64_t line = line_;
+        for (; ends != 0; ends &= ends - 1) {
+          const auto bit = static_cast<unsigned>(std::countr_zero(ends));
+          const std::size_t p = pos_ + bit;
+          batch_values_[count] = Text(base + begin, p - begin);
+          batch_lines_[count] = line++;
+          begin = p + 1;
+          if ((m.cr >> bit) & 1) {
+            if (p + 1 < size) {
+              begin += base[p + 1] == '\n' ? 1 : 0;
+            } else {
+              lf_may_follow_ = true;
+            }
+          }
+          if (++count == kRecordBatch) {
+            batch_size_ = count;
+            count = 0;
+            if (!Deliver()) {
+              outcome_.stopped = true;
+              return;
+            }
+          }
+        }
+        batch_size_ = count;
+        begin_ = begin;
+        line_ = line;
         pos_ += n;
+      }
+      if (!Deliver()) {
+        outcome_.stopped = true;
+        return;
       }
       if (eof_) break;
       if (begin_ == 0 && size_ == kCapacity) {
@@ -294,7 +348,7 @@ class Scanner {
     }
     if (outcome_.read_error != 0) return;
     if (begin_ < size_ || streamed_ > 0) {
-      if (!EndLine(size_)) outcome_.stopped = true;
+      if (!EndLine(size_) || !Deliver()) outcome_.stopped = true;
     }
   }
 
@@ -514,6 +568,9 @@ class Scanner {
   bool lf_may_follow_ = false;
   uint64_t line_ = 1;      // the line of pos_
   uint64_t streamed_ = 0;  // bytes of the field that went by in pieces
+  std::array<Text, kRecordBatch> batch_values_;
+  std::array<uint64_t, kRecordBatch> batch_lines_;
+  std::size_t batch_size_ = 0;
   bool in_header_;
   ScanOutcome outcome_;
 
