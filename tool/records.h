@@ -44,7 +44,7 @@ namespace tessera::tool {
 
 // Bytes read at most at once; a field longer than this is streamed.
 inline constexpr std::size_t kReadBlock = std::size_t{256} << 10;
-// Whole lines handed over at once.
+// Whole fields handed over at once.
 inline constexpr std::size_t kRecordBatch = 64;
 
 struct RecordLayout {
@@ -79,7 +79,8 @@ struct Field {
 //   void Piece(Text piece);
 //   // One per record after the header; false stops the reading.
 //   bool Record(const Field& field);
-//   // Whole fields in order, as Record would get them: n <= kRecordBatch.
+//   // Whole fields (views of the read buffer) in order, as Record would
+//   // get them: n <= kRecordBatch.
 //   // Judging them first and showing them after lets the processor work
 //   // on several at once.
 //   bool Records(const Text* values, const uint64_t* lines, std::size_t n);
@@ -404,14 +405,21 @@ class Scanner {
       }
     } else if (target_ == kDone) {
       const Text value = Unquote(Text(at(target_begin_), target_end_ - target_begin_), scratch());
-      go_on = sink_.Record({value, line, value.size(), Field::kWhole});
+      if (value.data() != scratch_.get()) {
+        // A view of the buffer: it waits in the batch until the buffer changes.
+        batch_values_[batch_size_] = value;
+        batch_lines_[batch_size_] = line;
+        go_on = ++batch_size_ < kRecordBatch || Deliver();
+      } else {
+        go_on = Deliver() && sink_.Record({value, line, value.size(), Field::kWhole});
+      }
     } else if (target_ == kStreamDone) {
-      go_on = sink_.Record({Text(), line, streamed_, Field::kStreamed});
+      go_on = Deliver() && sink_.Record({Text(), line, streamed_, Field::kStreamed});
     } else if (lone_blank_field) {
-      go_on = sink_.Record({Text(at(p), 0), line, 0, Field::kWhole});
+      go_on = Deliver() && sink_.Record({Text(at(p), 0), line, 0, Field::kWhole});
     } else {
       if (outcome_.missing++ == 0) outcome_.first_missing_line = line;
-      go_on = sink_.Record({Text(at(p), 0), line, 0, Field::kMissing});
+      go_on = Deliver() && sink_.Record({Text(at(p), 0), line, 0, Field::kMissing});
     }
     field_ = 0;
     target_ = kNone;
@@ -476,25 +484,63 @@ class Scanner {
     return true;
   }
 
+  // The parity of the quotes up to and including each byte.
+  static uint64_t PrefixXor(uint64_t x) {
+    for (unsigned shift = 1; shift < 64; shift *= 2) x ^= x << shift;
+    return x;
+  }
+
   bool ScanCsvBlock() {
     const std::size_t n = std::min(kBlock, size_ - pos_);
     const Masks m = Classify<true>(at(pos_), layout_.delimiter);
     const uint64_t valid = n == kBlock ? ~uint64_t{0} : (uint64_t{1} << n) - 1;
-    if ((m.quote & valid) != 0 || quote_ == kQuoteSeen) return ScanBytes(n);
+    const uint64_t quotes = m.quote & valid;
     const bool was_cr = prev_cr_;
-    const uint64_t ends = LineEnds(m, n);
-    if (quote_ == kQuoted) {
-      line_ += static_cast<uint64_t>(std::popcount(ends));
+    if (quotes == 0 && quote_ == kQuoted) {
+      line_ += static_cast<uint64_t>(std::popcount(LineEnds(m, n)));
       return true;
     }
-    const uint64_t structural = ends | (m.delimiter & valid);
-    for (uint64_t bits = structural; bits != 0; bits &= bits - 1) {
-      if (!Structural(pos_ + static_cast<std::size_t>(std::countr_zero(bits)))) return false;
+    const uint64_t ends = LineEnds(m, n);
+    // Inside quotes, from the parity of the quotes so far: a quote that
+    // makes it odd opens a quoted part, one that makes it even closes it.
+    const uint64_t inside = PrefixXor(quotes) ^ (quote_ == kQuoted ? ~uint64_t{0} : 0);
+    const uint64_t open = quotes & inside, close = quotes & ~inside;
+    const uint64_t lf_outside = m.lf & valid & ~inside;
+    const uint64_t structural = (ends | (m.delimiter & valid)) & ~inside;
+    if (quotes != 0 || quote_ == kQuoteSeen) {
+      // As RFC 4180 has it, a quote opens a field or doubles a quote, and a
+      // closing quote ends its field. Other quotes, as in 'a"b', are read
+      // byte by byte, the way spreadsheets read them.
+      const uint64_t field_starts = ((structural | lf_outside) << 1) | (quote_ == kFieldStart ? 1 : 0);
+      const uint64_t after_close = (close << 1) | (quote_ == kQuoteSeen ? 1 : 0);
+      if ((open & ~(field_starts | after_close)) != 0 || (after_close & valid & ~(structural | quotes)) != 0) {
+        prev_cr_ = was_cr;
+        return ScanBytes(n);
+      }
     }
-    // What the next block's first byte follows: a field start, or field bytes.
+    // Line ends inside quotes count as lines, before the records after them.
+    uint64_t quoted_ends = ends & inside;
+    for (uint64_t bits = structural; bits != 0; bits &= bits - 1) {
+      const auto bit = static_cast<unsigned>(std::countr_zero(bits));
+      if (quoted_ends != 0) {
+        const uint64_t below = (uint64_t{1} << bit) - 1;
+        line_ += static_cast<uint64_t>(std::popcount(quoted_ends & below));
+        quoted_ends &= ~below;
+      }
+      if (!Structural(pos_ + bit)) return false;
+    }
+    if (quoted_ends != 0) line_ += static_cast<uint64_t>(std::popcount(quoted_ends));
+    // What the next block's first byte follows.
     const uint64_t last = uint64_t{1} << (n - 1);
-    const uint64_t lf_after_cr = m.lf & valid & ((m.cr << 1) | (was_cr ? 1 : 0));
-    quote_ = ((structural | lf_after_cr) & last) != 0 ? kFieldStart : kPlain;
+    if (inside & last) {
+      quote_ = kQuoted;
+    } else if (close & last) {
+      quote_ = kQuoteSeen;
+    } else if ((structural | lf_outside) & last) {
+      quote_ = kFieldStart;
+    } else {
+      quote_ = kPlain;
+    }
     return true;
   }
 
@@ -509,6 +555,10 @@ class Scanner {
         }
         pos_ += n;
       }
+      if (!Deliver()) {
+        outcome_.stopped = true;
+        return;
+      }
       if (eof_) break;
       if (!MakeRoom()) return;
       Read();
@@ -517,7 +567,7 @@ class Scanner {
     if (outcome_.read_error != 0) return;
     if (quote_ == kQuoted) outcome_.unclosed_quote_line = record_line_;
     if (begin_ < size_ || field_ > 0 || target_ == kStreaming || quote_ != kFieldStart) {
-      if (!EndRecord(size_)) outcome_.stopped = true;
+      if (!EndRecord(size_) || !Deliver()) outcome_.stopped = true;
     }
   }
 
