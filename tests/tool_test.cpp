@@ -312,6 +312,30 @@ TEST_F(Tool, CsvRecords) {
   });
 }
 
+// The reader takes 64 bytes at a time: quotes, doubled quotes and line
+// breaks inside quotes are put at every place of a block, and the field
+// after them is always read whole, on the line where its record starts.
+TEST_F(Tool, CsvQuotesAtEveryPlaceOfABlock) {
+  std::string input, expected;
+  uint64_t line = 1;
+  for (int pad = 0; pad < 140; ++pad) {
+    const std::string filler(static_cast<std::size_t>(pad), 'x');
+    input += "\"" + filler + "q\"\"u,o\r\nte\",4111111111111111\r\n";  // two lines
+    expected += "(standard input)\t" + std::to_string(line) + "\t4111111111111111\tvalid\tVisa\tpass\n";
+    line += 2;
+    input += filler + "a\"b,4111111111111112\n";  // a quote inside an unquoted field is a character
+    expected += "(standard input)\t" + std::to_string(line) + "\t4111111111111112\tinvalid\tVisa\tfail\n";
+    line += 1;
+    input += "\"" + filler + "\"\"\",378282246310005\n";  // a doubled quote at the end of a quoted field
+    expected += "(standard input)\t" + std::to_string(line) + "\t378282246310005\tvalid\tAmerican Express\tpass\n";
+    line += 1;
+  }
+  const Outcome run = Run({"card", "--csv", "-c", "2", "-n", "--format", "tsv"}, input);
+  EXPECT_EQ(run.out, expected);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "");
+}
+
 // ---- options ----
 
 TEST_F(Tool, OptionsAsPeopleTypeThem) {
