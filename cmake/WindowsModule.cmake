@@ -36,12 +36,6 @@ target_link_libraries(tessera PRIVATE kernel32 gcc)
 add_library(tessera_static STATIC ${TESSERA_CHECK_SOURCES} frame/exports.cpp)
 target_include_directories(tessera_static PRIVATE . PUBLIC include)
 
-# tessera.exe, the same tool as on Linux, for 64-bit Windows: static, so
-# that it needs nothing beside it but system DLLs.
-if(TESSERA_BUILD_TOOL AND CMAKE_SIZEOF_VOID_P EQUAL 8)
-  add_subdirectory(tool)
-endif()
-
 # Stdcall callers link against the decorated names (_CheckCard@4), which
 # ld's own import library drops along with the exported decorations.
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)

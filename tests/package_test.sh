@@ -74,7 +74,8 @@ for zip in "$out"/tessera-*-windows.zip; do
   listing=$(unzip -Z1 "$zip")
   echo "$listing"
   expect_entries "$zip" "$listing" '/win32/Tessera\.DLL$' '/win64/Tessera\.DLL$' '/win32/Tessera\.dll\.a$' \
-    '/win64/Tessera\.dll\.a$' '/LICENSE$' '/tessera\.def$' '/tessera\.h$' '/docs/vba\.md$' '/docs/csharp\.md$'
+    '/win64/Tessera\.dll\.a$' '/win64/tessera\.exe$' '/LICENSE$' '/tessera\.def$' '/tessera\.h$' '/docs/vba\.md$' \
+    '/docs/csharp\.md$' '/docs/tool\.md$'
   expect_entries "$zip" "$listing" '/bindings/pascal/tessera\.pas$' '/bindings/csharp/Tessera\.cs$' \
     '/bindings/vba/Tessera\.bas$' '/bindings/python/tessera/_ctypes\.py$'
 done
