@@ -27,8 +27,8 @@ esac
 packages=(
   # compilers, build, tests, benchmarks, sanitizers and libFuzzer
   g++ clang clang-14 libclang-rt-14-dev cmake pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-  # release archives and their checks
-  dpkg-dev file unzip
+  # release archives and their checks; a clock moved for the tool's midnight test
+  dpkg-dev file unzip faketime
   # the Windows module, and Windows, C# and Pascal hosts
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64 wine wine64 wine32:i386
   mono-mcs mono-runtime fp-compiler qemu-user-static
@@ -220,6 +220,7 @@ have "zlib" "zlib.h and -lz link" bash -c 'printf "#include <zlib.h>\nint main(v
   cc -x c -o /dev/null - -lz'
 have "ripgrep" "$(rg --version 2> /dev/null | head -1)" rg --version
 have "hyperfine" "$(hyperfine --version 2> /dev/null)" hyperfine --version
+have "faketime" "$(command -v faketime)" faketime -f +0 true
 have "PostgreSQL 15 server" "$(/usr/lib/postgresql/15/bin/postgres --version 2> /dev/null), server headers" \
   test -x /usr/lib/postgresql/15/bin/postgres -a -f /usr/include/postgresql/15/server/postgres.h
 have "SQLite" "sqlite3 $(sqlite3 --version 2> /dev/null | cut -d' ' -f1), sqlite3.h" \
