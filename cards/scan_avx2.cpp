@@ -1,0 +1,43 @@
+// scan_avx2.cpp -- byte classes for the scanner, thirty-two bytes at a time
+#include "cards/scan_simd.h"
+
+#if TESSERA_HAVE_AVX2
+
+#include <immintrin.h>
+
+#include <cstdint>
+
+namespace tessera::simd {
+namespace {
+
+struct Masks32 {
+  uint32_t digits, separators, newlines;
+};
+
+__attribute__((target("avx2"))) inline Masks32 Classify32(const unsigned char* p) {
+  const __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+  const __m256i offset = _mm256_sub_epi8(bytes, _mm256_set1_epi8('0'));
+  const __m256i digit = _mm256_cmpeq_epi8(_mm256_min_epu8(offset, _mm256_set1_epi8(9)), offset);
+  const __m256i separator = _mm256_or_si256(_mm256_cmpeq_epi8(bytes, _mm256_set1_epi8(' ')),
+                                            _mm256_cmpeq_epi8(bytes, _mm256_set1_epi8('-')));
+  const __m256i newline = _mm256_cmpeq_epi8(bytes, _mm256_set1_epi8('\n'));
+  return {static_cast<uint32_t>(_mm256_movemask_epi8(digit)), static_cast<uint32_t>(_mm256_movemask_epi8(separator)),
+          static_cast<uint32_t>(_mm256_movemask_epi8(newline))};
+}
+
+}  // namespace
+
+__attribute__((target("avx2"))) void ClassifyBytesAvx2(const unsigned char* p, std::size_t chunks, ByteClasses* out) {
+  for (std::size_t chunk = 0; chunk < chunks; ++chunk, p += 64) {
+    const Masks32 low = Classify32(p), high = Classify32(p + 32);
+    out[chunk] = {low.digits | static_cast<uint64_t>(high.digits) << 32,
+                  low.separators | static_cast<uint64_t>(high.separators) << 32,
+                  low.newlines | static_cast<uint64_t>(high.newlines) << 32};
+  }
+  // Leave the wide registers clean before running SSE code again.
+  _mm256_zeroupper();
+}
+
+}  // namespace tessera::simd
+
+#endif
