@@ -16,6 +16,7 @@ struct Invocation {
 // The commands, each in its own file.
 int CardMain(const Invocation& invocation);
 int IdMain(const Invocation& invocation);
+int ScanMain(const Invocation& invocation);
 
 // "tessera: MESSAGE" and where to read more; returns kTrouble.
 int UsageError(const CommandDoc* command, std::string_view message);

@@ -8,6 +8,7 @@ namespace tessera::tool {
 namespace {
 
 constexpr CommandSet kBoth = kCard | kId;
+constexpr CommandSet kAll = kCard | kId | kScan;
 
 // The order here is the order of --help and of the manual.
 constexpr Flag kFlags[] = {
@@ -27,7 +28,7 @@ constexpr Flag kFlags[] = {
     {kTodayFlag, '\0', "today", "YYYY-MM-DD", "Judge expiry and age as of this date (years 1 to 9999) instead of "
      "the local date, which is otherwise read again as the records stream (at most once a second).", kId},
     {kFormatFlag, '\0', "format", "FORMAT", "text (the default), tsv (tab-separated columns) or json (one "
-     "JSON object per line).", kBoth},
+     "JSON object per line).", kAll},
     {kHeaderRowFlag, '\0', "header-row", "", "With --format tsv: begin with a row naming the columns.", kBoth},
     {kLineNumberFlag, 'n', "line-number", "", "Show the file and the line of each record (the line where the "
      "record starts). JSON always has them.", kBoth},
@@ -39,8 +40,25 @@ constexpr Flag kFlags[] = {
      "or per reason (id) to standard error.", kBoth},
     {kMaskFlag, '\0', "mask", "", "Show card numbers masked: the first six and the last four digits, every other "
      "digit as '*', separators kept (\"4111 11** **** 1111\").", kCard},
-    {kHelpFlag, 'h', "help", "", "Show this help and exit.", kBoth},
-    {kVersionFlag, 'V', "version", "", "Show the version and exit.", kBoth},
+    {kScanSummaryFlag, '\0', "summary", "", "At the end, write to standard error the files and bytes scanned, the "
+     "findings per brand, the inputs that could not be read, the links not followed and the time taken.", kScan},
+    {kCountFlag, 'c', "count", "", "Show PATH:N for each input with findings, N its number of findings.", kScan},
+    {kFilesWithMatchesFlag, 'l', "files-with-matches", "", "Show only the path of each input with a finding; "
+     "each input is read only up to its first finding.", kScan},
+    {kUnmaskedFlag, '\0', "unmasked", "", "Show the numbers found whole instead of masked: an explicit choice, "
+     "for feeding another tool.", kScan},
+    {kLuhnOnlyFlag, '\0', "luhn-only", "", "Count any run of 13 to 19 digits that passes the Luhn check, with or "
+     "without a brand of the table (brand unknown): for ranges the table does not know, as 2-series MasterCard "
+     "and 19-digit cards.", kScan},
+    {kExcludeFlag, '\0', "exclude", "GLOB", "Leave out what a directory walk finds whose name matches GLOB (*, ?, "
+     "[a-z], [!a-z]; a directory that matches is not entered). A GLOB with '/' is matched against the whole "
+     "path. May be given more than once.", kScan},
+    {kFollowFlag, 'L', "follow", "", "Follow symbolic links found in directories; a link back to a directory "
+     "being walked is named on standard error and not entered.", kScan},
+    {kJobsFlag, 'j', "jobs", "N", "Scan N files at a time (default: the number of processors, at most 16). "
+     "The output keeps the order of the inputs.", kScan},
+    {kHelpFlag, 'h', "help", "", "Show this help and exit.", kAll},
+    {kVersionFlag, 'V', "version", "", "Show the version and exit.", kAll},
 };
 
 constexpr CommandDoc kCommands[] = {
@@ -53,6 +71,14 @@ constexpr CommandDoc kCommands[] = {
      "the document is still valid on the day (its expiry date is that day or later) and the holder's age in "
      "years. A number is valid when its check digits are right and it has not expired. Expiry and age are "
      "judged only when the check digits are right."},
+    {"scan", kScan, "[PATH | -]...", "find card numbers inside files",
+     "Finds payment card numbers inside files, directories (walked recursively, in name order) and standard "
+     "input: logs, exports, dumps and binary files, gzip-compressed ones decompressed. A group is a run of "
+     "digits; groups joined by one space or hyphen-minus form a chain. In each chain, from its first group, the "
+     "longest run of whole groups whose digits pass the card check (13 to 16 digits, a brand and the Luhn "
+     "checksum) is a finding, and the search goes on after it. Each finding is shown as PATH:LINE:COLUMN: BRAND "
+     "NUMBER, masked (\"4111 11** **** 1111\") unless --unmasked is given. Exit status 0: nothing found; 1: "
+     "something found; 2: an input could not be read (2 wins)."},
 };
 
 constexpr Section kSections[] = {
@@ -83,7 +109,8 @@ constexpr Section kSections[] = {
      false},
     {"BRANDS", "{brands}", true},
     {"EXIT STATUS",
-     "0: every record judged is valid (empty records do not count); 1: some record is invalid; 2: a usage "
+     "card and id: 0: every record judged is valid (empty records do not count); 1: some record is invalid. "
+     "scan: 0: nothing found; 1: something found. All: 2: a usage "
      "error, an input that could not be opened or read (the other inputs are still checked), or output "
      "that could not be written. When the reader of the output goes away (tessera card ... | head), the tool "
      "stops quietly with status 2.",

@@ -14,6 +14,7 @@ namespace tessera::tool {
 
 inline constexpr CommandSet kCard = 1u << 0;
 inline constexpr CommandSet kId = 1u << 1;
+inline constexpr CommandSet kScan = 1u << 2;
 
 enum FlagId : int {
   kFileFlag,
@@ -32,6 +33,14 @@ enum FlagId : int {
   kQuietFlag,
   kSummaryFlag,
   kMaskFlag,
+  kScanSummaryFlag,
+  kCountFlag,
+  kFilesWithMatchesFlag,
+  kUnmaskedFlag,
+  kLuhnOnlyFlag,
+  kExcludeFlag,
+  kFollowFlag,
+  kJobsFlag,
   kHelpFlag,
   kVersionFlag,
 };

@@ -24,6 +24,7 @@ struct Runner {
 constexpr Runner kRunners[] = {
     {"card", CardMain},
     {"id", IdMain},
+    {"scan", ScanMain},
 };
 
 int Show(std::string_view text) {

@@ -11,9 +11,16 @@ namespace {
 
 constexpr std::string_view kDashHint = " (a number that begins with '-' goes after '--')";
 
-const Flag* Find(std::span<const Flag> flags, auto matches) {
-  const auto it = std::ranges::find_if(flags, matches);
-  return it == flags.end() ? nullptr : &*it;
+// A name may stand for different flags in different commands (-c is
+// --column for card and id, --count for scan): the command's own comes first.
+const Flag* Find(std::span<const Flag> flags, CommandSet command, auto matches) {
+  const Flag* other = nullptr;
+  for (const Flag& flag : flags) {
+    if (!matches(flag)) continue;
+    if (flag.commands & command) return &flag;
+    if (other == nullptr) other = &flag;
+  }
+  return other;
 }
 
 }  // namespace
@@ -57,7 +64,7 @@ std::optional<std::string> ParseArgs(std::span<const Flag> flags, CommandSet com
     if (word.starts_with("--")) {
       const std::size_t equals = word.find('=');
       const std::string_view name = std::string_view(word).substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
-      const Flag* flag = Find(flags, [name](const Flag& f) { return f.long_name == name; });
+      const Flag* flag = Find(flags, command, [name](const Flag& f) { return f.long_name == name; });
       if (flag == nullptr) return Cat("unknown option ", Quoted(word.substr(0, equals)), std::string(kDashHint));
       const std::string spelled = Cat("--", std::string(name));
       if (auto error = check_command(*flag, spelled)) return error;
@@ -77,7 +84,7 @@ std::optional<std::string> ParseArgs(std::span<const Flag> flags, CommandSet com
     // of the word, or the next word.
     for (std::size_t at = 1; at < word.size(); ++at) {
       const char c = word[at];
-      const Flag* flag = Find(flags, [c](const Flag& f) { return f.short_name == c; });
+      const Flag* flag = Find(flags, command, [c](const Flag& f) { return f.short_name == c; });
       if (flag == nullptr) {
         const std::string shown = at == 1 ? word : std::string{'-', c};
         return Cat("unknown option ", Quoted(shown), std::string(kDashHint));
