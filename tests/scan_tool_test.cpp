@@ -1,0 +1,363 @@
+// scan_tool_test.cpp -- tessera scan as a user runs it: findings, formats, gzip, directories, memory
+#include <fcntl.h>
+#include <fnmatch.h>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tool/glob.h"
+
+namespace {
+
+struct Outcome {
+  int status;
+  std::string out;
+  std::string err;
+  long peak_kib;  // the child's peak resident size
+};
+
+std::string Slurp(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::ostringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+// gzip members of `text`, as gzip writes them.
+std::string Gzip(const std::string& text) {
+  z_stream z{};
+  EXPECT_EQ(deflateInit2(&z, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY), Z_OK);
+  std::string out(deflateBound(&z, text.size()) + 32, '\0');
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
+  z.avail_in = static_cast<uInt>(text.size());
+  z.next_out = reinterpret_cast<Bytef*>(out.data());
+  z.avail_out = static_cast<uInt>(out.size());
+  EXPECT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
+  out.resize(z.total_out);
+  deflateEnd(&z);
+  return out;
+}
+
+class ScanToolTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/tessera-scan-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+    // Walked as nobody in some tests.
+    chmod(dir_.c_str(), 0755);
+  }
+  void TearDown() override { std::system(("chmod -R u+rwX '" + dir_ + "' 2>/dev/null; rm -rf '" + dir_ + "'").c_str()); }
+
+  std::string File(const std::string& name, const std::string& content) {
+    const std::string path = dir_ + "/" + name;
+    std::ofstream(path, std::ios::binary) << content;
+    return path;
+  }
+  std::string Dir(const std::string& name) {
+    const std::string path = dir_ + "/" + name;
+    mkdir(path.c_str(), 0755);
+    return path;
+  }
+
+  Outcome Scan(const std::vector<std::string>& args, const std::string& input = "", bool as_nobody = false) {
+    std::vector<std::string> words = {TESSERA_TOOL, "scan"};
+    words.insert(words.end(), args.begin(), args.end());
+    // Root reads every file, so an unreadable one needs another user.
+    if (as_nobody && geteuid() == 0) words.insert(words.begin(), {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
+    const std::string in = dir_ + "/.stdin", out = dir_ + "/.stdout", err = dir_ + "/.stderr";
+    std::ofstream(in, std::ios::binary) << input;
+    const pid_t child = fork();
+    if (child == 0) {
+      if (!std::freopen(in.c_str(), "rb", stdin) || !std::freopen(out.c_str(), "wb", stdout) ||
+          !std::freopen(err.c_str(), "wb", stderr))
+        _exit(126);
+      std::vector<char*> argv;
+      for (std::string& w : words) argv.push_back(w.data());
+      argv.push_back(nullptr);
+      execvp(argv[0], argv.data());
+      _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    wait4(child, &status, 0, &usage);
+    const Outcome outcome{WIFEXITED(status) ? WEXITSTATUS(status) : -1, Slurp(out), Slurp(err), usage.ru_maxrss};
+    unlink(in.c_str());
+    unlink(out.c_str());
+    unlink(err.c_str());
+    return outcome;
+  }
+
+  std::string dir_;
+};
+
+TEST_F(ScanToolTest, FindingsMaskedWithPositions) {
+  const std::string path = File("app.log",
+                                "2024-05-01 12:00:01 order 9941111111111111119 ok\n"
+                                "payment card=4111111111111111; amount 12.00\n"
+                                "\n"
+                                "  x 3782 822463 10005 and 4111-1111-1111-1111 2024\n");
+  const Outcome run = Scan({path});
+  EXPECT_EQ(run.out, path + ":2:14: Visa 411111******1111\n" +
+                         path + ":4:5: American Express 3782 82**** *0005\n" +
+                         path + ":4:27: Visa 4111-11**-****-1111\n");
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.status, 1);
+}
+
+TEST_F(ScanToolTest, NothingFoundIsStatusZero) {
+  const Outcome run = Scan({File("clean", "4111.1111.1111.1111\n4111111111111112\n2221000000000009\n")});
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.status, 0);
+}
+
+// At most the first six and the last four digits show; separators stay.
+TEST_F(ScanToolTest, MaskingOfThirteenToNineteenDigits) {
+  const std::string input =
+      "4222222222222\n"
+      "3056 930902 5904\n"
+      "3782-822463-10005\n"
+      "4111 1111 1111 1111\n"
+      "41111111111111113\n"
+      "4111 1111 1111 1111 18\n"
+      "4111-1111-1111-1111-110\n";
+  const Outcome masked = Scan({"--luhn-only", "-"}, input);
+  EXPECT_EQ(masked.out,
+            "(standard input):1:1: Visa 422222***2222\n"
+            "(standard input):2:1: Diners Club 3056 93**** 5904\n"
+            "(standard input):3:1: American Express 3782-82****-*0005\n"
+            "(standard input):4:1: Visa 4111 11** **** 1111\n"
+            "(standard input):5:1: unknown 411111*******1113\n"
+            "(standard input):6:1: unknown 4111 11** **** **11 18\n"
+            "(standard input):7:1: unknown 4111-11**-****-***1-110\n");
+  const Outcome whole = Scan({"--luhn-only", "--unmasked"}, input);
+  EXPECT_EQ(whole.out.substr(0, 41), "(standard input):1:1: Visa 4222222222222\n");
+  EXPECT_NE(whole.out.find(":7:1: unknown 4111-1111-1111-1111-110\n"), std::string::npos);
+}
+
+TEST_F(ScanToolTest, JsonAndTsv) {
+  const std::string path = File("f", "ab\ncard 4111 1111 1111 1111\n");
+  const Outcome json = Scan({"--format", "json", path});
+  EXPECT_EQ(json.out, "{\"path\":\"" + path +
+                          "\",\"line\":2,\"column\":6,\"offset\":8,\"length\":19,\"brand\":\"Visa\","
+                          "\"number\":\"4111 11** **** 1111\"}\n");
+  const Outcome tsv = Scan({"--format=tsv", "--unmasked", path});
+  EXPECT_EQ(tsv.out, path + "\t2\t6\t8\t19\tVisa\t4111 1111 1111 1111\n");
+}
+
+TEST_F(ScanToolTest, CountsAndFilesWithFindings) {
+  const std::string a = File("a", "4111111111111111 5555555555554444\n"), b = File("b", "nothing\n"),
+                    c = File("c", "378282246310005\n");
+  EXPECT_EQ(Scan({"-c", a, b, c}).out, a + ":2\n" + c + ":1\n");
+  EXPECT_EQ(Scan({"--count", "--format", "json", a}).out, "{\"path\":\"" + a + "\",\"count\":2}\n");
+  const Outcome files = Scan({"-l", a, b, c});
+  EXPECT_EQ(files.out, a + "\n" + c + "\n");
+  EXPECT_EQ(files.status, 1);
+  EXPECT_EQ(Scan({"-l", b}).status, 0);
+}
+
+TEST_F(ScanToolTest, GzipIsReadDecompressedWithItsMembersAsOneText) {
+  const std::string plain = "x\ncard 4111 1111 1111 1111\n";
+  const Outcome one = Scan({File("one.log.gz", Gzip(plain))});
+  EXPECT_EQ(one.out, dir_ + "/one.log.gz:2:6: Visa 4111 11** **** 1111\n");
+  // A number cut in two by the end of a member, and positions that run on.
+  const std::string two = Gzip("x\ncard 4111 11") + Gzip("11 1111 1111\n5555555555554444\n");
+  const Outcome members = Scan({"--format", "tsv", File("two", two)});
+  EXPECT_EQ(members.out, dir_ + "/two\t2\t6\t7\t19\tVisa\t4111 11** **** 1111\n" + dir_ +
+                             "/two\t3\t1\t27\t16\tMasterCard\t555555******4444\n");
+  EXPECT_EQ(Scan({"-"}, Gzip(plain)).out, "(standard input):2:6: Visa 4111 11** **** 1111\n") << "from a pipe";
+  EXPECT_EQ(Scan({File("not.gz", plain)}).out, dir_ + "/not.gz:2:6: Visa 4111 11** **** 1111\n")
+      << "the name does not matter, the magic bytes do";
+}
+
+TEST_F(ScanToolTest, DamagedGzipIsAnErrorAfterWhatCameBefore) {
+  std::string lines;
+  for (int i = 0; i < 20000; ++i) lines += "line " + std::to_string(i) + " 4111111111111111\n";
+  const std::string gz = Gzip(lines);
+  const std::string path = File("cut.gz", gz.substr(0, gz.size() / 2));
+  const Outcome run = Scan({"-c", path});
+  EXPECT_EQ(run.status, 2) << "2 wins over 1";
+  EXPECT_EQ(run.err, "tessera: " + path + ": the gzip data ends early: the file is cut short\n");
+  ASSERT_EQ(run.out.rfind(path + ":", 0), 0u);
+  const long found = std::stol(run.out.substr(path.size() + 1));
+  EXPECT_GT(found, 0);
+  EXPECT_LT(found, 20000);
+  const Outcome garbage = Scan({File("garbage.gz", gz + "trailing bytes")});
+  EXPECT_EQ(garbage.status, 2);
+  EXPECT_NE(garbage.err.find("damaged gzip data"), std::string::npos) << garbage.err;
+}
+
+TEST_F(ScanToolTest, DirectoriesInNameOrderWithExcludes) {
+  Dir("tree");
+  Dir("tree/b");
+  Dir("tree/a");
+  Dir("tree/skip.d");
+  File("tree/z.log", "4111111111111111\n");
+  File("tree/b/2.log", "5555555555554444\n");
+  File("tree/b/10.log", "378282246310005\n");
+  File("tree/a/x.png", "4111111111111111\n");
+  File("tree/a/y.txt", "none\n");
+  File("tree/skip.d/s.log", "4111111111111111\n");
+  const std::string tree = dir_ + "/tree";
+  const Outcome run = Scan({"-l", "--exclude", "*.png", "--exclude=skip.?", tree});
+  EXPECT_EQ(run.out, tree + "/b/10.log\n" + tree + "/b/2.log\n" + tree + "/z.log\n") << "byte order of names";
+  EXPECT_EQ(run.status, 1);
+  const Outcome by_path = Scan({"-l", "--exclude", tree + "/b/*", tree});
+  EXPECT_EQ(by_path.out, tree + "/a/x.png\n" + tree + "/skip.d/s.log\n" + tree + "/z.log\n");
+}
+
+TEST_F(ScanToolTest, UnreadableFileIsNamedAndTheWalkGoesOn) {
+  Dir("d");
+  File("d/1.log", "4111111111111111\n");
+  const std::string locked = File("d/2.log", "5555555555554444\n");
+  File("d/3.log", "378282246310005\n");
+  chmod(locked.c_str(), 0);
+  const Outcome run = Scan({"-l", dir_ + "/d"}, "", true);
+  EXPECT_EQ(run.out, dir_ + "/d/1.log\n" + dir_ + "/d/3.log\n");
+  EXPECT_EQ(run.err, "tessera: cannot open " + locked + ": Permission denied\n");
+  EXPECT_EQ(run.status, 2) << "2 wins over 1";
+  const std::string sub = Dir("d/sub");
+  chmod(sub.c_str(), 0);
+  const Outcome dir_run = Scan({"-c", dir_ + "/d/sub"}, "", true);
+  EXPECT_EQ(dir_run.err, "tessera: " + sub + ": cannot read the directory: Permission denied\n");
+  EXPECT_EQ(dir_run.status, 2);
+}
+
+TEST_F(ScanToolTest, SymbolicLinksAndLoops) {
+  Dir("top");
+  Dir("top/in");
+  File("top/in/card.log", "4111111111111111\n");
+  const std::string outside = File("outside.log", "5555555555554444\n");
+  ASSERT_EQ(symlink("..", (dir_ + "/top/in/up").c_str()), 0);
+  ASSERT_EQ(symlink(outside.c_str(), (dir_ + "/top/link.log").c_str()), 0);
+  const std::string top = dir_ + "/top";
+  const Outcome plain = Scan({"-l", "--summary", top});
+  EXPECT_EQ(plain.out, top + "/in/card.log\n") << "links are not followed";
+  EXPECT_NE(plain.err.find("tessera: 2 symbolic links not followed (--follow)\n"), std::string::npos) << plain.err;
+  const Outcome followed = Scan({"-l", "--follow", top});
+  EXPECT_EQ(followed.out, top + "/in/card.log\n" + top + "/link.log\n");
+  EXPECT_EQ(followed.err, "tessera: " + top + "/in/up: not followed: a link back to a directory being walked\n");
+  EXPECT_EQ(followed.status, 1) << "a loop leaves nothing unread";
+  EXPECT_EQ(Scan({"-l", dir_ + "/top/link.log"}).out, top + "/link.log\n") << "a path given is followed";
+}
+
+TEST_F(ScanToolTest, OtherFilesInADirectoryAreNamedNotRead) {
+  Dir("p");
+  ASSERT_EQ(mkfifo((dir_ + "/p/fifo").c_str(), 0644), 0);
+  File("p/x", "4111111111111111\n");
+  const Outcome run = Scan({"-l", dir_ + "/p"});
+  EXPECT_EQ(run.out, dir_ + "/p/x\n");
+  EXPECT_EQ(run.err, "tessera: " + dir_ + "/p/fifo: not a regular file: not read\n");
+  EXPECT_EQ(run.status, 1);
+}
+
+TEST_F(ScanToolTest, MissingFileAndUsageErrors) {
+  const Outcome missing = Scan({dir_ + "/none", File("a", "4111111111111111\n")});
+  EXPECT_EQ(missing.err, "tessera: cannot open " + dir_ + "/none: No such file or directory\n");
+  EXPECT_EQ(missing.out, dir_ + "/a:1:1: Visa 411111******1111\n");
+  EXPECT_EQ(missing.status, 2);
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"-j", "0"}, {"--jobs=x"}, {"--format", "xml"}, {"--column", "1"}}) {
+    const Outcome run = Scan(args);
+    EXPECT_EQ(run.status, 2) << args[0];
+    EXPECT_EQ(run.out, "");
+  }
+}
+
+TEST_F(ScanToolTest, PathsAreShownEscaped) {
+  const std::string path = File("evil\x1b[31m\x07name", "4111111111111111\n");
+  const std::string shown = dir_ + "/evil\\x1b[31m\\x07name";
+  EXPECT_EQ(Scan({path}).out, shown + ":1:1: Visa 411111******1111\n");
+  EXPECT_EQ(Scan({"--format", "json", "-l", path}).out, "{\"path\":\"" + dir_ + "/evil\\u001b[31m\\u0007name\"}\n");
+}
+
+TEST_F(ScanToolTest, JobsKeepTheOrderOfTheInputs) {
+  Dir("many");
+  for (int i = 0; i < 40; ++i) {
+    std::string text;
+    // Some inputs write far more than an input holds before its turn.
+    const int lines = i % 7 == 3 ? 20000 : i % 3;
+    for (int k = 0; k < lines; ++k) text += "n " + std::to_string(k) + " 4111 1111 1111 1111\n";
+    File("many/" + std::to_string(100 + i), text);
+  }
+  const Outcome one = Scan({"-j1", dir_ + "/many"});
+  const Outcome four = Scan({"-j", "4", dir_ + "/many"});
+  EXPECT_GT(one.out.size(), 1000000u);
+  EXPECT_EQ(four.out, one.out);
+  EXPECT_EQ(four.status, 1);
+}
+
+// One line of 1 GiB, sparse so that it costs no disk: NUL bytes with card
+// numbers at the start, across the first read-block end, in the middle and
+// at the end. Peak memory stays small whatever the line length.
+TEST_F(ScanToolTest, OneGibibyteLineInBoundedMemory) {
+  const std::string path = dir_ + "/huge";
+  const int fd = open(path.c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0644);
+  ASSERT_GE(fd, 0);
+  const off_t size = off_t{1} << 30;
+  ASSERT_EQ(ftruncate(fd, size), 0);
+  const std::string card = "4111 1111 1111 1111";
+  const off_t offsets[] = {0, (off_t{256} << 10) - 7, size / 2, size - static_cast<off_t>(card.size())};
+  for (off_t at : offsets) ASSERT_EQ(pwrite(fd, card.data(), card.size(), at), static_cast<ssize_t>(card.size()));
+  close(fd);
+  const Outcome run = Scan({"--format", "tsv", path});
+  std::string expected;
+  for (off_t at : offsets)
+    expected += path + "\t1\t" + std::to_string(at + 1) + "\t" + std::to_string(at) + "\t19\tVisa\t4111 11** **** 1111\n";
+  EXPECT_EQ(run.out, expected);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_LT(run.peak_kib, 32 * 1024) << "peak resident size in KiB";
+}
+
+TEST_F(ScanToolTest, SummaryOnStandardError) {
+  const Outcome run = Scan({"--summary", File("s", "4111111111111111 5555555555554444 4012888888881881\n")});
+  EXPECT_EQ(run.err.rfind("tessera: scanned 1 file, 51 bytes in ", 0), 0u) << run.err;
+  EXPECT_NE(run.err.find("\ntessera: 3 findings: MasterCard 1, Visa 2\n"), std::string::npos) << run.err;
+}
+
+// The globs of --exclude, as fnmatch(3) with FNM_PATHNAME for whole paths.
+TEST(Glob, MatchesAsFnmatch) {
+  struct Row {
+    const char* glob;
+    const char* text;
+    bool whole_path;
+    bool matches;
+    const char* why;
+  } const rows[] = {
+      {"*.png", "a.png", false, true, "star then a suffix"},
+      {"*.png", "a.png.txt", false, false, "the suffix must end the name"},
+      {"*", ".hidden", false, true, "a leading dot needs no literal match"},
+      {"a?c", "abc", false, true, "question mark: one byte"},
+      {"a?c", "ac", false, false, "question mark: exactly one"},
+      {"[a-c]x", "bx", false, true, "a range"},
+      {"[!a-c]x", "bx", false, false, "a negated range"},
+      {"[^a-c]x", "dx", false, true, "caret negates too"},
+      {"[]]", "]", false, true, "a bracket first in the set is literal"},
+      {"\\*", "*", false, true, "backslash takes the next byte literally"},
+      {"\\*", "x", false, false, "an escaped star is no star"},
+      {"[ab", "[ab", false, true, "an unclosed bracket is literal"},
+      {"*a*b", "xaybzb", false, true, "two stars, the last tried again"},
+      {"skip.?", "skip.d", false, true, "a directory name"},
+      {"dir/*", "dir/x", true, true, "star within a part of the path"},
+      {"dir/*", "dir/x/y", true, false, "star does not cross a slash"},
+      {"*/y", "dir/x/y", true, false, "star does not cross a slash, before either"},
+      {"d?r/x", "d/r/x", true, false, "question mark is no slash"},
+      {"*", "a/b", false, true, "without whole paths a slash is a byte"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::string(row.glob) + " on " + row.text + ": " + row.why);
+    EXPECT_EQ(tessera::tool::GlobMatches(row.glob, row.text, row.whole_path), row.matches);
+    EXPECT_EQ(fnmatch(row.glob, row.text, row.whole_path ? FNM_PATHNAME : 0) == 0, row.matches) << "fnmatch agrees";
+  }
+}
+
+}  // namespace
