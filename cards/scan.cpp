@@ -14,35 +14,34 @@
 
 #include "cards/luhn.h"
 #include "cards/scan_simd.h"
+#include "cards/scan_skip.h"
 
 namespace tessera {
 namespace {
 
-constexpr uint64_t Below(std::size_t bit) { return bit >= 64 ? ~uint64_t{0} : (uint64_t{1} << bit) - 1; }
-
-// Without a popcnt instruction in the baseline the compiler would call a
-// library routine; this is a handful of instructions.
-constexpr uint64_t CountBits(uint64_t x) {
-  x = x - ((x >> 1) & 0x5555555555555555u);
-  x = (x & 0x3333333333333333u) + ((x >> 2) & 0x3333333333333333u);
-  x = (x + (x >> 4)) & 0x0f0f0f0f0f0f0f0fu;
-  return (x * 0x0101010101010101u) >> 56;
-}
-
-constexpr bool IsSeparator(unsigned char c) { return c == ' ' || c == '-'; }
+using scan_skip::IsSeparator;
 
 }  // namespace
 
-CardScanner::ClassifyFunction CardScanner::ChooseClassify() {
-#if TESSERA_HAVE_AVX2
-  if (simd::HaveAvx2()) return simd::ClassifyBytesAvx2;
-#endif
+namespace {
+
+detail::ScanSkipper Skipper(std::size_t longest) {
+  detail::ScanSkipper skipper{};
+  skipper.longest = longest;
+  skipper.skip = SkipPortable;
 #if TESSERA_HAVE_SSE2
-  return simd::ClassifyBytesSse2;
+  skipper.classify = simd::ClassifyBytesSse2;
 #else
-  return ClassifyBytesScalar;
+  skipper.classify = ClassifyBytesScalar;
 #endif
+#if TESSERA_HAVE_AVX2
+  if (simd::HaveAvx2()) skipper.classify = simd::ClassifyBytesAvx2;
+  if (simd::HaveAvx2Bits()) skipper.skip = simd::SkipAvx2;
+#endif
+  return skipper;
 }
+
+}  // namespace
 
 void ClassifyBytesScalar(const unsigned char* p, std::size_t chunks, ByteClasses* out) {
   for (std::size_t chunk = 0; chunk < chunks; ++chunk, p += 64) {
@@ -57,7 +56,7 @@ void ClassifyBytesScalar(const unsigned char* p, std::size_t chunks, ByteClasses
   }
 }
 
-CardScanner::CardScanner(ScanRule rule) : rule_(rule), longest_(LongestRun(rule)), classify_(ChooseClassify()) {}
+CardScanner::CardScanner(ScanRule rule) : rule_(rule), longest_(LongestRun(rule)), skipper_(Skipper(longest_)) {}
 
 std::span<const CardFinding> CardScanner::Scan(Text block) {
   findings_.clear();
@@ -76,124 +75,44 @@ std::span<const CardFinding> CardScanner::Finish() {
   if (phase_ == Phase::InGroup) CloseGroup();
   EndChain();
   phase_ = Phase::Idle;
-  base_ = lines_ = line_start_ = 0;
+  skipper_.base = skipper_.lines = skipper_.line_start = 0;
   return findings_;
 }
 
 void CardScanner::Run(const unsigned char* p, std::size_t end, bool padded) {
-  segment_count_ = 0;
+  skipper_.segment_count = 0;
   std::size_t at = phase_ == Phase::Idle ? 0 : Chain(p, 0, end);
   while (at < end) {
-    const std::size_t start = Skip(p, at, end, padded);
+    const std::size_t start = skipper_.skip(skipper_, p, at, end, padded);
     if (start >= end) break;
-    chain_line_ = lines_ + 1;
-    chain_line_start_ = line_start_;
+    chain_line_ = skipper_.lines + 1;
+    chain_line_start_ = skipper_.line_start;
     phase_ = Phase::InGroup;
-    StartGroup(base_ + start);
+    StartGroup(skipper_.base + start);
     at = Chain(p, start, end);
   }
-  base_ += end;
+  skipper_.base += end;
 }
 
-void CardScanner::Classify(const unsigned char* p, std::size_t chunk, std::size_t end, bool padded) {
+void detail::ScanSkipper::ClassifySegment(const unsigned char* p, std::size_t chunk, std::size_t end, bool padded) {
   const std::size_t chunks = (end + 63) / 64;
-  segment_first_ = chunk;
-  segment_count_ = std::min(kSegmentChunks, chunks - chunk);
+  segment_first = chunk;
+  segment_count = std::min(kSegmentChunks, chunks - chunk);
   // Without padding, the bytes past a partial last chunk are not ours to read.
-  std::size_t whole = segment_count_;
+  std::size_t whole = segment_count;
   if (!padded && (chunk + whole) * 64 > end) --whole;
-  classify_(p + chunk * 64, whole, classes_.data());
-  if (whole < segment_count_) {
+  classify(p + chunk * 64, whole, classes.data());
+  if (whole < segment_count) {
     unsigned char tail[64] = {};
     const std::size_t from = (chunk + whole) * 64;
     std::memcpy(tail, p + from, end - from);
-    classify_(tail, 1, classes_.data() + whole);
+    classify(tail, 1, classes.data() + whole);
   }
 }
 
-// Returns where the first chain that may hold a finding begins: at least
-// kShortestCard digits, and not a lone group longer than any run. Or the
-// chain that reaches the end of the block and may go on in the next; `end`
-// when there is neither. Bit i of a mask stands for byte base + i; the
-// masks of the chunk before carry runs over the chunk boundary. The byte
-// before `at` is never a digit: `at` is the start of a block with no chain
-// open, or the first byte after a chain.
-std::size_t CardScanner::Skip(const unsigned char* p, std::size_t at, std::size_t end, bool padded) {
-  static_assert(kShortestCard == 13, "the run test below ands together 13 consecutive bits");
-  uint64_t last_digits = 0, last_joined = 0, last_chain = 0, last_run2 = 0, last_run4 = 0, last_run8 = 0;
-  std::size_t last_start = end;
-  uint64_t lines = lines_, line_start = line_start_;
-  auto count_lines = [&](uint64_t newlines, std::size_t base) {
-    lines += CountBits(newlines);
-    if (newlines != 0) line_start = base_ + base + 64 - static_cast<std::size_t>(std::countl_zero(newlines));
-  };
-  for (std::size_t chunk = at / 64;; ++chunk) {
-    if (chunk - segment_first_ >= segment_count_) Classify(p, chunk, end, padded);
-    const ByteClasses& classes = classes_[chunk - segment_first_];
-    const std::size_t base = chunk * 64;
-    uint64_t valid = Below(end - base);
-    if (at > base) valid &= ~Below(at - base);
-    const uint64_t digits = classes.digits & valid;
-    const uint64_t separators = classes.separators & valid;
-    const uint64_t newlines = classes.newlines & valid;
-    // What follows the block is unknown: taken as a digit, so that a
-    // separator at its end keeps the chain open.
-    const uint64_t next_digit = base + 64 < end ? IsDigit(static_cast<char>(p[base + 64])) : 1;
-    const uint64_t digits_ahead = ((digits | ~Below(end - base)) >> 1) | (next_digit << 63);
-    const uint64_t joined = separators & ((digits << 1) | (last_digits >> 63)) & digits_ahead;
-    const uint64_t chain = digits | joined;
-    const uint64_t chain_before = (chain << 1) | (last_chain >> 63);
-    const uint64_t starts = chain & ~chain_before;
-    // Bit i of runK: bytes i-K+1 to i all belong to a chain.
-    const uint64_t run2 = chain & chain_before;
-    const uint64_t run4 = run2 & ((run2 << 2) | (last_run2 >> 62));
-    const uint64_t run8 = run4 & ((run4 << 4) | (last_run4 >> 60));
-    uint64_t run13 = run8 & ((run8 << 5) | (last_run8 >> 59));
-    while (run13 != 0) {
-      const auto i = static_cast<std::size_t>(std::countr_zero(run13));
-      const uint64_t own_starts = starts & Below(i + 1);
-      const std::size_t start = own_starts != 0 ? base + 63 - static_cast<std::size_t>(std::countl_zero(own_starts)) : last_start;
-      // The chain ends at `stop`, or goes on into the next chunk, where it
-      // is looked at again.
-      const uint64_t beyond = ~chain & ~Below(i);
-      std::size_t stop = base + 64;
-      if (beyond != 0) {
-        stop = base + static_cast<std::size_t>(std::countr_zero(beyond));
-      } else if (next_digit != 0 || ((digits >> 63) != 0 && IsSeparator(p[base + 64]) &&
-                                     (base + 65 >= end || IsDigit(static_cast<char>(p[base + 65]))))) {
-        break;
-      }
-      // A chain within this chunk and the one before is judged here by its
-      // digits; a longer one, or one that may go on, goes to the reader.
-      if (stop < end && start + 64 >= base) {
-        const uint64_t here = Below(stop - base) & ~Below(start > base ? start - base : 0);
-        const uint64_t before = start < base ? ~Below(start + 64 - base) : 0;
-        const uint64_t chain_digits = CountBits(digits & here) + CountBits(last_digits & before);
-        const bool single_group = ((joined & here) | (last_joined & before)) == 0;
-        if (chain_digits < kShortestCard || (single_group && chain_digits > longest_)) {
-          run13 &= ~Below(stop - base);
-          continue;
-        }
-      }
-      count_lines(newlines & Below(i), base);
-      lines_ = lines;
-      line_start_ = line_start;
-      return start;
-    }
-    count_lines(newlines, base);
-    if (starts != 0) last_start = base + 63 - static_cast<std::size_t>(std::countl_zero(starts));
-    if (base + 64 >= end) {
-      lines_ = lines;
-      line_start_ = line_start;
-      return (chain >> (end - 1 - base)) & 1 ? last_start : end;
-    }
-    last_digits = digits;
-    last_joined = joined;
-    last_chain = chain;
-    last_run2 = run2;
-    last_run4 = run4;
-    last_run8 = run8;
-  }
+std::size_t SkipPortable(detail::ScanSkipper& skipper, const unsigned char* p, std::size_t at, std::size_t end,
+                         bool padded) {
+  return scan_skip::Skip<scan_skip::PortableBits>(skipper, p, at, end, padded);
 }
 
 // Reads the open chain from `at` until it ends; returns the first byte after
@@ -222,7 +141,7 @@ std::size_t CardScanner::Chain(const unsigned char* p, std::size_t at, std::size
         return at;
       }
       phase_ = Phase::InGroup;
-      StartGroup(base_ + at);
+      StartGroup(skipper_.base + at);
     }
   }
   return end;

@@ -63,6 +63,30 @@ struct ByteClasses {
   uint64_t newlines;
 };
 
+namespace detail {
+
+// The skipper's state: where the block lies in the input, the lines counted
+// so far, and the classes of a segment of the block, kept across chains.
+struct ScanSkipper {
+  static constexpr std::size_t kSegmentChunks = 32;
+  using ClassifyFunction = void (*)(const unsigned char*, std::size_t, ByteClasses*);
+  using SkipFunction = std::size_t (*)(ScanSkipper&, const unsigned char*, std::size_t, std::size_t, bool);
+
+  ClassifyFunction classify;
+  SkipFunction skip;
+  std::size_t longest;
+  uint64_t base = 0;
+  uint64_t lines = 0;
+  uint64_t line_start = 0;  // offset of the first byte of the current line
+  std::size_t segment_first = 0;
+  std::size_t segment_count = 0;
+  std::array<ByteClasses, kSegmentChunks> classes{};
+
+  void ClassifySegment(const unsigned char* p, std::size_t chunk, std::size_t end, bool padded);
+};
+
+}  // namespace detail
+
 // Feeds blocks of one input in order and reports each finding once, whatever
 // the block boundaries, from a fixed amount of memory: a chain may be any
 // length, but a decision never needs more than the groups that fit in the
@@ -81,13 +105,10 @@ class CardScanner {
   std::span<const CardFinding> Finish();
 
   // Bytes scanned of the current input.
-  uint64_t bytes() const { return base_; }
+  uint64_t bytes() const { return skipper_.base; }
 
  private:
   enum class Phase : unsigned char { Idle, InGroup, AfterSeparator };
-  static constexpr std::size_t kSegmentChunks = 32;
-  using ClassifyFunction = void (*)(const unsigned char*, std::size_t, ByteClasses*);
-  static ClassifyFunction ChooseClassify();
 
   struct Group {
     unsigned char begin;   // in text_
@@ -95,8 +116,6 @@ class CardScanner {
   };
 
   void Run(const unsigned char* p, std::size_t end, bool padded);
-  std::size_t Skip(const unsigned char* p, std::size_t at, std::size_t end, bool padded);
-  void Classify(const unsigned char* p, std::size_t chunk, std::size_t end, bool padded);
   std::size_t Chain(const unsigned char* p, std::size_t at, std::size_t end);
   void StartGroup(uint64_t offset);
   void AddDigits(const unsigned char* digits, std::size_t n);
@@ -107,18 +126,8 @@ class CardScanner {
 
   ScanRule rule_;
   std::size_t longest_;
-  ClassifyFunction classify_;
   std::vector<CardFinding> findings_;
-
-  // Where the block lies in the input, and the lines counted so far.
-  uint64_t base_ = 0;
-  uint64_t lines_ = 0;
-  uint64_t line_start_ = 0;  // offset of the first byte of the current line
-
-  // Classes of a segment of the current block, kept across candidates.
-  std::size_t segment_first_ = 0;
-  std::size_t segment_count_ = 0;
-  std::array<ByteClasses, kSegmentChunks> classes_{};
+  detail::ScanSkipper skipper_;
 
   // The open chain: its undecided groups, from the first one whose runs are
   // not decided yet, and the group being read.

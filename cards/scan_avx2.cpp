@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+#include "cards/scan_skip.h"
+
 namespace tessera::simd {
 namespace {
 
@@ -36,6 +38,29 @@ __attribute__((target("avx2"))) void ClassifyBytesAvx2(const unsigned char* p, s
   }
   // Leave the wide registers clean before running SSE code again.
   _mm256_zeroupper();
+}
+
+namespace {
+
+// Inlined into SkipAvx2, where the builtin is one popcnt instruction.
+struct InstructionBits {
+  __attribute__((always_inline)) static inline uint64_t Count(uint64_t x) {
+    return static_cast<uint64_t>(__builtin_popcountll(x));
+  }
+};
+
+}  // namespace
+
+bool HaveAvx2Bits() {
+  return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2") &&
+         __builtin_cpu_supports("popcnt");
+}
+
+// The same loop as the portable one; only the instructions differ.
+__attribute__((target("avx2,bmi,bmi2,popcnt,lzcnt"))) std::size_t SkipAvx2(detail::ScanSkipper& skipper,
+                                                                          const unsigned char* p, std::size_t at,
+                                                                          std::size_t end, bool padded) {
+  return scan_skip::Skip<InstructionBits>(skipper, p, at, end, padded);
 }
 
 }  // namespace tessera::simd

@@ -11,6 +11,10 @@ namespace tessera {
 // Classes `chunks` consecutive 64-byte chunks starting at p into out[0, chunks).
 void ClassifyBytesScalar(const unsigned char* p, std::size_t chunks, ByteClasses* out);
 
+// The portable skipper.
+std::size_t SkipPortable(detail::ScanSkipper& skipper, const unsigned char* p, std::size_t at, std::size_t end,
+                         bool padded);
+
 namespace simd {
 
 #if TESSERA_HAVE_SSE2
@@ -19,6 +23,10 @@ void ClassifyBytesSse2(const unsigned char* p, std::size_t chunks, ByteClasses* 
 
 #if TESSERA_HAVE_AVX2
 void ClassifyBytesAvx2(const unsigned char* p, std::size_t chunks, ByteClasses* out);
+// The skipper built for processors with AVX2, which all count bits and
+// leading zeros in one instruction each.
+bool HaveAvx2Bits();
+std::size_t SkipAvx2(detail::ScanSkipper& skipper, const unsigned char* p, std::size_t at, std::size_t end, bool padded);
 #endif
 
 }  // namespace simd

@@ -53,6 +53,22 @@ void CheckClasses(std::string_view text) {
     simd::ClassifyBytesAvx2(p, n, actual.data());
     Require(same(), "the AVX2 byte classes agree with the portable ones");
   }
+  if (simd::HaveAvx2Bits()) {
+    // From every offset of the first chunks, as after a chain.
+    chunks.append(kPadding, '0');
+    for (std::size_t at = 0; at < text.size() && at < 130; ++at) {
+      detail::ScanSkipper portable{}, fast{};
+      for (detail::ScanSkipper* s : {&portable, &fast}) {
+        s->classify = ClassifyBytesScalar;
+        s->longest = at % 2 ? kLongestCard : kLongestLuhnRun;
+      }
+      const auto* q = reinterpret_cast<const unsigned char*>(chunks.data());
+      Require(SkipPortable(portable, q, at, text.size(), true) == simd::SkipAvx2(fast, q, at, text.size(), true),
+              "the AVX2 skipper finds the chain the portable one finds");
+      Require(portable.lines == fast.lines && portable.line_start == fast.line_start,
+              "the AVX2 skipper counts the lines the portable one counts");
+    }
+  }
 #endif
   (void)same;
 }

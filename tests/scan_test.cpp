@@ -332,5 +332,34 @@ TEST(Scan, ByteClassesOfEveryForm) {
 #endif
 }
 
+// The skipper built for AVX2 processors equals the portable one: the same
+// next chain, and the same lines counted on the way.
+TEST(Scan, SkipperOfEveryForm) {
+#if TESSERA_HAVE_AVX2
+  if (!simd::HaveAvx2Bits()) GTEST_SKIP() << "no AVX2 here";
+  std::mt19937 random(5);
+  for (int round = 0; round < 100; ++round) {
+    std::string text = MixedText(random, 100 + random() % 2000);
+    const std::size_t end = text.size();
+    text.append(kPadding, '1');
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    for (std::size_t at = 0; at < end; at += 1 + random() % 97) {
+      detail::ScanSkipper portable{}, fast{};
+      for (detail::ScanSkipper* s : {&portable, &fast}) {
+        s->classify = ClassifyBytesScalar;
+        s->longest = round % 2 ? kLongestCard : kLongestLuhnRun;
+        s->base = 1000;
+      }
+      const std::size_t expected = SkipPortable(portable, p, at, end, true);
+      EXPECT_EQ(simd::SkipAvx2(fast, p, at, end, true), expected) << text.substr(at, end - at);
+      EXPECT_EQ(fast.lines, portable.lines);
+      EXPECT_EQ(fast.line_start, portable.line_start);
+    }
+  }
+#else
+  GTEST_SKIP() << "no AVX2 form in this build";
+#endif
+}
+
 }  // namespace
 }  // namespace tessera
