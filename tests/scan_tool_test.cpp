@@ -1,6 +1,8 @@
 // scan_tool_test.cpp -- tessera scan as a user runs it: findings, formats, gzip, directories, memory
 #include <fcntl.h>
 #include <fnmatch.h>
+#include <poll.h>
+#include <pty.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -322,6 +324,50 @@ TEST_F(ScanToolTest, SummaryOnStandardError) {
   const Outcome run = Scan({"--summary", File("s", "4111111111111111 5555555555554444 4012888888881881\n")});
   EXPECT_EQ(run.err.rfind("tessera: scanned 1 file, 51 bytes in ", 0), 0u) << run.err;
   EXPECT_NE(run.err.find("\ntessera: 3 findings: MasterCard 1, Visa 2\n"), std::string::npos) << run.err;
+}
+
+// Standard error on a terminal shows how far the scan is, and the line is
+// erased at the end; the input arrives in parts, with pauses longer than
+// the progress line's interval.
+TEST_F(ScanToolTest, ProgressOnlyOnATerminal) {
+  int feed[2];
+  ASSERT_EQ(pipe(feed), 0);
+  const std::string out = dir_ + "/.out";
+  int terminal = -1;
+  const pid_t child = forkpty(&terminal, nullptr, nullptr, nullptr);
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    dup2(feed[0], STDIN_FILENO);
+    close(feed[1]);
+    if (!std::freopen(out.c_str(), "wb", stdout)) _exit(126);
+    execl(TESSERA_TOOL, TESSERA_TOOL, "scan", "-", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(feed[0]);
+  ASSERT_EQ(write(feed[1], "4111111111111111\n", 17), 17);
+  // Two pauses, so that one of them falls after the program has started.
+  for (int part = 0; part < 2; ++part) {
+    usleep(300000);
+    ASSERT_EQ(write(feed[1], "x\n", 2), 2);
+  }
+  close(feed[1]);
+  std::string shown;
+  char buffer[512];
+  for (;;) {
+    pollfd p{terminal, POLLIN, 0};
+    if (poll(&p, 1, 5000) <= 0) break;
+    const ssize_t n = read(terminal, buffer, sizeof buffer);
+    if (n <= 0) break;
+    shown.append(buffer, static_cast<std::size_t>(n));
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  close(terminal);
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  EXPECT_EQ(Slurp(out), "(standard input):1:1: Visa 411111******1111\n");
+  EXPECT_NE(shown.find("\rtessera: 0 files, 0.0 MB, 1 findings\x1b[K"), std::string::npos) << shown;
+  ASSERT_GE(shown.size(), 4u);
+  EXPECT_EQ(shown.substr(shown.size() - 4), "\r\x1b[K") << "erased at the end";
 }
 
 // The globs of --exclude, as fnmatch(3) with FNM_PATHNAME for whole paths.
