@@ -5,7 +5,9 @@
 #include <filesystem>
 #include <system_error>
 
-#if !defined(_WIN32)
+#if defined(_WIN32)
+#include <windows.h>
+#else
 #include <sys/stat.h>
 #endif
 
@@ -45,12 +47,32 @@ std::string GenericTextOf(const fs::path& path) {
 #endif
 }
 
+// A path found in a directory, as shown and opened: joined with "/" on
+// every system (Windows takes it too), so that a Windows path does not show
+// each separator escaped.
+std::string Child(const std::string& dir, const std::string& name) {
+  const bool separated = !dir.empty() && (dir.back() == '/'
+#if defined(_WIN32)
+                                          || dir.back() == '\\' || dir.back() == ':'
+#endif
+                                         );
+  return separated ? dir + name : dir + "/" + name;
+}
+
 // What makes two paths the same directory, for telling a loop.
 std::string Identity(const fs::path& dir) {
 #if defined(_WIN32)
-  std::error_code error;
-  const fs::path canonical = fs::canonical(dir, error);
-  return error ? GenericTextOf(dir) : GenericTextOf(canonical);
+  // The volume and the file index, as inodes elsewhere; a directory opens
+  // only with backup semantics.
+  const HANDLE h = CreateFileW(dir.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return GenericTextOf(dir);
+  BY_HANDLE_FILE_INFORMATION info{};
+  const bool known = GetFileInformationByHandle(h, &info);
+  CloseHandle(h);
+  if (!known) return GenericTextOf(dir);
+  return std::to_string(info.dwVolumeSerialNumber) + ":" + std::to_string(info.nFileIndexHigh) + ":" +
+         std::to_string(info.nFileIndexLow);
 #else
   struct stat info{};
   if (::stat(dir.c_str(), &info) != 0) return dir.native();
@@ -114,7 +136,7 @@ class Walker {
 
     if (options_.follow) ancestors_.push_back(identity);
     for (Entry& entry : entries) {
-      const std::string child = TextOf(PathOf(shown) / PathOf(entry.name));
+      const std::string child = Child(shown, entry.name);
       if (Excluded(entry.name, child)) {
         ++counts_.excluded;
         continue;
