@@ -56,6 +56,24 @@ expect "id as of a day" 0 '12345678970-7506154-0909309-0: valid (check digits ok
 expect "json" 0 '{"file":"(argument)","line":1,"number":"4111111111111111","valid":true,"brand":"Visa","checksum":true}' \
   "$work/none" card --format json 4111111111111111
 
+# scan: a directory walked in name order on two threads, a gzip file, a
+# Windows path, standard input, and the exit statuses.
+mkdir -p "$work/logs/b"
+printf 'x\ncard=4111 1111 1111 1111;\n' > "$work/logs/a.log"
+printf '378282246310005\n' | gzip -c > "$work/logs/b/c.gz"
+printf 'nothing\n' > "$work/logs/d.txt"
+expect "scan: a directory on two threads, gzip read" 1 \
+  "$work/logs/a.log:2:6: Visa 4111 11** **** 1111"$'\n'"$work/logs/b/c.gz:1:1: American Express 378282*****0005" \
+  "$work/none" scan -j2 "$work/logs"
+# A path as Windows writes it; the output shows each backslash escaped.
+winpath="Z:${work//\//\\}\\logs\\a.log"
+expect "scan: a Windows path, counted" 1 "${winpath//\\/\\\\}:1" "$work/none" scan -c "$winpath"
+expect "scan: standard input, JSON" 1 \
+  '{"path":"(standard input)","line":1,"column":1,"offset":0,"length":16,"brand":"MasterCard","number":"555555******4444"}' \
+  "$work/stdin.txt" scan --format json
+expect "scan: nothing found" 0 '' "$work/none" scan "$work/logs/d.txt"
+expect "scan: a missing file" 2 '' "$work/none" scan "$work/missing"
+
 "${runner[@]}" "$exe" card -f "$work/missing" < "$work/none" > /dev/null 2> "$work/err"
 if grep -q "^tessera: cannot open " "$work/err"; then
   passed=$((passed + 1))
