@@ -33,7 +33,7 @@ packages=(
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64 wine wine64 wine32:i386
   mono-mcs mono-runtime fp-compiler qemu-user-static
   # the front ends: CSV and text scanning, Python, PostgreSQL, SQLite
-  zlib1g-dev ripgrep hyperfine postgresql-15 postgresql-server-dev-15 sqlite3 libsqlite3-dev
+  zlib1g-dev libz-mingw-w64-dev time ripgrep hyperfine postgresql-15 postgresql-server-dev-15 sqlite3 libsqlite3-dev
   python3 python3-dev python3-venv python3-setuptools python3-wheel python3-pip python3-pytest
   python3-numpy python3-pandas python3-dask python3-distributed
 )
