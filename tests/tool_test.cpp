@@ -521,7 +521,9 @@ TEST_F(Tool, AGibibyteLineInLittleMemory) {
   wait4(child, &status, 0, &usage);
   EXPECT_EQ(Slurp(out), std::string(32, '9') + "\\[...1073741824 bytes]\tinvalid\tnone\tpass\n4111111111111111\tvalid\tVisa\tpass\n");
   EXPECT_EQ(WEXITSTATUS(status), 1);
-  if (!kSanitized) EXPECT_LT(usage.ru_maxrss, 16 << 10) << "KiB at the peak";
+  if (!kSanitized) {
+    EXPECT_LT(usage.ru_maxrss, 16 << 10) << "KiB at the peak";
+  }
 }
 
 TEST_F(Tool, DevZeroInLittleMemory) {
