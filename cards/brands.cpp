@@ -120,14 +120,21 @@ constexpr std::array<Brand, kCells> MakeBrandTable() {
 
 constexpr auto kBrandTable = MakeBrandTable();
 
-}  // namespace
-
-Brand BrandOf(Text text) {
+// Five independent loads, inlined into both forms below.
+inline Brand LookUpBrand(Text text) {
   const std::size_t length_class = kLengthClasses.of[std::min(text.size(), kLongestCard + 1)];
   if (length_class == 0) return Brand::None;
   std::array<std::size_t, kPositions> byte_class;
   for (std::size_t at = 0; at < kPositions; ++at) byte_class[at] = kByteClasses[at].of[static_cast<unsigned char>(text[at])];
   return kBrandTable[CellOf(length_class, byte_class)];
+}
+
+}  // namespace
+
+Brand BrandOf(Text text) { return LookUpBrand(text); }
+
+void BrandsOf(const Text* texts, std::size_t n, Brand* brands) {
+  for (std::size_t i = 0; i < n; ++i) brands[i] = LookUpBrand(texts[i]);
 }
 
 }  // namespace tessera

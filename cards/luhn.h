@@ -74,6 +74,10 @@ inline int16_t LuhnSumPadded(Text text) {
 // The remainder takes the sign of the sum; only whether it is 0 matters.
 inline bool CheckNumber(Text text) { return LuhnSum(text) % 10 == 0; }
 
+// CheckNumber of each of n texts, each followed by kPadding readable bytes,
+// with no call per text.
+void LuhnChecksPadded(const Text* texts, std::size_t n, bool* passes);
+
 // The sum of a text that arrives in pieces (a line longer than a read
 // buffer): which characters are doubled depends on the length, known only
 // at the end, so both choices are summed as the pieces pass.

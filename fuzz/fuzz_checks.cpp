@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "cards/luhn.h"
 #include "frame/checks.h"
@@ -74,6 +75,17 @@ void CheckViews(std::string_view text) {
   padded.append(kPadding, '7');
   const CardVerdict whole = JudgeCard(text), in_buffer = JudgeCardPadded(Text(padded.data(), text.size()));
   Require(whole.brand == in_buffer.brand && whole.checksum == in_buffer.checksum, "the padded card check agrees");
+  // Every start of the text of up to 40 bytes, and the whole, as one batch:
+  // numbers of every length and pairs of every mix of lengths.
+  std::vector<Text> batch;
+  for (std::size_t n = 0; n <= text.size() && n <= 40; ++n) batch.emplace_back(padded.data(), n);
+  batch.emplace_back(padded.data(), text.size());
+  std::vector<CardVerdict> verdicts(batch.size());
+  JudgeCardsPadded(batch.data(), batch.size(), verdicts.data());
+  for (std::size_t i = 0; i < batch.size(); ++i) {
+    const CardVerdict one = JudgeCard(batch[i]);
+    Require(one.brand == verdicts[i].brand && one.checksum == verdicts[i].checksum, "the batched card check agrees");
+  }
   Require(tessera::CheckGPANo(text) == ScalarCheckGPANo(text), "the vector GPA check agrees with the scalar one");
   // Every 29-byte window, so that the GPA comparison sees many candidates.
   for (std::size_t at = 0; at + kGpaLength <= text.size() && at < 64; ++at) {

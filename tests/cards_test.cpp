@@ -3,6 +3,7 @@
 
 #include <span>
 #include <string>
+#include <vector>
 
 #include "frame/checks.h"
 #include "tessera.h"
@@ -40,8 +41,25 @@ void ExpectCase(const CardCase& row) {
   EXPECT_EQ(streamed.checksum, row.luhn);
 }
 
+// The whole table judged as one batch, each number in a buffer of its own
+// followed by padding that is not zeros, as the tool's read buffer is.
+void ExpectBatch(std::span<const CardCase> rows) {
+  std::vector<std::string> buffers;
+  std::vector<Text> numbers;
+  for (const CardCase& row : rows) buffers.push_back(std::string(row.text) + std::string(kPadding, '5'));
+  for (std::size_t i = 0; i < rows.size(); ++i) numbers.emplace_back(buffers[i].data(), Text(rows[i].text).size());
+  std::vector<CardVerdict> verdicts(rows.size());
+  JudgeCardsPadded(numbers.data(), numbers.size(), verdicts.data());
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    SCOPED_TRACE(testing::Message() << "in a batch: \"" << rows[i].text << "\": " << rows[i].why);
+    EXPECT_EQ(BrandName(verdicts[i].brand), cases::NameOf(rows[i].brand));
+    EXPECT_EQ(verdicts[i].checksum, rows[i].luhn);
+  }
+}
+
 void ExpectAll(std::span<const CardCase> rows) {
   for (const CardCase& row : rows) ExpectCase(row);
+  ExpectBatch(rows);
 }
 
 TEST(Brands, LengthBoundaries) { ExpectAll(cases::kBrandLengthCases); }

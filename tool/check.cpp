@@ -163,7 +163,9 @@ class Checker {
  public:
   Checker(const Settings& s, Writer& out)
       : s_(s), out_(out), format_(out, s.format_options), today_(s.today.value_or(Date{0, 0, 0})),
-        scratch_(new char[2 * kReadBlock + kPadding]()) {
+        scratch_(new char[2 * kReadBlock + kPadding]()),
+        plain_cards_(s.kind == Kind::kCard && !s.strip && !s.mask && !s.summary && !s.quiet),
+        shows_card_{Shows(Verdict::kInvalid), Shows(Verdict::kValid)} {
     if (!s.quiet) format_.Begin();
   }
 
@@ -231,7 +233,7 @@ class Checker {
       return true;
     }
     std::array<CardVerdict, kRecordBatch> verdicts;
-    for (std::size_t i = 0; i < n; ++i) verdicts[i] = JudgeCardPadded(values[i]);
+    JudgeCardsPadded(values, n, verdicts.data());
     if (s_.quiet && !s_.summary) {
       // Only whether some record is invalid matters, and the first one ends the run.
       for (std::size_t i = 0; i < n; ++i) {
@@ -242,12 +244,31 @@ class Checker {
       }
       return true;
     }
+    if constexpr (kHasShortPlainCards) {
+      if (plain_cards_) return ShowPlainCards(values, lines, verdicts.data(), n);
+    }
     for (std::size_t i = 0; i < n; ++i) {
       if (IsBlank(values[i])) [[unlikely]] {
         if (!OtherRecord({values[i], lines[i], values[i].size(), Field::kWhole})) return false;
       } else if (!ShowCard(values[i], lines[i], verdicts[i])) {
         return false;
       }
+    }
+    return true;
+  }
+
+  // The batch as most runs have it: numbers shown as they are, nothing
+  // counted, most of them written straight from the buffer.
+  bool ShowPlainCards(const Text* values, const uint64_t* lines, const CardVerdict* verdicts, std::size_t n) {
+    for (std::size_t i = 0; i < n; ++i) {
+      const CardVerdict card = verdicts[i];
+      if (IsBlank(values[i])) [[unlikely]] {
+        if (!OtherRecord({values[i], lines[i], values[i].size(), Field::kWhole})) return false;
+        continue;
+      }
+      any_invalid_ |= !card.valid();
+      if (!shows_card_[card.valid()] || format_.ShortPlainCard(values[i], card)) continue;
+      if (!ShowCard(values[i], lines[i], card)) return false;
     }
     return true;
   }
@@ -372,6 +393,10 @@ class Checker {
     blank_so_far_ = true;
   }
 
+  static constexpr bool kHasShortPlainCards = requires(Format& f, Text number, CardVerdict card) {
+    f.ShortPlainCard(number, card);
+  };
+
   const Settings& s_;
   Writer& out_;
   Format format_;
@@ -382,6 +407,8 @@ class Checker {
   std::unique_ptr<char[]> scratch_;  // masked and stripped copies, padded like the read buffer
   Counts counts_;
   bool any_invalid_ = false;
+  const bool plain_cards_;               // ShowPlainCards serves
+  const std::array<bool, 2> shows_card_;  // by CardVerdict::valid()
   CardRecord card_{};
 
   // A field streaming past.

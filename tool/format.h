@@ -122,18 +122,21 @@ inline std::size_t EndingIndex(const CardVerdict& v) {
 
 // Most card records: a judged number of at most 16 plain bytes and its
 // ending, written with one request for room and two fixed-size copies.
-// False when the record is not of that kind.
-TESSERA_INLINE bool PutShortPlainCard(Writer& out, const CardRecord& r, const std::array<Ending, 2 * kBrandCount>& endings) {
-  const Text bytes = r.number.bytes;
-  if (bytes.size() > 16 || r.number.shortened || r.verdict == Verdict::kEmpty || !IsPlainPadded(bytes, Quoting::Text))
-    return false;
-  const Ending& ending = endings[EndingIndex(r.card)];
+// False when the number is not of that kind.
+TESSERA_INLINE bool PutShortPlainCard(Writer& out, Text bytes, const CardVerdict& card,
+                                      const std::array<Ending, 2 * kBrandCount>& endings) {
+  if (bytes.size() > 16 || !IsPlainPadded(bytes, Quoting::Text)) return false;
+  const Ending& ending = endings[EndingIndex(card)];
   char* at = out.Room(16 + ending.text.size());
   std::memcpy(at, bytes.data(), 16);
   std::memcpy(at + bytes.size(), ending.text.data(), ending.text.size());
   out.Advance(bytes.size() + ending.size);
   out.EndRecord();
   return true;
+}
+
+TESSERA_INLINE bool PutShortPlainCard(Writer& out, const CardRecord& r, const std::array<Ending, 2 * kBrandCount>& endings) {
+  return !r.number.shortened && r.verdict != Verdict::kEmpty && PutShortPlainCard(out, r.number.bytes, r.card, endings);
 }
 
 }  // namespace tessera::tool

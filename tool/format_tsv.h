@@ -18,6 +18,12 @@ class TsvFormat {
     out_.EndRecord();
   }
 
+  // A judged number of a padded buffer, shown as it is, when it is short
+  // and plain and no line numbers are shown; false for any other.
+  TESSERA_INLINE bool ShortPlainCard(Text number, const CardVerdict& card) {
+    return !options_.line_numbers && PutShortPlainCard(out_, number, card, card_);
+  }
+
   void Id(const IdRecord& r);
 
  private:
