@@ -90,8 +90,9 @@ static_assert([] {
 // The same answer as RuleBrandOf, from a table generated from the rules.
 Brand BrandOf(Text text);
 
-// BrandOf of each of n texts, with no call per text.
-void BrandsOf(const Text* texts, std::size_t n, Brand* brands);
+// BrandOf of each of n texts, each followed by at least kLongestBrandPrefix
+// readable bytes, with no call per text.
+void BrandsOfPadded(const Text* texts, std::size_t n, Brand* brands);
 
 // Any of the six brands.
 inline bool CheckOrganization(Text text) { return BrandOf(text) != Brand::None; }

@@ -9,7 +9,7 @@ void JudgeCardsPadded(const Text* numbers, std::size_t n, CardVerdict* verdicts)
   std::array<bool, kChunk> passes;
   for (std::size_t from = 0; from < n; from += kChunk) {
     const std::size_t m = std::min(kChunk, n - from);
-    BrandsOf(numbers + from, m, brands.data());
+    BrandsOfPadded(numbers + from, m, brands.data());
     LuhnChecksPadded(numbers + from, m, passes.data());
     for (std::size_t i = 0; i < m; ++i) verdicts[from + i] = {brands[i], passes[i]};
   }

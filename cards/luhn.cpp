@@ -29,10 +29,15 @@ int16_t LuhnStream::Sum() const {
   return Wrap16(sums_[doubled][1] + sums_[1 - doubled][0]);
 }
 
-#if !TESSERA_HAVE_SSE2
 void LuhnChecksPadded(const Text* texts, std::size_t n, bool* passes) {
-  for (std::size_t i = 0; i < n; ++i) passes[i] = CheckNumber(texts[i]);
-}
+#if TESSERA_HAVE_AVX2
+  if (simd::HaveAvx2()) return simd::LuhnChecksAvx2Padded(texts, n, passes);
 #endif
+#if TESSERA_HAVE_SSE2
+  simd::LuhnChecksSse2Padded(texts, n, passes);
+#else
+  for (std::size_t i = 0; i < n; ++i) passes[i] = CheckNumber(texts[i]);
+#endif
+}
 
 }  // namespace tessera

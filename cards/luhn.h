@@ -15,10 +15,12 @@ namespace simd {
 int16_t LuhnSumSse2(const unsigned char* p, std::size_t n);
 // May load up to 15 bytes past p + n.
 int16_t LuhnSumSse2Padded(const unsigned char* p, std::size_t n);
+void LuhnChecksSse2Padded(const Text* texts, std::size_t n, bool* passes);
 #endif
 #if TESSERA_HAVE_AVX2
 bool HaveAvx2();
 int16_t LuhnSumAvx2(const unsigned char* p, std::size_t n);
+void LuhnChecksAvx2Padded(const Text* texts, std::size_t n, bool* passes);
 #endif
 }  // namespace simd
 

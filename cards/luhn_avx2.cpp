@@ -24,6 +24,29 @@ __attribute__((target("avx2"))) inline __m256i ShareTable(const std::array<uint8
   return _mm256_load_si256(reinterpret_cast<const __m256i*>(lanes));
 }
 
+// Lanes [0, 16 - k) set, at kLanes + k.
+alignas(16) constexpr unsigned char kLanes[32] = {
+    0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff};
+// The doubled lanes of a number of even or odd length.
+alignas(16) constexpr uint16_t kDoubledLanes[2][8] = {
+    {0x00ff, 0x00ff, 0x00ff, 0x00ff, 0x00ff, 0x00ff, 0x00ff, 0x00ff},
+    {0xff00, 0xff00, 0xff00, 0xff00, 0xff00, 0xff00, 0xff00, 0xff00}};
+
+__attribute__((target("avx2"))) inline __m256i TwoVectors(const void* low, const void* high) {
+  return _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_loadu_si128(static_cast<const __m128i*>(low))),
+                                 _mm_loadu_si128(static_cast<const __m128i*>(high)), 1);
+}
+
+// The shares of two numbers of at most 16 bytes, one per half; the bytes
+// past each are the caller's padding and are masked out.
+__attribute__((target("avx2"))) inline __m256i PairShares(Text a, Text b, __m256i plain, __m256i twice) {
+  const __m256i keep = TwoVectors(kLanes + 16 - a.size(), kLanes + 16 - b.size());
+  const __m256i doubled = TwoVectors(kDoubledLanes[a.size() % 2], kDoubledLanes[b.size() % 2]);
+  const __m256i bytes = _mm256_and_si256(TwoVectors(a.data(), b.data()), keep);
+  const __m256i index = _mm256_adds_epu8(_mm256_sub_epi8(bytes, _mm256_set1_epi8('0')), _mm256_set1_epi8(0x76));
+  return _mm256_blendv_epi8(_mm256_shuffle_epi8(plain, index), _mm256_shuffle_epi8(twice, index), doubled);
+}
+
 }  // namespace
 
 bool HaveAvx2() { return __builtin_cpu_supports("avx2"); }
@@ -60,6 +83,33 @@ __attribute__((target("avx2"))) int16_t LuhnSumAvx2(const unsigned char* p, std:
   _mm256_zeroupper();
   // The rest starts at an even offset too, so the same parity holds for it.
   return Wrap16(total + static_cast<uint16_t>(LuhnSumSse2(p + i, n - i)));
+}
+
+// Four numbers at a time, two per register: their sums are lined up in
+// one register and tested for a multiple of ten together.
+__attribute__((target("avx2"))) void LuhnChecksAvx2Padded(const Text* texts, std::size_t n, bool* passes) {
+  const __m256i plain = ShareTable(kLuhnShares.plain);
+  const __m256i twice = ShareTable(kLuhnShares.doubled);
+  const __m256i zero = _mm256_setzero_si256();
+  std::size_t i = 0;
+  for (; i + 4 <= n; i += 4) {
+    const Text* t = texts + i;
+    if (std::max({t[0].size(), t[1].size(), t[2].size(), t[3].size()}) > 16) [[unlikely]] {
+      LuhnChecksSse2Padded(t, 4, passes + i);
+      continue;
+    }
+    const __m256i first = _mm256_sad_epu8(PairShares(t[0], t[2], plain, twice), zero);
+    const __m256i second = _mm256_sad_epu8(PairShares(t[1], t[3], plain, twice), zero);
+    // 64-bit lanes: the sums of t[0], t[1], t[2], t[3], each at most 16 * 9.
+    const __m256i sums = _mm256_add_epi64(_mm256_unpacklo_epi64(first, second), _mm256_unpackhi_epi64(first, second));
+    // x - 10 * (x / 10), the quotient as (x * 6554) >> 16, exact below 16,384.
+    const __m256i tenths = _mm256_mulhi_epu16(sums, _mm256_set1_epi16(6554));
+    const __m256i rest = _mm256_sub_epi16(sums, _mm256_mullo_epi16(tenths, _mm256_set1_epi16(10)));
+    const auto bits = static_cast<unsigned>(_mm256_movemask_pd(_mm256_castsi256_pd(_mm256_cmpeq_epi64(rest, zero))));
+    for (std::size_t k = 0; k < 4; ++k) passes[i + k] = (bits >> k) & 1;
+  }
+  _mm256_zeroupper();
+  LuhnChecksSse2Padded(texts + i, n - i, passes + i);
 }
 
 }  // namespace tessera::simd

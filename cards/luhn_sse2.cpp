@@ -101,24 +101,20 @@ int16_t LuhnSumSse2(const unsigned char* p, std::size_t n) {
 
 int16_t LuhnSumSse2Padded(const unsigned char* p, std::size_t n) { return PaddedSum(p, n); }
 
-}  // namespace tessera::simd
-
-namespace tessera {
-
 // Two numbers at a time share the horizontal sums: psadbw leaves each
 // number's sum in two halves, and one unpack lines up the halves of both.
-void LuhnChecksPadded(const Text* texts, std::size_t n, bool* passes) {
+void LuhnChecksSse2Padded(const Text* texts, std::size_t n, bool* passes) {
   const __m128i zero = _mm_setzero_si128();
   std::size_t i = 0;
   for (; i + 2 <= n; i += 2) {
     const Text a = texts[i], b = texts[i + 1];
     if (a.size() > 16 || b.size() > 16) [[unlikely]] {
-      passes[i] = CheckNumber(a);
-      passes[i + 1] = CheckNumber(b);
+      passes[i] = LuhnSum(a) % 10 == 0;
+      passes[i + 1] = LuhnSum(b) % 10 == 0;
       continue;
     }
-    const __m128i sum_a = _mm_sad_epu8(simd::PaddedShares(simd::BytesOf(a), a.size()), zero);
-    const __m128i sum_b = _mm_sad_epu8(simd::PaddedShares(simd::BytesOf(b), b.size()), zero);
+    const __m128i sum_a = _mm_sad_epu8(PaddedShares(BytesOf(a), a.size()), zero);
+    const __m128i sum_b = _mm_sad_epu8(PaddedShares(BytesOf(b), b.size()), zero);
     const __m128i sums = _mm_add_epi64(_mm_unpacklo_epi64(sum_a, sum_b), _mm_unpackhi_epi64(sum_a, sum_b));
     // Each sum is at most 16 * 9: both fit one 32-bit word.
     const __m128i lined_up = _mm_shuffle_epi32(sums, _MM_SHUFFLE(3, 1, 2, 0));
@@ -128,10 +124,10 @@ void LuhnChecksPadded(const Text* texts, std::size_t n, bool* passes) {
   }
   if (i < n) {
     const Text last = texts[i];
-    passes[i] = (last.size() <= 16 ? simd::PaddedSum(simd::BytesOf(last), last.size()) : LuhnSum(last)) % 10 == 0;
+    passes[i] = (last.size() <= 16 ? PaddedSum(BytesOf(last), last.size()) : LuhnSum(last)) % 10 == 0;
   }
 }
 
-}  // namespace tessera
+}  // namespace tessera::simd
 
 #endif
