@@ -163,7 +163,7 @@ class Checker {
  public:
   Checker(const Settings& s, Writer& out)
       : s_(s), out_(out), format_(out, s.format_options), today_(s.today.value_or(Date{0, 0, 0})),
-        scratch_(new char[2 * kReadBlock + kPadding]()),
+        scratch_(s.mask || s.strip ? new char[2 * kReadBlock + kPadding]() : nullptr),
         plain_cards_(s.kind == Kind::kCard && !s.strip && !s.mask && !s.summary && !s.quiet),
         shows_card_{Shows(Verdict::kInvalid), Shows(Verdict::kValid)} {
     if (!s.quiet) format_.Begin();
@@ -404,7 +404,7 @@ class Checker {
   bool clock_read_ = false;
   std::chrono::steady_clock::time_point last_clock_read_{};
   const InputName* input_ = nullptr;
-  std::unique_ptr<char[]> scratch_;  // masked and stripped copies, padded like the read buffer
+  std::unique_ptr<char[]> scratch_;  // masked and stripped copies, padded like the read buffer; for --mask and --strip only
   Counts counts_;
   bool any_invalid_ = false;
   const bool plain_cards_;               // ShowPlainCards serves

@@ -193,7 +193,9 @@ class Scanner {
  public:
   Scanner(sys::Handle in, const RecordLayout& layout, Sink& sink)
       : in_(in), layout_(layout), sink_(sink), column_(layout.column),
-        buffer_(new char[kCapacity + kPadding]()), in_header_(layout.skip_header || layout.header_names) {}
+        buffer_(new char[kCapacity + kPadding]), in_header_(layout.skip_header || layout.header_names) {
+    ClearPadding();
+  }
 
   ScanOutcome Run() {
     SkipByteOrderMark();
@@ -219,8 +221,14 @@ class Scanner {
     if (t.error != 0) outcome_.read_error = t.error;
     if (t.bytes == 0) eof_ = true;
     size_ += t.bytes;
+    ClearPadding();
     return t.bytes > 0;
   }
+
+  // The bytes past the input are loaded whole with it, and masked out: they
+  // are given a value so that no load reads memory never written. The rest
+  // of the buffer is left as it comes, rather than clearing it all at start.
+  void ClearPadding() { std::memset(at(size_), 0, kPadding); }
 
   void SkipByteOrderMark() {
     while (size_ < 3 && !eof_) Read();
