@@ -139,6 +139,13 @@ TESSERA_INLINE Masks Classify(const char* p, char delimiter) {
 #endif
 }
 
+#if TESSERA_HAVE_AVX2
+// Classify in two 32-byte halves, for processors with AVX2: half the
+// instructions of SSE2.
+Masks ClassifyCsvAvx2(const char* p, char delimiter);
+Masks ClassifyLinesAvx2(const char* p);
+#endif
+
 // The value of a CSV field from its bytes as they stand, in pieces: a
 // field that begins with a quote loses it, a doubled quote inside stands
 // for one, and the closing quote ends the quoted part. Bytes after the
@@ -297,7 +304,11 @@ class Scanner {
     for (;;) {
       while (pos_ < size_) {
         const std::size_t n = std::min(kBlock, size_ - pos_);
+#if TESSERA_HAVE_AVX2
+        const Masks m = avx2_ ? ClassifyLinesAvx2(at(pos_)) : Classify<false>(at(pos_), '\n');
+#else
         const Masks m = Classify<false>(at(pos_), '\n');
+#endif
         uint64_t ends = LineEnds(m, n);
         // The header, or the end of a line that streamed past, first.
         if (ends != 0 && (in_header_ || streamed_ > 0)) {
@@ -500,7 +511,11 @@ class Scanner {
 
   bool ScanCsvBlock() {
     const std::size_t n = std::min(kBlock, size_ - pos_);
+#if TESSERA_HAVE_AVX2
+    const Masks m = avx2_ ? ClassifyCsvAvx2(at(pos_), layout_.delimiter) : Classify<true>(at(pos_), layout_.delimiter);
+#else
     const Masks m = Classify<true>(at(pos_), layout_.delimiter);
+#endif
     const uint64_t valid = n == kBlock ? ~uint64_t{0} : (uint64_t{1} << n) - 1;
     const uint64_t quotes = m.quote & valid;
     const bool was_cr = prev_cr_;
@@ -641,6 +656,9 @@ class Scanner {
   bool first_field_long_ = false;
   Unquoter unquoter_;
   std::vector<std::string> names_;
+#if TESSERA_HAVE_AVX2
+  const bool avx2_ = simd::HaveAvx2();
+#endif
 };
 
 }  // namespace records
