@@ -20,10 +20,10 @@ struct CardVerdict {
 // Both answers are taken and combined without a branch: the checksum has no
 // effect besides its answer, and a branch on it would be mispredicted for
 // every other number of a batch in which half the numbers fail.
-inline CardVerdict JudgeCard(Text number) { return {BrandOf(number), LuhnSum(number) % 10 == 0}; }
+inline CardVerdict JudgeCard(Text number) { return {BrandOf(number), CheckNumber(number)}; }
 
 // For a view followed by kPadding readable bytes.
-inline CardVerdict JudgeCardPadded(Text number) { return {BrandOf(number), LuhnSumPadded(number) % 10 == 0}; }
+inline CardVerdict JudgeCardPadded(Text number) { return {BrandOf(number), CheckNumberPadded(number)}; }
 
 // JudgeCardPadded of each of n numbers, each followed by kPadding readable
 // bytes: the lookups and sums of a batch are independent, so the processor

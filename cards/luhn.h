@@ -75,6 +75,8 @@ inline int16_t LuhnSumPadded(Text text) {
 // Yes for the empty text and for text without digits: their sum is 0.
 // The remainder takes the sign of the sum; only whether it is 0 matters.
 inline bool CheckNumber(Text text) { return LuhnSum(text) % 10 == 0; }
+// The same, for a view followed by kPadding readable bytes.
+inline bool CheckNumberPadded(Text text) { return LuhnSumPadded(text) % 10 == 0; }
 
 // CheckNumber of each of n texts, each followed by kPadding readable bytes,
 // with no call per text.

@@ -109,8 +109,8 @@ void LuhnChecksSse2Padded(const Text* texts, std::size_t n, bool* passes) {
   for (; i + 2 <= n; i += 2) {
     const Text a = texts[i], b = texts[i + 1];
     if (a.size() > 16 || b.size() > 16) [[unlikely]] {
-      passes[i] = LuhnSum(a) % 10 == 0;
-      passes[i + 1] = LuhnSum(b) % 10 == 0;
+      passes[i] = CheckNumber(a);
+      passes[i + 1] = CheckNumber(b);
       continue;
     }
     const __m128i sum_a = _mm_sad_epu8(PaddedShares(BytesOf(a), a.size()), zero);

@@ -210,7 +210,7 @@ void CardScanner::ResolveHead() {
         best = k + 1;
         brand = verdict.brand;
       }
-    } else if (LuhnSumPadded(run) % 10 == 0) {
+    } else if (CheckNumberPadded(run)) {
       best = k + 1;
       brand = BrandOf(run);
     }

@@ -454,7 +454,7 @@ void JudgeColumn(Op op, const Column& column, Date today, unsigned char* const* 
   };
   switch (op) {
     case Op::CheckOrganization: return each([&](std::size_t r, Text t) { out[0][r] = tessera::CheckOrganization(t); });
-    case Op::CheckNumber: return each([&](std::size_t r, Text t) { out[0][r] = tessera::LuhnSumPadded(t) % 10 == 0; });
+    case Op::CheckNumber: return each([&](std::size_t r, Text t) { out[0][r] = tessera::CheckNumberPadded(t); });
     case Op::CheckCard: return each([&](std::size_t r, Text t) { out[0][r] = tessera::JudgeCardPadded(t).valid(); });
     case Op::CheckGpaNo: return each([&](std::size_t r, Text t) { out[0][r] = tessera::CheckGPANo(t); });
     case Op::CheckGpaNoExpired:
