@@ -5,12 +5,8 @@
 # usage: docs_test.sh SOURCE_DIR
 set -euo pipefail
 source=$1
-passed=0 failed=0
-check() {  # check WHAT COMMAND...
-  local what=$1
-  shift
-  if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAILED: $what"; fi
-}
+# shellcheck source=tests/testing.sh
+source "$(dirname "${BASH_SOURCE[0]}")/testing.sh"
 
 links_exist() {  # links_exist GUIDE: every relative link leads to a file
   local guide=$1 target status=0
@@ -63,5 +59,4 @@ GUIDES
 check "docs/vba.md calls only declared checks" calls_declared docs/vba.md bindings/vba/Tessera.bas vb
 check "docs/c.md calls only declared checks" calls_declared docs/c.md include/tessera.h c
 
-echo "$passed passed, $failed failed"
-[[ $failed -eq 0 ]]
+summary

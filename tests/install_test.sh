@@ -5,23 +5,10 @@
 # usage: install_test.sh BUILD_DIR SOURCE_DIR
 set -euo pipefail
 build=$1 source=$2
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+# shellcheck source=tests/testing.sh
+source "$(dirname "${BASH_SOURCE[0]}")/testing.sh"
 prefix=$work/prefix
 cmake --install "$build" --prefix "$prefix" > /dev/null
-
-passed=0 failed=0
-check() {  # check WHAT COMMAND...
-  local what=$1
-  shift
-  if "$@" > "$work/out" 2>&1; then
-    passed=$((passed + 1))
-  else
-    failed=$((failed + 1))
-    echo "FAILED: $what"
-    cat "$work/out"
-  fi
-}
 
 libdir=$(dirname "$(find "$prefix" -name 'libtessera.so.1.1.0' | head -1)")
 for file in include/tessera.h bin/tessera share/man/man1/tessera.1; do
@@ -92,5 +79,4 @@ for case in "1.0 TRUE" "1.1 TRUE" "1.2 FALSE" "2.0 FALSE"; do
     -DVERSION_FILE="$libdir/cmake/Tessera/TesseraConfigVersion.cmake" -P "$work/probe.cmake"
 done
 
-echo "$passed passed, $failed failed"
-[[ $failed -eq 0 ]]
+summary

@@ -3,17 +3,17 @@
 # users need.  usage: package_test.sh PACKAGE_DIR
 set -euo pipefail
 out=$1
-passed=0 failed=0
+# shellcheck source=tests/testing.sh
+source "$(dirname "${BASH_SOURCE[0]}")/testing.sh"
 
 expect_entries() {  # expect_entries ARCHIVE LISTING PATTERN...
   local archive=$1 listing=$2
   shift 2
   for pattern in "$@"; do
     if grep -qE "$pattern" <<<"$listing"; then
-      passed=$((passed + 1))
+      pass
     else
-      failed=$((failed + 1))
-      echo "FAILED: $(basename "$archive") holds nothing like $pattern"
+      fail "$(basename "$archive") holds nothing like $pattern"
     fi
   done
 }
@@ -24,10 +24,9 @@ expect_stripped() {
   for name in tessera libtessera.so.1.1.0 libtessera.a; do
     file=$(find "$root" -type f -name "$name" | head -1)
     if [[ -n $file ]] && ! objdump -h "$file" | grep -q '\.debug_'; then
-      passed=$((passed + 1))
+      pass
     else
-      failed=$((failed + 1))
-      echo "FAILED: $(basename "$archive") holds $name with debug information, or not at all"
+      fail "$(basename "$archive") holds $name with debug information, or not at all"
     fi
   done
 }
@@ -35,8 +34,6 @@ expect_stripped() {
 linux_files=('include/tessera\.h$' 'lib[^ ]*/libtessera\.so\.1\.1\.0$' 'lib[^ ]*/libtessera\.so\.1 ' 'lib[^ ]*/libtessera\.a$'
   'lib[^ ]*/cmake/Tessera/TesseraConfig\.cmake$' 'lib[^ ]*/cmake/Tessera/TesseraConfigVersion\.cmake$'
   'lib[^ ]*/pkgconfig/tessera\.pc$' 'bin/tessera$' 'share/doc/tessera/LICENSE$')
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
 
 for tgz in "$out"/tessera-*-linux-*.tar.gz; do
   echo "== $(basename "$tgz")"
@@ -61,7 +58,7 @@ for deb in "$out"/tessera_*.deb; do
     '^License: Expat$' '^ Permission is hereby granted'
 done
 for wheel in "$out"/tessera-*.whl; do
-  [[ -e $wheel ]] || { echo "FAILED: no Python wheel"; failed=$((failed + 1)); continue; }
+  [[ -e $wheel ]] || { fail "no Python wheel"; continue; }
   echo "== $(basename "$wheel")"
   listing=$(unzip -Z1 "$wheel")
   echo "$listing"
@@ -79,5 +76,4 @@ for zip in "$out"/tessera-*-windows.zip; do
   expect_entries "$zip" "$listing" '/bindings/pascal/tessera\.pas$' '/bindings/csharp/Tessera\.cs$' \
     '/bindings/vba/Tessera\.bas$' '/bindings/python/tessera/_ctypes\.py$'
 done
-echo "$passed passed, $failed failed"
-[[ $failed -eq 0 && $passed -gt 0 ]]
+summary && [[ $passed -gt 0 ]]

@@ -4,8 +4,9 @@
 set -euo pipefail
 docs=$1 source=$2 write=${3:-}
 marker='<!-- The reference below is made from tool/flags.cpp: build the tessera_tool_docs target after changing it. -->'
-man=$(mktemp) md=$(mktemp)
-trap 'rm -f "$man" "$md"' EXIT
+# shellcheck source=tests/testing.sh
+source "$(dirname "${BASH_SOURCE[0]}")/testing.sh"
+man=$work/tessera.1 md=$work/tool.md
 "$docs" man > "$man"
 { sed "/^$(printf '%s' "$marker" | sed 's/[][\.*^$/]/\\&/g')\$/q" "$source/docs/tool.md"; echo; "$docs" markdown; } > "$md"
 if [[ $write == --write ]]; then
@@ -13,12 +14,10 @@ if [[ $write == --write ]]; then
   cp "$md" "$source/docs/tool.md"
   exit 0
 fi
-passed=0 failed=0
-check() {
-  if cmp -s "$1" "$2"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAILED: $3"; diff "$2" "$1" | head -20; fi
+same() {  # same MADE FILE
+  cmp -s "$1" "$2" || { diff "$2" "$1" | head -20; return 1; }
 }
-grep -qxF "$marker" "$source/docs/tool.md" || { echo "FAILED: docs/tool.md lacks the marker line"; failed=$((failed + 1)); }
-check "$man" "$source/docs/tessera.1" "docs/tessera.1 is not what tool/flags.cpp makes (build tessera_tool_docs)"
-check "$md" "$source/docs/tool.md" "the reference in docs/tool.md is not what tool/flags.cpp makes (build tessera_tool_docs)"
-echo "$passed passed, $failed failed"
-[[ $failed -eq 0 ]]
+check "docs/tool.md lacks the marker line" grep -qxF "$marker" "$source/docs/tool.md"
+check "docs/tessera.1 is not what tool/flags.cpp makes (build tessera_tool_docs)" same "$man" "$source/docs/tessera.1"
+check "the reference in docs/tool.md is not what tool/flags.cpp makes (build tessera_tool_docs)" same "$md" "$source/docs/tool.md"
+summary

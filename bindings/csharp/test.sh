@@ -5,8 +5,8 @@
 set -euo pipefail
 libdir=$(cd "$1" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
-# shellcheck source=bindings/testing.sh
-source "$here/../testing.sh"
+# shellcheck source=tests/testing.sh
+source "$here/../../tests/testing.sh"
 { command -v mcs && command -v mono; } > /dev/null || missing "C# (mcs and mono)"
 
 build() {  # build PROGRAM: Mono maps the Windows module's name to this system's library

@@ -5,8 +5,8 @@
 set -euo pipefail
 libdir=$(cd "$1" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
-# shellcheck source=bindings/testing.sh
-source "$here/../testing.sh"
+# shellcheck source=tests/testing.sh
+source "$here/../../tests/testing.sh"
 command -v fpc > /dev/null || missing "Free Pascal (fpc)"
 
 build() {  # build PROGRAM: the library's folder is recorded in the program

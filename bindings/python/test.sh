@@ -13,8 +13,8 @@ libdir=
 if [[ -n ${1:-} ]]; then
   libdir=$(cd "$1" && pwd) || { echo "FAILED: no folder $1"; echo "0 passed, 1 failed"; exit 1; }
 fi
-# shellcheck source=bindings/testing.sh
-source "$here/../testing.sh"
+# shellcheck source=tests/testing.sh
+source "$here/../../tests/testing.sh"
 python=/usr/bin/python3
 [[ -x $python ]] || missing "Debian's Python ($python)"
 "$python" -c 'import ensurepip, setuptools' 2> /dev/null || missing "python3-venv and python3-setuptools"

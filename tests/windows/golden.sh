@@ -4,16 +4,8 @@
 # hosts rely on.  usage: golden.sh MODULE OBJDUMP WINDRES (i386|x86-64)
 set -euo pipefail
 module=$1 objdump=$2 windres=$3 machine=$4
-passed=0 failed=0
-
-expect() {  # expect WHAT EXPECTED ACTUAL
-  if [[ "$2" == "$3" ]]; then
-    passed=$((passed + 1))
-  else
-    failed=$((failed + 1))
-    printf 'FAILED: %s\n--- expected\n%s\n--- found\n%s\n' "$1" "$2" "$3"
-  fi
-}
+# shellcheck source=tests/testing.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../testing.sh"
 
 dump=$("$objdump" -p "$module")
 header=$("$objdump" -f "$module")
@@ -66,5 +58,4 @@ for line in \
   expect "version record line:$line" "$line" "$found"
 done
 
-echo "$passed passed, $failed failed"
-[[ $failed -eq 0 ]]
+summary

@@ -4,9 +4,9 @@
 set -euo pipefail
 module=$1 objdump=$2 declarations=$3
 exports=$("$objdump" -p "$module" | sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/p' | sed -nE 's/^\s*\[ *[0-9]+\] (.*)$/\1/p')
-passed=0 failed=0
+# shellcheck source=tests/testing.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../testing.sh"
 while read -r name; do
-  if grep -qx "$name" <<<"$exports"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAILED: $name is not exported"; fi
+  if grep -qx "$name" <<<"$exports"; then pass; else fail "$name is not exported"; fi
 done < <(sed -nE 's/^Declare Function ([A-Za-z]+) Lib "Tessera\.DLL".*/\1/p' "$declarations")
-echo "$passed passed, $failed failed"
-[[ $passed -eq 12 && $failed -eq 0 ]]
+summary && [[ $passed -eq 12 ]]

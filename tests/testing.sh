@@ -1,20 +1,39 @@
 # shellcheck shell=bash
-# testing.sh -- sourced by the bindings' test scripts: counts checks, and
-# reports a missing compiler as skipped, or as failed where every binding is
-# required (TESSERA_REQUIRE_CLIENTS=1, or CI=true).
+# testing.sh -- sourced by the test scripts: counts checks in $passed and
+# $failed, gives each script a scratch folder $work removed on exit, and ends
+# with the "N passed, N failed" line scripts/lib.sh reads. A missing tool is
+# reported as skipped, or as failed where every one is required
+# (TESSERA_REQUIRE_CLIENTS=1, or CI=true).
 passed=0 failed=0
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-check() {  # check WHAT COMMAND...
+pass() {
+  passed=$((passed + 1))
+}
+
+fail() {  # fail WHAT...
+  failed=$((failed + 1))
+  echo "FAILED: $*"
+}
+
+check() {  # check WHAT COMMAND...: what the command printed is shown only if it fails
   local what=$1
   shift
   if "$@" > "$work/out" 2>&1; then
-    passed=$((passed + 1))
+    pass
   else
-    failed=$((failed + 1))
-    echo "FAILED: $what"
+    fail "$what"
     cat "$work/out"
+  fi
+}
+
+expect() {  # expect WHAT EXPECTED ACTUAL
+  if [[ "$2" == "$3" ]]; then
+    pass
+  else
+    fail "$1"
+    printf -- '--- expected\n%s\n--- found\n%s\n' "$2" "$3"
   fi
 }
 
@@ -36,7 +55,7 @@ missing() {  # missing WHAT: ends the script
   exit 0
 }
 
-summary() {
+summary() {  # the count line; fails if a check failed
   echo "$passed passed, $failed failed"
   [[ $failed -eq 0 ]]
 }
