@@ -13,24 +13,16 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "process.h"
 #include "tool/glob.h"
 
 namespace {
 
-struct Outcome {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-std::string Slurp(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
+using tessera_test::Outcome;
+using tessera_test::Slurp;
 
 // gzip members of `text`, as gzip writes them.
 std::string Gzip(const std::string& text) {
@@ -80,20 +72,7 @@ class ScanToolTest : public ::testing::Test {
   Outcome Execute(std::vector<std::string> words, const std::string& input = "") {
     const std::string in = dir_ + "/.stdin", out = dir_ + "/.stdout", err = dir_ + "/.stderr";
     std::ofstream(in, std::ios::binary) << input;
-    const pid_t child = fork();
-    if (child == 0) {
-      if (!std::freopen(in.c_str(), "rb", stdin) || !std::freopen(out.c_str(), "wb", stdout) ||
-          !std::freopen(err.c_str(), "wb", stderr))
-        _exit(126);
-      std::vector<char*> argv;
-      for (std::string& w : words) argv.push_back(w.data());
-      argv.push_back(nullptr);
-      execvp(argv[0], argv.data());
-      _exit(127);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    const Outcome outcome{WIFEXITED(status) ? WEXITSTATUS(status) : -1, Slurp(out), Slurp(err)};
+    const Outcome outcome = tessera_test::Execute(std::move(words), in, out, err);
     unlink(in.c_str());
     unlink(out.c_str());
     unlink(err.c_str());

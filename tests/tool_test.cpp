@@ -22,21 +22,12 @@
 #include <utility>
 #include <vector>
 
+#include "process.h"
+
 namespace {
 
-struct Outcome {
-  int status;
-  std::string out;
-  std::string err;
-  long peak_kib;  // peak resident size of the tool
-};
-
-std::string Slurp(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
+using tessera_test::Outcome;
+using tessera_test::Slurp;
 
 std::string Replace(std::string text, const std::string& from, const std::string& to) {
   for (std::size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size()) text.replace(at, from.size(), to);
@@ -79,22 +70,7 @@ class Tool : public ::testing::Test {
   }
 
   Outcome Execute(std::vector<std::string> words, const std::string& in_path) {
-    const std::string out = dir_ + "/stdout", err = dir_ + "/stderr";
-    const pid_t child = fork();
-    if (child == 0) {
-      std::freopen(in_path.c_str(), "rb", stdin);
-      std::freopen(out.c_str(), "wb", stdout);
-      std::freopen(err.c_str(), "wb", stderr);
-      std::vector<char*> argv;
-      for (std::string& w : words) argv.push_back(w.data());
-      argv.push_back(nullptr);
-      execvp(argv[0], argv.data());
-      _exit(127);
-    }
-    int status = 0;
-    rusage usage{};
-    wait4(child, &status, 0, &usage);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Slurp(out), Slurp(err), usage.ru_maxrss};
+    return tessera_test::Execute(std::move(words), in_path, dir_ + "/stdout", dir_ + "/stderr");
   }
 
   void Expect(const std::vector<Row>& rows) {
@@ -600,27 +576,16 @@ std::string ReadSoon(int fd, std::size_t want) {
 
 TEST_F(Tool, RecordsAreShownAsTheyArrive) {
   // `tail -f log | tessera card | ...`: each verdict leaves before the input ends.
-  int in[2], out[2];
-  ASSERT_EQ(pipe(in), 0);
-  ASSERT_EQ(pipe(out), 0);
-  const pid_t child = fork();
-  if (child == 0) {
-    dup2(in[0], 0);
-    dup2(out[1], 1);
-    for (int fd : {in[0], in[1], out[0], out[1]}) close(fd);
-    execl(TESSERA_TOOL, TESSERA_TOOL, "card", static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  close(in[0]);
-  close(out[1]);
+  const tessera_test::Piped tool = tessera_test::Spawn({TESSERA_TOOL, "card"});
+  ASSERT_GT(tool.pid, 0);
   const std::string line = "4111111111111111: valid (Visa, checksum ok)\n";
-  ASSERT_EQ(write(in[1], "4111111111111111\n", 17), 17);
-  EXPECT_EQ(ReadSoon(out[0], line.size()), line);
-  ASSERT_EQ(write(in[1], "4111111111111111\n", 17), 17);
-  EXPECT_EQ(ReadSoon(out[0], line.size()), line);
-  close(in[1]);
-  close(out[0]);
-  waitpid(child, nullptr, 0);
+  ASSERT_EQ(write(tool.in, "4111111111111111\n", 17), 17);
+  EXPECT_EQ(ReadSoon(tool.out, line.size()), line);
+  ASSERT_EQ(write(tool.in, "4111111111111111\n", 17), 17);
+  EXPECT_EQ(ReadSoon(tool.out, line.size()), line);
+  close(tool.in);
+  close(tool.out);
+  waitpid(tool.pid, nullptr, 0);
 }
 
 TEST_F(Tool, ATerminalGetsAHintAndEveryLineAtOnce) {
@@ -659,33 +624,21 @@ TEST_F(Tool, ATerminalGetsAHintAndEveryLineAtOnce) {
 TEST_F(Tool, TodayFollowsTheClockAsRecordsStream) {
   const char* faketime = "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1";
   if (access(faketime, R_OK) != 0) GTEST_SKIP() << "needs libfaketime (Debian package faketime)";
-  int in[2], out[2];
-  ASSERT_EQ(pipe(in), 0);
-  ASSERT_EQ(pipe(out), 0);
-  const pid_t child = fork();
-  if (child == 0) {
-    dup2(in[0], 0);
-    dup2(out[1], 1);
-    for (int fd : {in[0], in[1], out[0], out[1]}) close(fd);
-    setenv("LD_PRELOAD", faketime, 1);
-    setenv("FAKETIME", "@2009-09-30 23:59:58", 1);
-    setenv("TZ", "UTC", 1);
-    execl(TESSERA_TOOL, TESSERA_TOOL, "id", "--format", "tsv", static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  close(in[0]);
-  close(out[1]);
+  const tessera_test::Piped tool = tessera_test::Spawn(
+      {TESSERA_TOOL, "id", "--format", "tsv"},
+      {{"LD_PRELOAD", faketime}, {"FAKETIME", "@2009-09-30 23:59:58"}, {"TZ", "UTC"}});
+  ASSERT_GT(tool.pid, 0);
   const std::string gpa = "12345678970-7506154-0909309-0\n";
-  ASSERT_EQ(write(in[1], gpa.data(), gpa.size()), static_cast<ssize_t>(gpa.size()));
+  ASSERT_EQ(write(tool.in, gpa.data(), gpa.size()), static_cast<ssize_t>(gpa.size()));
   const std::string before = "12345678970-7506154-0909309-0\tvalid\tpass\tcurrent\t34\n";
-  EXPECT_EQ(ReadSoon(out[0], before.size()), before);
+  EXPECT_EQ(ReadSoon(tool.out, before.size()), before);
   sleep(3);
-  ASSERT_EQ(write(in[1], gpa.data(), gpa.size()), static_cast<ssize_t>(gpa.size()));
+  ASSERT_EQ(write(tool.in, gpa.data(), gpa.size()), static_cast<ssize_t>(gpa.size()));
   const std::string after = "12345678970-7506154-0909309-0\tinvalid\tpass\texpired\t34\n";
-  EXPECT_EQ(ReadSoon(out[0], after.size()), after);
-  close(in[1]);
-  close(out[0]);
-  waitpid(child, nullptr, 0);
+  EXPECT_EQ(ReadSoon(tool.out, after.size()), after);
+  close(tool.in);
+  close(tool.out);
+  waitpid(tool.pid, nullptr, 0);
 }
 
 }  // namespace
