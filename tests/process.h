@@ -1,7 +1,9 @@
-// process.h -- runs the tool as a separate process for the tests that watch it from outside
+// process.h -- runs the tool as a separate process for the tests that watch it from outside, in a scratch folder
 #pragma once
 
+#include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -92,5 +94,30 @@ inline Piped Spawn(std::vector<std::string> words, const std::vector<std::pair<s
   }
   return {child, in[1], out[0]};
 }
+
+// A fresh folder under /tmp for each test, removed afterwards with all in
+// it, even what a test made unreadable.
+class ScratchTest : public ::testing::Test {
+ protected:
+  explicit ScratchTest(std::string prefix) : prefix_(std::move(prefix)) {}
+
+  void SetUp() override {
+    std::string pattern = "/tmp/" + prefix_ + "XXXXXX";
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override { std::system(("chmod -R u+rwX '" + dir_ + "' 2>/dev/null; rm -rf '" + dir_ + "'").c_str()); }
+
+  std::string File(const std::string& name, const std::string& content) {
+    const std::string path = dir_ + "/" + name;
+    std::ofstream(path, std::ios::binary) << content;
+    return path;
+  }
+
+  std::string dir_;
+
+ private:
+  std::string prefix_;
+};
 
 }  // namespace tessera_test

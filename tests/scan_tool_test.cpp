@@ -39,21 +39,14 @@ std::string Gzip(const std::string& text) {
   return out;
 }
 
-class ScanToolTest : public ::testing::Test {
+class ScanToolTest : public tessera_test::ScratchTest {
  protected:
+  ScanToolTest() : ScratchTest("tessera-scan-") {}
+
   void SetUp() override {
-    char pattern[] = "/tmp/tessera-scan-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
+    ScratchTest::SetUp();
     // Walked as nobody in some tests.
     chmod(dir_.c_str(), 0755);
-  }
-  void TearDown() override { std::system(("chmod -R u+rwX '" + dir_ + "' 2>/dev/null; rm -rf '" + dir_ + "'").c_str()); }
-
-  std::string File(const std::string& name, const std::string& content) {
-    const std::string path = dir_ + "/" + name;
-    std::ofstream(path, std::ios::binary) << content;
-    return path;
   }
   std::string Dir(const std::string& name) {
     const std::string path = dir_ + "/" + name;
@@ -78,8 +71,6 @@ class ScanToolTest : public ::testing::Test {
     unlink(err.c_str());
     return outcome;
   }
-
-  std::string dir_;
 };
 
 TEST_F(ScanToolTest, FindingsMaskedWithPositions) {

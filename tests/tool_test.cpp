@@ -47,20 +47,9 @@ struct Row {
   std::vector<std::pair<std::string, std::string>> files = {};
 };
 
-class Tool : public ::testing::Test {
+class Tool : public tessera_test::ScratchTest {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/tessera-tool-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
-
-  std::string File(const std::string& name, const std::string& content) {
-    const std::string path = dir_ + "/" + name;
-    std::ofstream(path, std::ios::binary) << content;
-    return path;
-  }
+  Tool() : ScratchTest("tessera-tool-") {}
 
   // Runs the tool with standard input from `input` and the outputs in files.
   Outcome Run(const std::vector<std::string>& args, const std::string& input = "") {
@@ -82,8 +71,6 @@ class Tool : public ::testing::Test {
       EXPECT_EQ(run.err, Replace(row.err, "{dir}", dir_)) << row.why;
     }
   }
-
-  std::string dir_;
 };
 
 const std::string kUsageHint = "try 'tessera card --help'\n";
