@@ -51,7 +51,10 @@ windows_preset() {  # windows_preset PRESET: one Windows module, its tests under
   fi
   # Wine's server lingers a few seconds after its last program; end it now.
   wine_environment
-  [[ ! -x /usr/lib/wine/wineserver ]] || /usr/lib/wine/wineserver -k > /dev/null 2>&1
+  if [[ -x /usr/lib/wine/wineserver ]]; then
+    /usr/lib/wine/wineserver -k > /dev/null 2>&1
+    timeout 30 /usr/lib/wine/wineserver -w > /dev/null 2>&1 || true
+  fi
   return $status
 }
 

@@ -10,7 +10,9 @@ runner=("$@")
 source "$(dirname "${BASH_SOURCE[0]}")/../testing.sh"
 
 # The runner says when this machine cannot run 64-bit programs (status 77).
-"${runner[@]}" "$exe" --version > "$work/probe" 2>&1
+# A Wine server still ending from an earlier run can refuse the first start,
+# so the probe is tried once more before it counts.
+"${runner[@]}" "$exe" --version > "$work/probe" 2>&1 || { sleep 1; "${runner[@]}" "$exe" --version > "$work/probe" 2>&1; }
 case $? in
   0) ;;
   77) cat "$work/probe"; exit 77 ;;
