@@ -120,15 +120,6 @@ constexpr std::array<Brand, kCells> MakeBrandTable() {
 
 constexpr auto kBrandTable = MakeBrandTable();
 
-// Five independent loads, inlined into both forms below.
-inline Brand LookUpBrand(Text text) {
-  const std::size_t length_class = kLengthClasses.of[std::min(text.size(), kLongestCard + 1)];
-  if (length_class == 0) return Brand::None;
-  std::array<std::size_t, kPositions> byte_class;
-  for (std::size_t at = 0; at < kPositions; ++at) byte_class[at] = kByteClasses[at].of[static_cast<unsigned char>(text[at])];
-  return kBrandTable[CellOf(length_class, byte_class)];
-}
-
 // CellOf as a sum: each class already multiplied by its place value, so a
 // cell takes five loads and four additions. Cells of lengths no rule
 // accepts hold Brand::None, so a padded text needs no test of its length.
@@ -155,17 +146,24 @@ constexpr PlaceValues MakePlaceValues() {
 
 constexpr auto kPlaceValues = MakePlaceValues();
 
+// Five independent loads: `p` must hold kPositions readable bytes.
+inline Brand LookUp(std::size_t length, const unsigned char* p) {
+  std::size_t cell = kPlaceValues.length[std::min(length, kLongestCard + 1)];
+  for (std::size_t at = 0; at < kPositions; ++at) cell += kPlaceValues.byte[at][p[at]];
+  return kBrandTable[cell];
+}
+
 }  // namespace
 
-Brand BrandOf(Text text) { return LookUpBrand(text); }
+// A text shorter than the rules' prefixes has no brand, and may not be read that far.
+Brand BrandOf(Text text) {
+  if (kLengthClasses.of[std::min(text.size(), kLongestCard + 1)] == 0) return Brand::None;
+  return LookUp(text.size(), reinterpret_cast<const unsigned char*>(text.data()));
+}
 
 void BrandsOfPadded(const Text* texts, std::size_t n, Brand* brands) {
-  for (std::size_t i = 0; i < n; ++i) {
-    const auto* p = reinterpret_cast<const unsigned char*>(texts[i].data());
-    std::size_t cell = kPlaceValues.length[std::min(texts[i].size(), kLongestCard + 1)];
-    for (std::size_t at = 0; at < kPositions; ++at) cell += kPlaceValues.byte[at][p[at]];
-    brands[i] = kBrandTable[cell];
-  }
+  for (std::size_t i = 0; i < n; ++i)
+    brands[i] = LookUp(texts[i].size(), reinterpret_cast<const unsigned char*>(texts[i].data()));
 }
 
 }  // namespace tessera
