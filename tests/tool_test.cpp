@@ -299,6 +299,20 @@ TEST_F(Tool, CsvQuotesAtEveryPlaceOfABlock) {
   EXPECT_EQ(run.err, "");
 }
 
+
+// A quoted field is unquoted alike whatever its length: held whole, or
+// streamed past the 256 KiB buffer over one refill or several.
+TEST_F(Tool, AQuotedFieldOfAnyLength) {
+  auto row = [](std::size_t blanks) {
+    const std::string field = "\"" + std::string(blanks, ' ') + "4111111111111111\"";
+    // A streamed field shows its first 32 bytes and its length unquoted.
+    const std::string shown = blanks + 16 <= (256u << 10) ? std::string(blanks, ' ') + "4111111111111111"
+                                                          : std::string(32, ' ') + "\\[..." + std::to_string(blanks + 16) + " bytes]";
+    return Row{"blanks inside quotes before the number, under --strip", {"card", "--strip", "-c", "card"},
+               "card\n" + field + "\n" + field + ",x\n", shown + ": valid (Visa, checksum ok)\n" + shown + ": valid (Visa, checksum ok)\n", 0};
+  };
+  Expect({row(10), row(300000), row(600000), row(1200000)});
+}
 // ---- options ----
 
 TEST_F(Tool, OptionsAsPeopleTypeThem) {

@@ -611,8 +611,9 @@ class Scanner {
       return false;
     }
     if (field_ == column_) {
-      // The field to check is longer than the buffer: it streams past.
-      unquoter_ = Unquoter();
+      // The field to check is longer than the buffer: it streams past,
+      // unquoted by one state from its first piece to its last.
+      if (target_ != kStreaming) unquoter_ = Unquoter();
       Stream(Text(at(begin_), size_ - begin_));
       target_ = kStreaming;
     } else {
