@@ -75,6 +75,12 @@ class Tool : public tessera_test::ScratchTest {
 
 const std::string kUsageHint = "try 'tessera card --help'\n";
 
+#if defined(TESSERA_SANITIZED)
+constexpr bool kSanitized = true;
+#else
+constexpr bool kSanitized = false;
+#endif
+
 // ---- verdicts and formats ----
 
 TEST_F(Tool, CardVerdictsInEveryFormat) {
@@ -247,32 +253,129 @@ TEST_F(Tool, CsvRecords) {
        "{dir}/pay.csv:7: : empty (brand n/a, checksum n/a)\n",
        1, "tessera: {dir}/pay.csv: 1 record has no field 'card', reported empty (the first at line 7)\n",
        {{"pay.csv", pay}}},
-      {"column by number checks the header too, unless --header", {"card", "--csv", "-c", "2", "--format", "tsv"},
-       // no digits: sum 0
-       "id,name\n1,\"Smith, J\"\n", "name\tinvalid\tnone\tpass\nSmith, J\tinvalid\tnone\tpass\n", 1},
-      {"--header skips it", {"card", "--csv", "--header", "-c", "1"}, "card\n4111111111111111\n",
-       "4111111111111111: valid (Visa, checksum ok)\n", 0},
-      {"semicolons", {"card", "-d", ";", "-c", "2"}, "1;4111111111111111;x\n2;\"5555 5555\";y\n",
+      {"semicolons", {"card", "-d", ";", "-c", "2", "--no-header"}, "1;4111111111111111;x\n2;\"5555 5555\";y\n",
        "4111111111111111: valid (Visa, checksum ok)\n5555 5555: invalid (no brand, checksum fails)\n", 1},
-      {"quoted, grouped, stripped: valid", {"card", "--csv", "--strip", "--mask"}, "\"5555 5555 5555 4444\"\n",
+      {"quoted, grouped, stripped: valid", {"card", "--csv", "--no-header", "--strip", "--mask"}, "\"5555 5555 5555 4444\"\n",
        "5555 55** **** 4444: valid (MasterCard, checksum ok)\n", 0},
       {"TSV", {"card", "--tsv", "--column", "card"}, "name\tcard\nJ\t378282246310005\n",
        "378282246310005: valid (American Express, checksum ok)\n", 0},
-      {"a delimiter inside quotes in TSV", {"card", "-t", "-c", "2", "--format", "tsv"}, "\"a\tb\"\t1\n",
+      {"a delimiter inside quotes in TSV", {"card", "-t", "-c", "2", "--no-header", "--format", "tsv"}, "\"a\tb\"\t1\n",
        "1\tinvalid\tnone\tfail\n", 1},
-      {"text after a closing quote is kept", {"card", "--csv"}, "\"4111\"111111111111\n",
+      {"text after a closing quote is kept", {"card", "--csv", "--no-header"}, "\"4111\"111111111111\n",
        "4111111111111111: valid (Visa, checksum ok)\n", 0},
-      {"a quote inside an unquoted field is a character", {"card", "--csv", "-c", "2", "--format", "tsv"},
+      {"a quote inside an unquoted field is a character", {"card", "--csv", "--no-header", "-c", "2", "--format", "tsv"},
        "a\"b,4111111111111111\n", "4111111111111111\tvalid\tVisa\tpass\n", 0},
-      {"a quote left open: the rest is the field, and status 2", {"card", "--csv", "--format", "tsv"},
+      {"a quote left open: the rest is the field, and status 2", {"card", "--csv", "--no-header", "--format", "tsv"},
        // "2\n3\n": 3 and 2 doubled, 6 + 4 = 10
        "1\n\"2\n3\n", "1\tinvalid\tnone\tfail\n2\\x0a3\\x0a\tinvalid\tnone\tpass\n", 2,
        "tessera: (standard input):2: a quoted field runs to the end of the input without its closing quote\n"},
       {"no such column", {"card", "-c", "pan", "-f", "{dir}/h.csv"}, "", "", 2,
-       "tessera: {dir}/h.csv: no column 'pan' in the header (id, card)\n", {{"h.csv", "id,card\n1,2\n"}}},
-      {"a CR-only CSV", {"card", "--csv", "-c", "2"}, "a,4111111111111111\rb,378282246310005\r",
+       "tessera: {dir}/h.csv: no column 'pan' in the header ('id', 'card')\n", {{"h.csv", "id,card\n1,2\n"}}},
+      {"a CR-only CSV", {"card", "--csv", "--no-header", "-c", "2"}, "a,4111111111111111\rb,378282246310005\r",
        "4111111111111111: valid (Visa, checksum ok)\n378282246310005: valid (American Express, checksum ok)\n", 0},
   });
+}
+
+TEST_F(Tool, CsvHasAHeaderUnlessToldOtherwise) {
+  const std::string visa = "4111111111111111: valid (Visa, checksum ok)\n";
+  // "card": no digits, sum 0; "4111111111111112" fails
+  const std::string header_checked = "card\tinvalid\tnone\tpass\n4111111111111111\tvalid\tVisa\tpass\n";
+  Expect({
+      {"--csv", {"card", "--csv"}, "card\n4111111111111111\n", visa, 0},
+      {"--column by number", {"card", "-c", "2"}, "id,card\n1,4111111111111111\n", visa, 0},
+      {"--tsv", {"card", "--tsv", "-c", "2"}, "id\tcard\n1\t4111111111111111\n", visa, 0},
+      {"--delimiter", {"card", "-d", ";", "-c", "2"}, "id;card\n1;4111111111111111\n", visa, 0},
+      {"--header is still accepted", {"card", "--csv", "--header"}, "card\n4111111111111111\n", visa, 0},
+      {"every input has its own", {"card", "-c", "1", "-f", "{dir}/a", "-"}, "card\n4111111111111111\n", visa + visa, 0, "",
+       {{"a", "card\n4111111111111111\n"}}},
+      {"--no-header: the first record is checked", {"card", "--csv", "--no-header", "--format", "tsv"},
+       "card\n4111111111111111\n", header_checked, 1},
+      {"lines have none", {"card", "--format", "tsv"}, "card\n4111111111111111\n", header_checked, 1},
+      {"--header skips the first line", {"card", "--header"}, "card\n4111111111111111\n", visa, 0},
+      {"both", {"card", "--csv", "--header", "--no-header"}, "", "", 2,
+       "tessera: --header and --no-header exclude each other\n" + kUsageHint},
+      {"a name without a header", {"card", "-c", "card", "--no-header"}, "", "", 2,
+       "tessera: --column 'card' is a name of the header, and --no-header says there is none\n" + kUsageHint},
+  });
+}
+
+// A column is a field that the records have: one that the header does not
+// have, or (without a header) that no record has, is an error rather than a
+// run of empty records that passes a gate.
+TEST_F(Tool, AColumnNoRecordHasIsAnError) {
+  const std::string five = "a,b,c,d,e\n1,2,3,4,4111111111111111\n";
+  Expect({
+      {"field 5 of 5", {"card", "-q", "-f", "{dir}/five.csv", "-c", "5"}, "", "", 0, "", {{"five.csv", five}}},
+      {"field 6 of 5", {"card", "-q", "-f", "{dir}/five.csv", "-c", "6"}, "", "", 2,
+       "tessera: {dir}/five.csv: column 6 is invalid: the header has 5 fields\n"},
+      {"the other inputs are still read", {"card", "-c", "2", "-f", "{dir}/one.csv", "-"}, "id,card\n1,4111111111111111\n",
+       "4111111111111111: valid (Visa, checksum ok)\n", 2, "tessera: {dir}/one.csv: column 2 is invalid: the header has 1 field\n",
+       {{"one.csv", "a\n4111111111111111\n"}}},
+      {"no header, and no record has it", {"card", "--no-header", "-c", "9", "--format", "tsv"}, "1,2\n1,2,3\n",
+       "\tempty\tn/a\tn/a\n\tempty\tn/a\tn/a\n", 2, "tessera: (standard input): column 9 is invalid: no record has more than 3 fields\n"},
+      {"no header, and one record has it", {"card", "--no-header", "-c", "3", "--format", "tsv"}, "1,2\n1,2,3\n",
+       "\tempty\tn/a\tn/a\n3\tinvalid\tnone\tfail\n", 1,
+       "tessera: (standard input): 1 record has no field 3, reported empty (the first at line 1)\n"},
+      {"given twice", {"card", "-c", "a", "-c", "b"}, "", "", 2,
+       "tessera: --column is given twice, 'a' and 'b': one field is checked\n" + kUsageHint},
+      {"a name twice in the header: the first is checked, and a message says so", {"card", "-c", "card"},
+       "card,x,card\n4111111111111111,1,4111111111111112\n", "4111111111111111: valid (Visa, checksum ok)\n", 0,
+       "tessera: (standard input): the header names 'card' 2 times: the first, field 1, is checked\n"},
+  });
+}
+
+// Messages go to logs: a digit run in them shows no more of itself than
+// --mask shows of a card number, whether it comes from a record, a header
+// or the command line.
+TEST_F(Tool, MessagesShowNoCardNumberWhole) {
+  Expect({
+      {"a file without a header, under --mask", {"card", "-f", "{dir}/nohdr.csv", "-c", "card_number", "--mask", "-q"}, "", "", 2,
+       "tessera: {dir}/nohdr.csv: no column 'card_number' in the header ('411111******1112', 'x')\n",
+       {{"nohdr.csv", "4111111111111112,x\n"}}},
+      {"and without it", {"card", "-f", "{dir}/nohdr.csv", "-c", "card_number"}, "", "", 2,
+       "tessera: {dir}/nohdr.csv: no column 'card_number' in the header ('411111******1112', 'x')\n"},
+      {"grouped", {"card", "-c", "card"}, "\"4111 1111 1111 1112\",x\n", "", 2,
+       "tessera: (standard input): no column 'card' in the header ('4111 11** **** 1112', 'x')\n"},
+      {"a file name", {"card", "-f", "{dir}/4111-1111-1111-1111.csv"}, "", "", 2,
+       "tessera: cannot open {dir}/4111-11**-****-1111.csv: No such file or directory\n"},
+      {"a column number", {"card", "-c", "4111111111111111"}, "a,b\n", "", 2,
+       "tessera: (standard input): column 411111******1111 is invalid: the header has 2 fields\n"},
+      {"ten digits or fewer stay", {"card", "-c", "1234567890"}, "a,b\n", "", 2,
+       "tessera: (standard input): column 1234567890 is invalid: the header has 2 fields\n"},
+      {"an unknown option", {"card", "-4111111111111111"}, "", "", 2,
+       "tessera: unknown option '-411111******1111' (a number that begins with '-' goes after '--')\n" + kUsageHint},
+  });
+}
+
+// The header is matched as it streams by: neither many names nor a long
+// one is held whole.
+TEST_F(Tool, AHeaderOfAnySizeInLittleMemory) {
+  {
+    // Written in pieces: the tool's peak size starts from this process's size at the fork.
+    std::ofstream many(dir_ + "/many.csv", std::ios::binary);
+    const std::string mib(1u << 20, ',');
+    for (int i = 0; i < 50; ++i) many << mib;  // 52,428,801 empty names
+    many << "\n,,4111111111111111\n";
+  }
+  File("long.csv", std::string(300000, 'x') + ",card\n1,4111111111111111\n");
+  const std::string visa = "4111111111111111: valid (Visa, checksum ok)\n";
+  const std::vector<Row> rows = {
+      {"many names, one wanted by number", {"card", "-f", "{dir}/many.csv", "-c", "3"}, "", visa, 0},
+      {"many names, none of them the one", {"card", "-f", "{dir}/many.csv", "-c", "card"}, "", "", 2,
+       "tessera: {dir}/many.csv: no column 'card' in the header ('', '', '', '', '', '', '', '' and 52428793 more)\n"},
+      {"a name longer than the buffer before it", {"card", "-f", "{dir}/long.csv", "-c", "card"}, "", visa, 0},
+      {"shown by its first bytes", {"card", "-f", "{dir}/long.csv", "-c", "id"}, "", "", 2,
+       "tessera: {dir}/long.csv: no column 'id' in the header ('" + std::string(32, 'x') + "...', 'card')\n"},
+  };
+  for (const Row& row : rows) {
+    const Outcome run = Run(row.args);
+    EXPECT_EQ(run.out, Replace(row.out, "{dir}", dir_)) << row.why;
+    EXPECT_EQ(run.status, row.status) << row.why;
+    EXPECT_EQ(run.err, Replace(row.err, "{dir}", dir_)) << row.why;
+    if (!kSanitized) {
+      EXPECT_LT(run.peak_kib, 16 << 10) << row.why << ": KiB at the peak";
+    }
+  }
 }
 
 // The reader takes 64 bytes at a time: quotes, doubled quotes and line
@@ -293,7 +396,7 @@ TEST_F(Tool, CsvQuotesAtEveryPlaceOfABlock) {
     expected += "(standard input)\t" + std::to_string(line) + "\t378282246310005\tvalid\tAmerican Express\tpass\n";
     line += 1;
   }
-  const Outcome run = Run({"card", "--csv", "-c", "2", "-n", "--format", "tsv"}, input);
+  const Outcome run = Run({"card", "--csv", "--no-header", "-c", "2", "-n", "--format", "tsv"}, input);
   EXPECT_EQ(run.out, expected);
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.err, "");
@@ -455,12 +558,6 @@ TEST_F(Tool, NothingFromTheInputActsOnATerminal) {
 }
 
 // ---- streams and memory ----
-
-#if defined(TESSERA_SANITIZED)
-constexpr bool kSanitized = true;
-#else
-constexpr bool kSanitized = false;
-#endif
 
 TEST_F(Tool, EveryRecordGetsOneOutputRowInOrder) {
   std::string input, expected;

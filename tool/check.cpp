@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "frame/checks.h"
@@ -72,7 +73,8 @@ int Configure(const Invocation& inv, Kind kind, Settings& s) {
   const CommandDoc* command = &inv.command;
   s.kind = kind;
   s.format_options.id = kind == Kind::kId;
-  bool csv = false, tsv = false, delimiter_given = false;
+  bool csv = false, tsv = false, delimiter_given = false, header = false, no_header = false;
+  const std::string* column = nullptr;
   for (const Argument& a : inv.args.in_order) {
     if (a.flag == nullptr) {
       s.sources.push_back({a.value == "-" ? Source::kStandardInput : Source::kNumber, a.value});
@@ -97,6 +99,9 @@ int Configure(const Invocation& inv, Kind kind, Settings& s) {
       }
       case kColumnFlag: {
         const std::string& v = a.value;
+        if (column != nullptr)
+          return UsageError(command, Cat("--column is given twice, ", Quoted(*column), " and ", Quoted(v), ": one field is checked"));
+        column = &v;
         std::size_t n = 0;
         const auto [end, error] = std::from_chars(v.data(), v.data() + v.size(), n);
         if (!v.empty() && error == std::errc() && end == v.data() + v.size()) {
@@ -111,7 +116,8 @@ int Configure(const Invocation& inv, Kind kind, Settings& s) {
         csv = csv || !tsv;
         break;
       }
-      case kHeaderFlag: s.layout.skip_header = true; break;
+      case kHeaderFlag: header = true; break;
+      case kNoHeaderFlag: no_header = true; break;
       case kStripFlag: s.strip = true; break;
       case kTodayFlag:
         s.today = ParseDate(a.value);
@@ -139,9 +145,13 @@ int Configure(const Invocation& inv, Kind kind, Settings& s) {
     }
   }
   if (s.format_options.header_row && s.format != "tsv") return UsageError(command, "--header-row is for --format tsv");
+  if (header && no_header) return UsageError(command, "--header and --no-header exclude each other");
   s.layout.csv = csv || tsv || delimiter_given;
   if (tsv && !delimiter_given) s.layout.delimiter = '\t';
-  if (s.column_name) s.layout.skip_header = s.layout.header_names = true;
+  // CSV has a header unless told otherwise, as csvkit has it; lines have none.
+  s.layout.header = s.layout.csv ? !no_header : header;
+  if (s.column_name && no_header)
+    return UsageError(command, Cat("--column ", Quoted(*s.column_name), " is a name of the header, and --no-header says there is none"));
   if (s.sources.empty()) s.sources.push_back({Source::kStandardInput, "-"});
   return kAllValid;
 }
@@ -185,15 +195,38 @@ class Checker {
   void StartInput(const InputName* name) {
     input_ = name;
     card_.where.input = name;
+    header_ = HeaderSeen{};
   }
 
-  std::optional<std::size_t> Header(const std::vector<std::string>& names) {
-    const auto it = std::ranges::find(names, *s_.column_name);
-    if (it != names.end()) return static_cast<std::size_t>(it - names.begin());
-    std::string known;
-    for (const std::string& n : names) known += Cat(known.empty() ? "" : ", ", Escaped(n));
-    Complain(Cat(input_->text, ": no column ", Quoted(*s_.column_name), " in the header (", known, ")"));
-    return std::nullopt;
+  // The header streams by: the name wanted is looked for as it passes,
+  // and only the first few names are kept, for the message that it is not
+  // there.
+  void HeaderField(Text name, bool whole) {
+    const std::size_t index = header_.fields++;
+    if (!s_.column_name) return;
+    if (whole && name == *s_.column_name && header_.matches++ == 0) header_.match = index;
+    if (index < kHeaderNamesShown) header_.names += Cat(index == 0 ? "" : ", ", ShownName(name, whole));
+  }
+
+  std::optional<std::size_t> HeaderEnd(std::size_t fields) {
+    const HeaderSeen seen = std::exchange(header_, HeaderSeen{});
+    if (!s_.column_name) {
+      if (s_.layout.column < fields) return s_.layout.column;
+      Complain(Cat(input_->text, ": column ", std::to_string(s_.layout.column + 1), " is invalid: the header has ",
+                   std::to_string(fields), fields == 1 ? " field" : " fields"));
+      return std::nullopt;
+    }
+    const std::string& wanted = *s_.column_name;
+    if (seen.matches == 0) {
+      const std::string more = fields > kHeaderNamesShown ? Cat(" and ", std::to_string(fields - kHeaderNamesShown), " more") : "";
+      Complain(Cat(input_->text, ": no column ", Quoted(wanted), " in the header (", seen.names, more, ")"));
+      return std::nullopt;
+    }
+    if (seen.matches > 1) {
+      Complain(Cat(input_->text, ": the header names ", Quoted(wanted), " ", std::to_string(seen.matches),
+                   " times: the first, field ", std::to_string(seen.match + 1), ", is checked"));
+    }
+    return seen.match;
   }
 
   void Piece(Text piece) {
@@ -393,6 +426,13 @@ class Checker {
     blank_so_far_ = true;
   }
 
+  // A header name as messages show it: masked as a card number would be,
+  // for the header may be a record of numbers, and cut short.
+  static std::string ShownName(Text name, bool whole) {
+    const std::string masked = MaskedCardNumber(name.substr(0, kShownHead));
+    return name.size() > kShownHead || !whole ? Cat("'", Escaped(masked), "...'") : Quoted(masked);
+  }
+
   static constexpr bool kHasShortPlainCards = requires(Format& f, Text number, CardVerdict card) {
     f.ShortPlainCard(number, card);
   };
@@ -410,6 +450,16 @@ class Checker {
   const bool plain_cards_;               // ShowPlainCards serves
   const std::array<bool, 2> shows_card_;  // by CardVerdict::valid()
   CardRecord card_{};
+
+  // The header of the input being read.
+  struct HeaderSeen {
+    std::size_t fields = 0;
+    uint64_t matches = 0;
+    std::size_t match = 0;  // the first
+    std::string names;      // the first few, as shown
+  };
+  static constexpr std::size_t kHeaderNamesShown = 8;
+  HeaderSeen header_;
 
   // A field streaming past.
   LuhnStream luhn_;
@@ -430,23 +480,23 @@ template <class Checker>
 int CheckInput(const Settings& s, Checker& checker, sys::Handle in, const InputName& name, bool& stop) {
   checker.StartInput(&name);
   const ScanOutcome o = ScanRecords(in, s.layout, checker);
-  stop = o.stopped;
+  stop = o.stopped && !o.header_rejected;
   int status = kAllValid;
   if (o.read_error != 0) {
     Complain(Cat("cannot read ", name.text, ": ", Escaped(sys::ErrorText(o.read_error))));
     status = kTrouble;
   }
   if (o.header_rejected) status = kTrouble;
-  if (o.header_too_long) {
-    Complain(Cat(name.text, ": the header is longer than ", std::to_string(kReadBlock >> 10), " KiB"));
-    status = kTrouble;
-  }
   if (o.unclosed_quote_line) {
     Complain(Cat(name.text, ":", std::to_string(*o.unclosed_quote_line),
                  ": a quoted field runs to the end of the input without its closing quote"));
     status = kTrouble;
   }
-  if (o.missing > 0) {
+  if (o.missing > 0 && o.found == 0 && !s.layout.header) {
+    Complain(Cat(name.text, ": column ", ColumnShown(s), " is invalid: no record has more than ",
+                 std::to_string(o.widest_missing), o.widest_missing == 1 ? " field" : " fields"));
+    status = kTrouble;
+  } else if (o.missing > 0) {
     Complain(Cat(name.text, ": ", std::to_string(o.missing), o.missing == 1 ? " record has" : " records have",
                  " no field ", ColumnShown(s), ", reported empty (the first at line ",
                  std::to_string(o.first_missing_line), ")"));

@@ -19,10 +19,13 @@ constexpr Flag kFlags[] = {
     {kTsvFlag, 't', "tsv", "", "Read tab-separated records, quoted as in CSV.", kBoth},
     {kDelimiterFlag, 'd', "delimiter", "C", "Fields are separated by the single character C, as ';' in "
      "exports from spreadsheets set up for a decimal comma. Implies --csv.", kBoth},
-    {kColumnFlag, 'c', "column", "N|NAME", "Check field N (counted from 1), or the field whose header is NAME; "
-     "the first record of each input is then that header and is not checked. Implies --csv unless --tsv is "
-     "given. Without it the whole line, or the first field, is checked.", kBoth},
-    {kHeaderFlag, '\0', "header", "", "The first record of each input is a header: skip it.", kBoth},
+    {kColumnFlag, 'c', "column", "N|NAME", "Check field N (counted from 1), or the field whose header is NAME "
+     "(the first, if the header names it more than once: a message says so). Implies --csv unless --tsv is "
+     "given. A field N that the header does not have, or (with --no-header) that no record has, is an error. "
+     "Without it the whole line, or the first field, is checked. Given once.", kBoth},
+    {kHeaderFlag, '\0', "header", "", "The first record of each input is a header: skip it. CSV and TSV input "
+     "has one unless --no-header is given; with lines, this skips the first.", kBoth},
+    {kNoHeaderFlag, '\0', "no-header", "", "CSV or TSV input has no header: its first record is checked too.", kBoth},
     {kStripFlag, '\0', "strip", "", "Remove spaces and dashes from card numbers before checking them "
      "(\"4111 1111 1111 1111\"). The number is shown as given.", kCard},
     {kTodayFlag, '\0', "today", "YYYY-MM-DD", "Judge expiry and age as of this date (years 1 to 9999) instead of "

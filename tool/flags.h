@@ -23,6 +23,7 @@ enum FlagId : int {
   kDelimiterFlag,
   kColumnFlag,
   kHeaderFlag,
+  kNoHeaderFlag,
   kStripFlag,
   kTodayFlag,
   kFormatFlag,

@@ -15,15 +15,14 @@
 // programs), so files of any of the three kinds read alike.
 #pragma once
 
-#include <cstddef>
+#include <algorithm>
 #include <array>
+#include <cstddef>
 #include <bit>
 #include <cstdint>
 #include <cstring>
 #include <memory>
 #include <optional>
-#include <string>
-#include <vector>
 
 #include "frame/checks.h"
 #include "tool/platform.h"
@@ -50,9 +49,8 @@ inline constexpr std::size_t kRecordBatch = 64;
 struct RecordLayout {
   bool csv = false;        // else every line is one record with one field
   char delimiter = ',';
-  std::size_t column = 0;  // the field delivered, from 0
-  bool skip_header = false;  // the first record is a header, not delivered
-  bool header_names = false; // ... and its fields go to RecordSink::Header
+  std::size_t column = 0;  // the field delivered, from 0, unless the header says otherwise
+  bool header = false;     // the first record is a header, not delivered; in CSV, its fields go to the sink
 };
 
 struct Field {
@@ -72,9 +70,13 @@ struct Field {
 // What ScanRecords hands the records to (a template parameter, so that the
 // work per record is inlined into the scanning loop):
 //
-//   // The header's fields; returns the column to deliver, or nothing to
-//   // skip the rest of this input.
-//   std::optional<std::size_t> Header(const std::vector<std::string>& names);
+//   // Each field of a CSV header in order, unquoted, as it streams by (a
+//   // view for the call only, so that no header is held whole); a field
+//   // longer than the buffer comes as its first bytes, `whole` false.
+//   void HeaderField(Text name, bool whole);
+//   // The end of a CSV header of `fields` fields: the column to deliver,
+//   // or nothing to skip the rest of this input.
+//   std::optional<std::size_t> HeaderEnd(std::size_t fields);
 //   // A streamed field, in order, before its Record().
 //   void Piece(Text piece);
 //   // One per record after the header; false stops the reading.
@@ -91,11 +93,12 @@ struct Field {
 struct ScanOutcome {
   int read_error = 0;           // 0, or why the input could not be read
   bool stopped = false;         // the sink asked to stop
-  bool header_rejected = false; // Header() said to skip the input
-  bool header_too_long = false;
+  bool header_rejected = false; // HeaderEnd() said to skip the input
   std::optional<uint64_t> unclosed_quote_line;  // a quoted field ran to the end of the input
-  uint64_t missing = 0;         // records without the field
+  uint64_t found = 0;           // CSV records with the field
+  uint64_t missing = 0;         // CSV records without it
   uint64_t first_missing_line = 0;
+  std::size_t widest_missing = 0;  // the most fields of a record without it
 };
 
 namespace records {
@@ -200,7 +203,7 @@ class Scanner {
  public:
   Scanner(sys::Handle in, const RecordLayout& layout, Sink& sink)
       : in_(in), layout_(layout), sink_(sink), column_(layout.column),
-        buffer_(new char[kCapacity + kPadding]), in_header_(layout.skip_header || layout.header_names) {
+        buffer_(new char[kCapacity + kPadding]), in_header_(layout.header) {
     ClearPadding();
   }
 
@@ -388,7 +391,8 @@ class Scanner {
 
   void EndField(std::size_t p) {
     if (in_header_) {
-      if (layout_.header_names) names_.emplace_back(Unquote(Text(at(begin_), p - begin_), scratch()));
+      if (!header_field_long_) sink_.HeaderField(Unquote(Text(at(begin_), p - begin_), scratch()), true);
+      header_field_long_ = false;
     } else if (field_ == column_) {
       if (target_ == kStreaming) {
         Stream(Text(at(begin_), p - begin_));
@@ -412,17 +416,15 @@ class Scanner {
     bool go_on = true;
     if (in_header_) {
       in_header_ = false;
-      if (layout_.header_names) {
-        const std::optional<std::size_t> column = sink_.Header(names_);
-        names_.clear();
-        if (!column) {
-          outcome_.header_rejected = true;
-          go_on = false;
-        } else {
-          column_ = *column;
-        }
+      const std::optional<std::size_t> column = sink_.HeaderEnd(field_);
+      if (!column) {
+        outcome_.header_rejected = true;
+        go_on = false;
+      } else {
+        column_ = *column;
       }
     } else if (target_ == kDone) {
+      ++outcome_.found;
       const Text value = Unquote(Text(at(target_begin_), target_end_ - target_begin_), scratch());
       if (value.data() != scratch_.get()) {
         // A view of the buffer: it waits in the batch until the buffer changes.
@@ -433,11 +435,13 @@ class Scanner {
         go_on = Deliver() && sink_.Record({value, line, value.size(), Field::kWhole});
       }
     } else if (target_ == kStreamDone) {
+      ++outcome_.found;
       go_on = Deliver() && sink_.Record({Text(), line, streamed_, Field::kStreamed});
     } else if (lone_blank_field) {
       go_on = Deliver() && sink_.Record({Text(at(p), 0), line, 0, Field::kWhole});
     } else {
       if (outcome_.missing++ == 0) outcome_.first_missing_line = line;
+      outcome_.widest_missing = std::max(outcome_.widest_missing, field_);
       go_on = Deliver() && sink_.Record({Text(at(p), 0), line, 0, Field::kMissing});
     }
     field_ = 0;
@@ -583,7 +587,7 @@ class Scanner {
         return;
       }
       if (eof_) break;
-      if (!MakeRoom()) return;
+      MakeRoom();
       Read();
       AfterRead();
     }
@@ -597,20 +601,21 @@ class Scanner {
   // Keeps what the record in progress still needs: the field to check,
   // once read, and the open field when it is that field, a header name or
   // the first field (a record of one blank field is an empty record).
-  bool MakeRoom() {
-    const bool open_needed = in_header_ || field_ == column_ || (field_ == 0 && column_ > 0 && !first_field_long_);
+  void MakeRoom() {
+    const bool open_needed =
+        in_header_ ? !header_field_long_ : (field_ == column_ || (field_ == 0 && column_ > 0 && !first_field_long_));
     std::size_t keep_from = open_needed ? begin_ : size_;
     if (target_ == kDone) {
       Compact(keep_from, size_, target_begin_, target_end_);
     } else {
       Compact(keep_from, size_, 0, 0);
     }
-    if (size_ < kCapacity) return true;
+    if (size_ < kCapacity) return;
     if (in_header_) {
-      outcome_.header_too_long = true;
-      return false;
-    }
-    if (field_ == column_) {
+      // A header name longer than the buffer: its first bytes tell enough.
+      sink_.HeaderField(Unquote(Text(at(begin_), size_ - begin_), scratch()), false);
+      header_field_long_ = true;
+    } else if (field_ == column_) {
       // The field to check is longer than the buffer: it streams past,
       // unquoted by one state from its first piece to its last.
       if (target_ != kStreaming) unquoter_ = Unquoter();
@@ -620,7 +625,6 @@ class Scanner {
       first_field_long_ = true;
     }
     begin_ = pos_ = size_ = 0;
-    return true;
   }
 
   char* scratch() {
@@ -655,8 +659,8 @@ class Scanner {
   Target target_ = kNone;
   std::size_t target_begin_ = 0, target_end_ = 0;
   bool first_field_long_ = false;
+  bool header_field_long_ = false;  // its first bytes went to the sink
   Unquoter unquoter_;
-  std::vector<std::string> names_;
 #if TESSERA_HAVE_AVX2
   const bool avx2_ = simd::HaveAvx2();
 #endif

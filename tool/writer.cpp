@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "frame/checks.h"
 #include "tool/status.h"
 
 namespace tessera::tool {
@@ -13,6 +14,33 @@ namespace {
 
 // The writer on standard output, flushed before any complaint.
 Writer* standard_output = nullptr;
+
+// A message may quote a record, a header or a word typed on the command
+// line: each chain of digit groups in it (joined by one space or hyphen, as
+// numbers are written) is masked as a card number is, so that no more than
+// its first six and last four digits show; a chain of ten digits or fewer
+// is left as it is.
+void MaskDigitChains(std::string& text) {
+  auto is_digit = [&](std::size_t i) { return i < text.size() && IsDigit(text[i]); };
+  for (std::size_t i = 0; i < text.size();) {
+    if (!is_digit(i)) {
+      ++i;
+      continue;
+    }
+    std::size_t end = i;
+    for (;;) {
+      while (is_digit(end)) ++end;
+      if (end < text.size() && (text[end] == ' ' || text[end] == '-') && is_digit(end + 1)) {
+        ++end;
+      } else {
+        break;
+      }
+    }
+    const std::string chain = text.substr(i, end - i);
+    MaskCardNumber(chain, text.data() + i);
+    i = end;
+  }
+}
 
 }  // namespace
 
@@ -74,6 +102,7 @@ void Complain(std::string_view message) {
   if (standard_output != nullptr) standard_output->Flush();
   std::string line = "tessera: ";
   line += message;
+  MaskDigitChains(line);
   line += '\n';
   WriteAll(sys::StandardError(), line);
 }

@@ -69,7 +69,8 @@ int WriteAll(sys::Handle out, std::string_view bytes);
 
 // "tessera: MESSAGE" as one line on standard error, after what the writer on
 // standard output holds, so that both appear in order on a terminal. The
-// message must already show input bytes escaped (Escaped()).
+// message must already show input bytes escaped (Escaped()); runs of
+// digits in it are shown masked, as card numbers are by --mask.
 void Complain(std::string_view message);
 
 }  // namespace tessera::tool
