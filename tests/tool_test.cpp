@@ -96,18 +96,18 @@ TEST_F(Tool, CardVerdictsInEveryFormat) {
       {"tsv",
        {"card", "--format", "tsv", "378282246310005", "4111111111111", "34000000000000"},
        "",
-       "378282246310005\tvalid\tAmerican Express\tpass\n"
+       "378282246310005\tvalid\tAmerican Express\tpass\tnone\n"
        // the worked example: 13 characters, sum 22
-       "4111111111111\tinvalid\tVisa\tfail\n"
-       "34000000000000\tinvalid\tnone\tpass\n",
+       "4111111111111\tinvalid\tVisa\tfail\tnone\n"
+       "34000000000000\tinvalid\tnone\tpass\tnone\n",
        1},
       {"json: file and line always there, brand \"none\" when judged and there is none",
        {"card", "--format=json", "5555555555554444", "34000000000000"},
        "",
-       "{\"file\":\"(argument)\",\"line\":1,\"number\":\"5555555555554444\",\"valid\":true,\"brand\":\"MasterCard\","
-       "\"checksum\":true}\n"
-       "{\"file\":\"(argument)\",\"line\":2,\"number\":\"34000000000000\",\"valid\":false,\"brand\":\"none\","
-       "\"checksum\":true}\n",
+       "{\"file\":\"(argument)\",\"line\":1,\"record\":1,\"number\":\"5555555555554444\",\"valid\":true,\"brand\":\"MasterCard\","
+       "\"checksum\":true,\"hint\":null}\n"
+       "{\"file\":\"(argument)\",\"line\":2,\"record\":2,\"number\":\"34000000000000\",\"valid\":false,\"brand\":\"none\","
+       "\"checksum\":true,\"hint\":null}\n",
        1},
       {"every number valid: status 0",
        {"card", "6011111111111117", "5555555555554444"},
@@ -124,7 +124,7 @@ TEST_F(Tool, BrandRangesAreTheTablesOnly) {
        "2221000000000009: invalid (no brand, checksum ok)\n", 1},
       // 19 digits: 4 and eighteen 0s... the sum of a 4 at an even place from the right is 4
       {"a 19-digit number is no brand", {"card", "--format", "tsv", "4000000000000000000"}, "",
-       "4000000000000000000\tinvalid\tnone\tfail\n", 1},
+       "4000000000000000000\tinvalid\tnone\tfail\tnone\n", 1},
   });
   const Outcome help = Run({"card", "--help"});
   EXPECT_NE(help.out.find("2221000000000009 is \"no brand\""), std::string::npos);
@@ -138,29 +138,29 @@ TEST_F(Tool, IdVerdictsAsOfAGivenDay) {
       {"the next day it has expired", {"id", "--today=2009-10-01", gpa}, "",
        gpa + ": invalid (check digits ok, expired, age 34)\n", 1},
       {"wrong check digits: expiry and age not judged", {"id", "--today", "2009-09-30", "--format", "tsv",
-       "12345678970-7506154-0909309-5"}, "", "12345678970-7506154-0909309-5\tinvalid\tfail\tn/a\tn/a\n", 1},
+       "12345678970-7506154-0909309-5"}, "", "12345678970-7506154-0909309-5\tinvalid\tfail\tn/a\tn/a\tnone\n", 1},
       {"json: null where not judged", {"id", "--today", "2009-09-30", "--format", "json", "x"}, "",
-       "{\"file\":\"(argument)\",\"line\":1,\"number\":\"x\",\"valid\":false,\"check_digits\":false,"
-       "\"unexpired\":null,\"age\":null}\n", 1},
+       "{\"file\":\"(argument)\",\"line\":1,\"record\":1,\"number\":\"x\",\"valid\":false,\"check_digits\":false,"
+       "\"unexpired\":null,\"age\":null,\"hint\":null}\n", 1},
       {"json, valid", {"id", "--today", "2004-01-01", "--format", "json", gpa}, "",
-       "{\"file\":\"(argument)\",\"line\":1,\"number\":\"" + gpa +
-           "\",\"valid\":true,\"check_digits\":true,\"unexpired\":true,\"age\":29}\n", 0},
+       "{\"file\":\"(argument)\",\"line\":1,\"record\":1,\"number\":\"" + gpa +
+           "\",\"valid\":true,\"check_digits\":true,\"unexpired\":true,\"age\":29,\"hint\":null}\n", 0},
   });
 }
 
 TEST_F(Tool, EmptyRecordsHaveTheSameColumns) {
   Expect({
       {"text", {"card"}, "\n  \n", ": empty (brand n/a, checksum n/a)\n  : empty (brand n/a, checksum n/a)\n", 0},
-      {"tsv", {"card", "--format", "tsv"}, "\t\n", "\\x09\tempty\tn/a\tn/a\n", 0},
+      {"tsv", {"card", "--format", "tsv"}, "\t\n", "\\x09\tempty\tn/a\tn/a\tn/a\n", 0},
       {"json", {"card", "--format", "json"}, "\n",
-       "{\"file\":\"(standard input)\",\"line\":1,\"number\":\"\",\"valid\":null,\"brand\":null,\"checksum\":null}\n", 0},
+       "{\"file\":\"(standard input)\",\"line\":1,\"record\":1,\"number\":\"\",\"valid\":null,\"brand\":null,\"checksum\":null,\"hint\":null}\n", 0},
       {"id text", {"id", "--today", "2009-09-30"}, " \n", " : empty (check digits n/a, expiry n/a, age n/a)\n", 0},
-      {"id tsv", {"id", "--today", "2009-09-30", "--format", "tsv"}, "\n", "\tempty\tn/a\tn/a\tn/a\n", 0},
+      {"id tsv", {"id", "--today", "2009-09-30", "--format", "tsv"}, "\n", "\tempty\tn/a\tn/a\tn/a\tn/a\n", 0},
       {"id json", {"id", "--today", "2009-09-30", "--format", "json"}, "\n",
-       "{\"file\":\"(standard input)\",\"line\":1,\"number\":\"\",\"valid\":null,\"check_digits\":null,"
-       "\"unexpired\":null,\"age\":null}\n", 0},
+       "{\"file\":\"(standard input)\",\"line\":1,\"record\":1,\"number\":\"\",\"valid\":null,\"check_digits\":null,"
+       "\"unexpired\":null,\"age\":null,\"hint\":null}\n", 0},
       {"a trailing blank line does not fail a clean file", {"card", "--format", "tsv"}, "4111111111111111\n\n",
-       "4111111111111111\tvalid\tVisa\tpass\n\tempty\tn/a\tn/a\n", 0},
+       "4111111111111111\tvalid\tVisa\tpass\tnone\n\tempty\tn/a\tn/a\tn/a\n", 0},
   });
 }
 
@@ -168,28 +168,28 @@ TEST_F(Tool, NulBytesAreCharactersLikeAnyOther) {
   Expect({
       // 17 characters: no brand; the NUL counts 0 and shifts the doubling: 8 ones doubled (16), 7 plain, 4 = 27
       {"a NUL after a Visa number", {"card", "--format", "tsv"}, std::string("4111111111111111\0\n", 18),
-       "4111111111111111\\x00\tinvalid\tnone\tfail\n", 1},
+       "4111111111111111\\x00\tinvalid\tnone\tfail\tnone\n", 1},
       {"the same columns in JSON", {"card", "--format", "json"}, std::string("\0\n", 2),
-       "{\"file\":\"(standard input)\",\"line\":1,\"number\":\"\\u0000\",\"valid\":false,\"brand\":\"none\","
-       "\"checksum\":true}\n", 1},
+       "{\"file\":\"(standard input)\",\"line\":1,\"record\":1,\"number\":\"\\u0000\",\"valid\":false,\"brand\":\"none\","
+       "\"checksum\":true,\"hint\":null}\n", 1},
       {"id: no special shape", {"id", "--today", "2009-09-30", "--format", "tsv"}, std::string("\0\n", 2),
-       "\\x00\tinvalid\tfail\tn/a\tn/a\n", 1},
+       "\\x00\tinvalid\tfail\tn/a\tn/a\tnone\n", 1},
   });
 }
 
 // ---- input: lines ----
 
 TEST_F(Tool, LineEndings) {
-  const std::string tsv_visa = "4111111111111111\tvalid\tVisa\tpass\n", tsv_amex = "378282246310005\tvalid\tAmerican Express\tpass\n";
+  const std::string tsv_visa = "4111111111111111\tvalid\tVisa\tpass\tnone\n", tsv_amex = "378282246310005\tvalid\tAmerican Express\tpass\tnone\n";
   Expect({
       {"LF", {"card", "--format", "tsv"}, "4111111111111111\n378282246310005\n", tsv_visa + tsv_amex, 0},
       {"CR LF", {"card", "--format", "tsv"}, "4111111111111111\r\n378282246310005\r\n", tsv_visa + tsv_amex, 0},
       {"CR alone, as old Mac files", {"card", "--format", "tsv"}, "4111111111111111\r378282246310005\r", tsv_visa + tsv_amex, 0},
       {"no final line ending", {"card", "--format", "tsv"}, "4111111111111111\n378282246310005", tsv_visa + tsv_amex, 0},
       {"CR CR LF: an empty line between", {"card", "--format", "tsv", "-n"}, "4111111111111111\r\r\n378282246310005",
-       "(standard input)\t1\t" + tsv_visa + "(standard input)\t2\t\tempty\tn/a\tn/a\n(standard input)\t3\t" + tsv_amex, 0},
+       "(standard input)\t1\t1\t" + tsv_visa + "(standard input)\t2\t2\t\tempty\tn/a\tn/a\tn/a\n(standard input)\t3\t3\t" + tsv_amex, 0},
       {"LF CR: two line ends", {"card", "--format", "tsv", "-n"}, "4111111111111111\n\r378282246310005",
-       "(standard input)\t1\t" + tsv_visa + "(standard input)\t2\t\tempty\tn/a\tn/a\n(standard input)\t3\t" + tsv_amex, 0},
+       "(standard input)\t1\t1\t" + tsv_visa + "(standard input)\t2\t2\t\tempty\tn/a\tn/a\tn/a\n(standard input)\t3\t3\t" + tsv_amex, 0},
       {"empty input", {"card"}, "", "", 0},
   });
 }
@@ -213,7 +213,7 @@ TEST_F(Tool, ByteOrderMarkIsSkippedAtTheStartOfEachInput) {
        "4111111111111111: valid (Visa, checksum ok)\n378282246310005: valid (American Express, checksum ok)\n", 0, "",
        {{"a", bom + "4111111111111111\n"}, {"b", bom + "378282246310005"}}},
       {"only at the start: elsewhere it is data", {"card", "--format", "tsv"}, "1\n" + bom + "2\n",
-       "1\tinvalid\tnone\tfail\n\xef\xbb\xbf" "2\tinvalid\tnone\tfail\n", 1},
+       "1\tinvalid\tnone\tfail\tnone\n\xef\xbb\xbf" "2\tinvalid\tnone\tfail\tnone\n", 1},
       {"before a CSV header", {"card", "--column", "card"}, bom + "card\n4111111111111111\n",
        "4111111111111111: valid (Visa, checksum ok)\n", 0},
   });
@@ -223,8 +223,8 @@ TEST_F(Tool, InputsInTheOrderGiven) {
   Expect({
       {"files, standard input and arguments", {"card", "--format", "tsv", "-f", "{dir}/b", "-", "4111111111111111", "--file", "-"},
        "5555555555554444\n",
-       "378282246310005\tvalid\tAmerican Express\tpass\n5555555555554444\tvalid\tMasterCard\tpass\n"
-       "4111111111111111\tvalid\tVisa\tpass\n",
+       "378282246310005\tvalid\tAmerican Express\tpass\tnone\n5555555555554444\tvalid\tMasterCard\tpass\tnone\n"
+       "4111111111111111\tvalid\tVisa\tpass\tnone\n",
        0, "", {{"b", "378282246310005\n"}}},
       {"--file - is standard input", {"card", "--file", "-"}, "4111111111111111", "4111111111111111: valid (Visa, checksum ok)\n", 0},
       {"a missing file: status 2, the rest still checked", {"card", "-f", "{dir}/missing", "4111111111111111"}, "",
@@ -260,14 +260,14 @@ TEST_F(Tool, CsvRecords) {
       {"TSV", {"card", "--tsv", "--column", "card"}, "name\tcard\nJ\t378282246310005\n",
        "378282246310005: valid (American Express, checksum ok)\n", 0},
       {"a delimiter inside quotes in TSV", {"card", "-t", "-c", "2", "--no-header", "--format", "tsv"}, "\"a\tb\"\t1\n",
-       "1\tinvalid\tnone\tfail\n", 1},
+       "1\tinvalid\tnone\tfail\tnone\n", 1},
       {"text after a closing quote is kept", {"card", "--csv", "--no-header"}, "\"4111\"111111111111\n",
        "4111111111111111: valid (Visa, checksum ok)\n", 0},
       {"a quote inside an unquoted field is a character", {"card", "--csv", "--no-header", "-c", "2", "--format", "tsv"},
-       "a\"b,4111111111111111\n", "4111111111111111\tvalid\tVisa\tpass\n", 0},
+       "a\"b,4111111111111111\n", "4111111111111111\tvalid\tVisa\tpass\tnone\n", 0},
       {"a quote left open: the rest is the field, and status 2", {"card", "--csv", "--no-header", "--format", "tsv"},
        // "2\n3\n": 3 and 2 doubled, 6 + 4 = 10
-       "1\n\"2\n3\n", "1\tinvalid\tnone\tfail\n2\\x0a3\\x0a\tinvalid\tnone\tpass\n", 2,
+       "1\n\"2\n3\n", "1\tinvalid\tnone\tfail\tnone\n2\\x0a3\\x0a\tinvalid\tnone\tpass\tnone\n", 2,
        "tessera: (standard input):2: a quoted field runs to the end of the input without its closing quote\n"},
       {"no such column", {"card", "-c", "pan", "-f", "{dir}/h.csv"}, "", "", 2,
        "tessera: {dir}/h.csv: no column 'pan' in the header ('id', 'card')\n", {{"h.csv", "id,card\n1,2\n"}}},
@@ -279,7 +279,7 @@ TEST_F(Tool, CsvRecords) {
 TEST_F(Tool, CsvHasAHeaderUnlessToldOtherwise) {
   const std::string visa = "4111111111111111: valid (Visa, checksum ok)\n";
   // "card": no digits, sum 0; "4111111111111112" fails
-  const std::string header_checked = "card\tinvalid\tnone\tpass\n4111111111111111\tvalid\tVisa\tpass\n";
+  const std::string header_checked = "card\tinvalid\tnone\tpass\tnone\n4111111111111111\tvalid\tVisa\tpass\tnone\n";
   Expect({
       {"--csv", {"card", "--csv"}, "card\n4111111111111111\n", visa, 0},
       {"--column by number", {"card", "-c", "2"}, "id,card\n1,4111111111111111\n", visa, 0},
@@ -312,9 +312,9 @@ TEST_F(Tool, AColumnNoRecordHasIsAnError) {
        "4111111111111111: valid (Visa, checksum ok)\n", 2, "tessera: {dir}/one.csv: column 2 is invalid: the header has 1 field\n",
        {{"one.csv", "a\n4111111111111111\n"}}},
       {"no header, and no record has it", {"card", "--no-header", "-c", "9", "--format", "tsv"}, "1,2\n1,2,3\n",
-       "\tempty\tn/a\tn/a\n\tempty\tn/a\tn/a\n", 2, "tessera: (standard input): column 9 is invalid: no record has more than 3 fields\n"},
+       "\tempty\tn/a\tn/a\tn/a\n\tempty\tn/a\tn/a\tn/a\n", 2, "tessera: (standard input): column 9 is invalid: no record has more than 3 fields\n"},
       {"no header, and one record has it", {"card", "--no-header", "-c", "3", "--format", "tsv"}, "1,2\n1,2,3\n",
-       "\tempty\tn/a\tn/a\n3\tinvalid\tnone\tfail\n", 1,
+       "\tempty\tn/a\tn/a\tn/a\n3\tinvalid\tnone\tfail\tnone\n", 1,
        "tessera: (standard input): 1 record has no field 3, reported empty (the first at line 1)\n"},
       {"given twice", {"card", "-c", "a", "-c", "b"}, "", "", 2,
        "tessera: --column is given twice, 'a' and 'b': one field is checked\n" + kUsageHint},
@@ -380,20 +380,22 @@ TEST_F(Tool, AHeaderOfAnySizeInLittleMemory) {
 
 // The reader takes 64 bytes at a time: quotes, doubled quotes and line
 // breaks inside quotes are put at every place of a block, and the field
-// after them is always read whole, on the line where its record starts.
+// after them is always read whole, on the line where its record starts,
+// and numbered as the records are.
 TEST_F(Tool, CsvQuotesAtEveryPlaceOfABlock) {
   std::string input, expected;
-  uint64_t line = 1;
+  uint64_t line = 1, record = 0;
+  auto where = [&] { return "(standard input)\t" + std::to_string(line) + "\t" + std::to_string(++record); };
   for (int pad = 0; pad < 140; ++pad) {
     const std::string filler(static_cast<std::size_t>(pad), 'x');
     input += "\"" + filler + "q\"\"u,o\r\nte\",4111111111111111\r\n";  // two lines
-    expected += "(standard input)\t" + std::to_string(line) + "\t4111111111111111\tvalid\tVisa\tpass\n";
+    expected += where() + "\t4111111111111111\tvalid\tVisa\tpass\tnone\n";
     line += 2;
     input += filler + "a\"b,4111111111111112\n";  // a quote inside an unquoted field is a character
-    expected += "(standard input)\t" + std::to_string(line) + "\t4111111111111112\tinvalid\tVisa\tfail\n";
+    expected += where() + "\t4111111111111112\tinvalid\tVisa\tfail\tnone\n";
     line += 1;
     input += "\"" + filler + "\"\"\",378282246310005\n";  // a doubled quote at the end of a quoted field
-    expected += "(standard input)\t" + std::to_string(line) + "\t378282246310005\tvalid\tAmerican Express\tpass\n";
+    expected += where() + "\t378282246310005\tvalid\tAmerican Express\tpass\tnone\n";
     line += 1;
   }
   const Outcome run = Run({"card", "--csv", "--no-header", "-c", "2", "-n", "--format", "tsv"}, input);
@@ -425,7 +427,7 @@ TEST_F(Tool, OptionsAsPeopleTypeThem) {
       {"grouped", {"card", "-nf", "-"}, "4111111111111111\n", visa_n, 0},
       {"a value attached", {"card", "-nf-"}, "4111111111111111\n", visa_n, 0},
       {"--name=value", {"card", "--file=-", "--line-number"}, "4111111111111111\n", visa_n, 0},
-      {"options after numbers", {"card", "4111111111111111", "--format", "tsv"}, "", "4111111111111111\tvalid\tVisa\tpass\n", 0},
+      {"options after numbers", {"card", "4111111111111111", "--format", "tsv"}, "", "4111111111111111\tvalid\tVisa\tpass\tnone\n", 0},
       {"-- ends the options", {"card", "--", "-4111"}, "", "-4111: invalid (no brand, checksum fails)\n", 1},
       {"-q: the status only", {"card", "-q", "4111111111111112"}, "", "", 1},
       {"-qn grouped", {"card", "-qn", "4111111111111111"}, "", "", 0},
@@ -447,9 +449,9 @@ TEST_F(Tool, UsageErrorsExitTwo) {
       {"a short value missing", {"card", "-f"}, "", "", 2, "tessera: option -f needs a value (PATH)\n" + kUsageHint},
       {"an option of the other command", {"id", "--mask"}, "", "", 2,
        "tessera: option --mask does not apply to this command\ntry 'tessera id --help'\n"},
-      {"unknown format", {"card", "--format", "xml"}, "", "", 2, "tessera: unknown format 'xml': use text, tsv or json\n" + kUsageHint},
+      {"unknown format", {"card", "--format", "xml"}, "", "", 2, "tessera: unknown format 'xml': use text, tsv, csv or json\n" + kUsageHint},
       {"both filters", {"card", "--valid", "--invalid"}, "", "", 2, "tessera: --valid and --invalid exclude each other\n" + kUsageHint},
-      {"header row without TSV", {"card", "--header-row"}, "", "", 2, "tessera: --header-row is for --format tsv\n" + kUsageHint},
+      {"header row without TSV", {"card", "--header-row"}, "", "", 2, "tessera: --header-row is for --format tsv or csv\n" + kUsageHint},
       {"column 0", {"card", "-c", "0"}, "", "", 2, "tessera: --column counts from 1\n" + kUsageHint},
       {"a delimiter of two characters", {"card", "-d", ";;"}, "", "", 2,
        "tessera: --delimiter wants one character other than a quote or a line break, not ';;'\n" + kUsageHint},
@@ -499,7 +501,7 @@ TEST_F(Tool, FiltersQuietAndSummary) {
       {"--invalid", {"card", "--invalid", "-n"}, input,
        "(standard input):2: 4111111111111112: invalid (Visa, checksum fails)\n"
        "(standard input):4: 2221000000000009: invalid (no brand, checksum ok)\n", 1},
-      {"--valid", {"card", "--valid", "--format", "tsv"}, input, "4111111111111111\tvalid\tVisa\tpass\n", 1},
+      {"--valid", {"card", "--valid", "--format", "tsv"}, input, "4111111111111111\tvalid\tVisa\tpass\tnone\n", 1},
       {"-q", {"card", "-q"}, input, "", 1},
       {"--summary on standard error", {"card", "-q", "--summary"}, input, "", 1,
        "records             4\nvalid               1\ninvalid             2\nempty               1\n"
@@ -512,25 +514,121 @@ TEST_F(Tool, FiltersQuietAndSummary) {
   });
 }
 
+// An invalid number whose text tells why says so: blanks around it, or a
+// spreadsheet's scientific notation. Verdicts stay what the checks answer.
+TEST_F(Tool, InvalidNumbersGetAHintWhereTheTextTellsWhy) {
+  const std::string gpa = " 12345678970-7506154-0909309-0";
+  Expect({
+      // 17 characters: no brand; the blank is worth 0 at the far left, the digits keep their places: 30
+      {"a blank before", {"card", " 4111111111111111"}, "",
+       " 4111111111111111: invalid (no brand, checksum ok; blanks around the number: remove them)\n", 1},
+      // the blank takes place 1: eight 1s doubled (16), seven plain (7) and the 4 plain: 27
+      {"a blank after, in tsv", {"card", "--format", "tsv", "4111111111111111 "}, "",
+       "4111111111111111 \tinvalid\tnone\tfail\tblanks\n", 1},
+      {"a tab that --strip leaves", {"card", "--strip", "--format", "json", "\t4111 1111 1111 1111"}, "",
+       "{\"file\":\"(argument)\",\"line\":1,\"record\":1,\"number\":\"\\u00094111 1111 1111 1111\",\"valid\":false,"
+       "\"brand\":\"none\",\"checksum\":true,\"hint\":\"blanks\"}\n", 1},
+      {"blanks that --strip removes: valid, no hint", {"card", "--strip", "--format", "tsv", " 4111 1111 1111 1111 "}, "",
+       " 4111 1111 1111 1111 \tvalid\tVisa\tpass\tnone\n", 0},
+      // 5 + 1*2 + 0 + 0 + 1 + 1*2 + 1 + 1*2 + 1 + 0 + 4 = 18
+      {"scientific notation", {"card", "4.11111E+15"}, "",
+       "4.11111E+15: invalid (no brand, checksum fails; scientific notation, digits lost: export the column as text)\n", 1},
+      {"with a decimal comma, and blanks", {"card", "--csv", "--no-header", "--format", "tsv"}, "\" 4,11111e+15\"\n",
+       " 4,11111e+15\tinvalid\tnone\tfail\tscientific\n", 1},
+      {"a number simply wrong has none", {"card", "--format", "json", "4111111111111112"}, "",
+       "{\"file\":\"(argument)\",\"line\":1,\"record\":1,\"number\":\"4111111111111112\",\"valid\":false,"
+       "\"brand\":\"Visa\",\"checksum\":false,\"hint\":null}\n", 1},
+      {"shown masked, hinted all the same", {"card", "--mask", "4111111111111111 "}, "",
+       "411111******1111 : invalid (no brand, checksum fails; blanks around the number: remove them)\n", 1},
+      {"id", {"id", "--today", "2009-09-30", "--format", "tsv", gpa}, "", gpa + "\tinvalid\tfail\tn/a\tn/a\tblanks\n", 1},
+      {"id text", {"id", "--today", "2009-09-30", gpa}, "",
+       gpa + ": invalid (check digits wrong, expiry n/a, age n/a; blanks around the number: remove them)\n", 1},
+      // as above: the blanks lie to the left of every digit, 30
+      {"a field too long to hold", {"card", "--format", "tsv"}, std::string(300000, ' ') + "4111111111111111\n",
+       std::string(32, ' ') + "\\[...300016 bytes]\tinvalid\tnone\tpass\tblanks\n", 1},
+  });
+}
+
+// For joining the verdicts back to the records: CSV out, the record's
+// number beside its line, and other fields of the record carried along.
+TEST_F(Tool, OutputForJoiningBack) {
+  const std::string pay =
+      "order,card,name\n"
+      "A1,4111111111111111,\"Smith, J\"\n"
+      "A2,\"4111111111111112\",\"two\nlines\"\n"
+      "A3\n";
+  const auto file = std::vector<std::pair<std::string, std::string>>{{"pay.csv", pay}};
+  Expect({
+      // x and the comma are worth 0 in places 1 and 2: eight 1s plain, seven doubled, and the 4 doubled: 30
+      {"csv: a header row, then RFC 4180 quoting where a field needs it", {"card", "--format", "csv"},
+       "4111111111111111,x\nsay \"hi\"\n",
+       "number,verdict,brand,checksum,hint\n\"4111111111111111,x\",invalid,none,pass,none\n"
+       // no digits: sum 0
+       "\"say \"\"hi\"\"\",invalid,none,pass,none\n", 1},
+      {"csv with -n: file, line and record; the line is where the record starts", {"card", "-f", "{dir}/pay.csv", "-c", "card",
+       "--format", "csv", "-n"}, "",
+       "file,line,record,number,verdict,brand,checksum,hint\n{dir}/pay.csv,2,1,4111111111111111,valid,Visa,pass,none\n"
+       "{dir}/pay.csv,3,2,4111111111111112,invalid,Visa,fail,none\n{dir}/pay.csv,5,3,,empty,n/a,n/a,n/a\n", 1,
+       "tessera: {dir}/pay.csv: 1 record has no field 'card', reported empty (the first at line 5)\n", file},
+      {"--keep by name and number, in csv", {"card", "-f", "{dir}/pay.csv", "-c", "card", "--format", "csv", "--keep", "order",
+       "--keep", "3"}, "",
+       "number,verdict,brand,checksum,hint,order,3\n4111111111111111,valid,Visa,pass,none,A1,\"Smith, J\"\n"
+       "4111111111111112,invalid,Visa,fail,none,A2,two\\x0alines\n,empty,n/a,n/a,n/a,A3,\n", 1,
+       "tessera: {dir}/pay.csv: 1 record has no field 'card', reported empty (the first at line 5)\n"},
+      {"in tsv", {"card", "-f", "{dir}/pay.csv", "-c", "2", "--format", "tsv", "--keep", "order", "--header-row", "--invalid"}, "",
+       "number\tverdict\tbrand\tchecksum\thint\torder\n4111111111111112\tinvalid\tVisa\tfail\tnone\tA2\n", 1,
+       "tessera: {dir}/pay.csv: 1 record has no field 2, reported empty (the first at line 5)\n"},
+      // "A1": the letter is worth 0, so the sum is the digit: fails
+      {"in json, null for a record without the field", {"card", "-f", "{dir}/pay.csv", "-c", "order", "--format", "json",
+       "--keep", "name"}, "",
+       "{\"file\":\"{dir}/pay.csv\",\"line\":2,\"record\":1,\"number\":\"A1\",\"valid\":false,\"brand\":\"none\","
+       "\"checksum\":false,\"hint\":null,\"keep\":{\"name\":\"Smith, J\"}}\n"
+       "{\"file\":\"{dir}/pay.csv\",\"line\":3,\"record\":2,\"number\":\"A2\",\"valid\":false,\"brand\":\"none\","
+       "\"checksum\":false,\"hint\":null,\"keep\":{\"name\":\"two\\u000alines\"}}\n"
+       "{\"file\":\"{dir}/pay.csv\",\"line\":5,\"record\":3,\"number\":\"A3\",\"valid\":false,\"brand\":\"none\","
+       "\"checksum\":false,\"hint\":null,\"keep\":{\"name\":null}}\n", 1},
+      {"a key of \"keep\"", {"id", "--today", "2009-09-30", "--format", "json", "--keep", "2"}, "x,A1\ny\n",
+       "{\"file\":\"(standard input)\",\"line\":2,\"record\":1,\"number\":\"y\",\"valid\":false,\"check_digits\":false,"
+       "\"unexpired\":null,\"age\":null,\"hint\":null,\"keep\":{\"2\":null}}\n", 1},
+      {"a field longer than the buffer is shortened as a number is", {"card", "--format", "csv", "--keep", "2"},
+       "card,note\n4111111111111111,\"" + std::string(300000, 'n') + "\"\n",
+       "number,verdict,brand,checksum,hint,2\n4111111111111111,valid,Visa,pass,none," + std::string(32, 'n') +
+           "\\[...300000 bytes]\n", 0},
+      {"the field to check after a long one kept", {"card", "--format", "csv", "--keep", "1", "-c", "2", "--no-header"},
+       "\"" + std::string(600000, 'n') + "\",4111111111111111\n",
+       "number,verdict,brand,checksum,hint,1\n4111111111111111,valid,Visa,pass,none," + std::string(32, 'n') +
+           "\\[...600000 bytes]\n", 0},
+      {"a name not in the header", {"card", "-c", "card", "--keep", "id", "--format", "tsv"}, "card\n1\n", "", 2,
+       "tessera: (standard input): no column 'id' in the header ('card')\n"},
+      {"not with text", {"card", "--keep", "order"}, "", "", 2, "tessera: --keep is for --format tsv, csv or json\n" + kUsageHint},
+      {"not the column checked", {"card", "-c", "2", "--keep", "2", "--format", "csv"}, "", "", 2,
+       "tessera: --keep '2' is the column checked\n" + kUsageHint},
+      {"not twice", {"card", "--keep", "a", "--keep", "a", "--format", "csv"}, "", "", 2,
+       "tessera: --keep 'a' is given twice\n" + kUsageHint},
+      {"a name needs the header", {"card", "--keep", "a", "--no-header", "--format", "csv"}, "", "", 2,
+       "tessera: --keep 'a' is a name of the header, and --no-header says there is none\n" + kUsageHint},
+  });
+}
+
 TEST_F(Tool, MaskShowsTheFirstSixAndLastFourDigits) {
   Expect({
       {"16 digits", {"card", "--mask", "4111111111111111"}, "", "411111******1111: valid (Visa, checksum ok)\n", 0},
       {"separators kept", {"card", "--mask", "--strip", "4111 1111-1111 1111"}, "",
        "4111 11**-**** 1111: valid (Visa, checksum ok)\n", 0},
       {"15 digits", {"card", "--mask", "--format", "tsv", "378282246310005"}, "",
-       "378282*****0005\tvalid\tAmerican Express\tpass\n", 0},
+       "378282*****0005\tvalid\tAmerican Express\tpass\tnone\n", 0},
       {"ten digits or fewer show whole", {"card", "--mask", "--format", "tsv", "1234567890"}, "",
-       "1234567890\tinvalid\tnone\tfail\n", 1},
+       "1234567890\tinvalid\tnone\tfail\tnone\n", 1},
   });
 }
 
 TEST_F(Tool, LineNumbersAndHeaderRow) {
   Expect({
       {"tsv with -n and a header row", {"card", "-n", "--format", "tsv", "--header-row", "-f", "{dir}/a"}, "",
-       "file\tline\tnumber\tverdict\tbrand\tchecksum\n{dir}/a\t1\t4111111111111111\tvalid\tVisa\tpass\n"
-       "{dir}/a\t2\t\tempty\tn/a\tn/a\n", 0, "", {{"a", "4111111111111111\n\n"}}},
+       "file\tline\trecord\tnumber\tverdict\tbrand\tchecksum\thint\n{dir}/a\t1\t1\t4111111111111111\tvalid\tVisa\tpass\tnone\n"
+       "{dir}/a\t2\t2\t\tempty\tn/a\tn/a\tn/a\n", 0, "", {{"a", "4111111111111111\n\n"}}},
       {"id header row", {"id", "--today", "2009-09-30", "--format", "tsv", "--header-row"}, "",
-       "number\tverdict\tcheck_digits\texpiry\tage\n", 0},
+       "number\tverdict\tcheck_digits\texpiry\tage\thint\n", 0},
       {"arguments are numbered in order", {"card", "-n", "1", "2"}, "",
        "(argument):1: 1: invalid (no brand, checksum fails)\n(argument):2: 2: invalid (no brand, checksum fails)\n", 1},
   });
@@ -540,20 +638,20 @@ TEST_F(Tool, NothingFromTheInputActsOnATerminal) {
   Expect({
       {"C0 controls, DEL and the backslash", {"card", "--format", "tsv"}, "\x1b[2J\x07\x7f\\\n",
        // one digit, 2, at an even place from the right: sum 2
-       "\\x1b[2J\\x07\\x7f\\\\\tinvalid\tnone\tfail\n", 1},
+       "\\x1b[2J\\x07\\x7f\\\\\tinvalid\tnone\tfail\tnone\n", 1},
       {"C1 as a raw byte and in UTF-8", {"card", "--format", "tsv"}, "\x9b" "31m\xc2\x9b" "1\n",
-       "\\x9b31m\\xc2\\x9b1\tinvalid\tnone\tfail\n", 1},
+       "\\x9b31m\\xc2\\x9b1\tinvalid\tnone\tfail\tnone\n", 1},
       {"bidirectional overrides and isolates", {"card"}, "\xe2\x80\xae" "1\xe2\x81\xa6\n",
        "\\xe2\\x80\\xae1\\xe2\\x81\\xa6: invalid (no brand, checksum fails)\n", 1},
       {"other UTF-8 shows as it is", {"card"}, "M\xc3\xbcller\n", "M\xc3\xbcller: invalid (no brand, checksum ok)\n", 1},
       {"a lone byte above 0x7f is escaped", {"card"}, "\xff\n", "\\xff: invalid (no brand, checksum ok)\n", 1},
       {"JSON: \\u escapes, invalid UTF-8 read as Latin-1", {"card", "--format", "json"}, "\"\\\x01\xc2\x9b\xe2\x80\xae\xff\xc3\xa9\n",
-       "{\"file\":\"(standard input)\",\"line\":1,\"number\":\"\\\"\\\\\\u0001\\u009b\\u202e\\u00ff\xc3\xa9\",\"valid\":false,"
-       "\"brand\":\"none\",\"checksum\":true}\n", 1},
+       "{\"file\":\"(standard input)\",\"line\":1,\"record\":1,\"number\":\"\\\"\\\\\\u0001\\u009b\\u202e\\u00ff\xc3\xa9\",\"valid\":false,"
+       "\"brand\":\"none\",\"checksum\":true,\"hint\":null}\n", 1},
       {"file names in messages", {"card", "-f", "{dir}/\x1b]0;x\x07"}, "", "", 2,
        "tessera: cannot open {dir}/\\x1b]0;x\\x07: No such file or directory\n"},
       {"option values in messages", {"card", "--format", "\xe2\x80\xae"}, "", "", 2,
-       "tessera: unknown format '\\xe2\\x80\\xae': use text, tsv or json\n" + kUsageHint},
+       "tessera: unknown format '\\xe2\\x80\\xae': use text, tsv, csv or json\n" + kUsageHint},
   });
 }
 
@@ -564,7 +662,7 @@ TEST_F(Tool, EveryRecordGetsOneOutputRowInOrder) {
   for (int i = 0; i < 200000; ++i) {
     const bool visa = i % 3 != 0;
     input += (visa ? "4111111111111111" : "") + std::string(i % 2 ? "\r\n" : "\n");
-    expected += visa ? "4111111111111111\tvalid\tVisa\tpass\n" : "\tempty\tn/a\tn/a\n";
+    expected += visa ? "4111111111111111\tvalid\tVisa\tpass\tnone\n" : "\tempty\tn/a\tn/a\tn/a\n";
   }
   const Outcome run = Run({"card", "--format", "tsv"}, input);
   EXPECT_EQ(run.out, expected);
@@ -593,7 +691,7 @@ TEST_F(Tool, AGibibyteLineInLittleMemory) {
   int status = 0;
   rusage usage{};
   wait4(child, &status, 0, &usage);
-  EXPECT_EQ(Slurp(out), std::string(32, '9') + "\\[...1073741824 bytes]\tinvalid\tnone\tpass\n4111111111111111\tvalid\tVisa\tpass\n");
+  EXPECT_EQ(Slurp(out), std::string(32, '9') + "\\[...1073741824 bytes]\tinvalid\tnone\tpass\tnone\n4111111111111111\tvalid\tVisa\tpass\tnone\n");
   EXPECT_EQ(WEXITSTATUS(status), 1);
   if (!kSanitized) {
     EXPECT_LT(usage.ru_maxrss, 16 << 10) << "KiB at the peak";
@@ -619,7 +717,7 @@ TEST_F(Tool, DevZeroInLittleMemory) {
 
 TEST_F(Tool, ANonBlockingOutputIsWaitedOn) {
   std::string input, expected;
-  for (int i = 0; i < 200000; ++i) input += "4111111111111111\n", expected += "4111111111111111\tvalid\tVisa\tpass\n";
+  for (int i = 0; i < 200000; ++i) input += "4111111111111111\n", expected += "4111111111111111\tvalid\tVisa\tpass\tnone\n";
   const std::string in = File("in", input);
   int out[2];
   ASSERT_EQ(pipe(out), 0);
@@ -728,11 +826,11 @@ TEST_F(Tool, TodayFollowsTheClockAsRecordsStream) {
   ASSERT_GT(tool.pid, 0);
   const std::string gpa = "12345678970-7506154-0909309-0\n";
   ASSERT_EQ(write(tool.in, gpa.data(), gpa.size()), static_cast<ssize_t>(gpa.size()));
-  const std::string before = "12345678970-7506154-0909309-0\tvalid\tpass\tcurrent\t34\n";
+  const std::string before = "12345678970-7506154-0909309-0\tvalid\tpass\tcurrent\t34\tnone\n";
   EXPECT_EQ(ReadSoon(tool.out, before.size()), before);
   sleep(3);
   ASSERT_EQ(write(tool.in, gpa.data(), gpa.size()), static_cast<ssize_t>(gpa.size()));
-  const std::string after = "12345678970-7506154-0909309-0\tinvalid\tpass\texpired\t34\n";
+  const std::string after = "12345678970-7506154-0909309-0\tinvalid\tpass\texpired\t34\tnone\n";
   EXPECT_EQ(ReadSoon(tool.out, after.size()), after);
   close(tool.in);
   close(tool.out);

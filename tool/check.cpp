@@ -14,6 +14,7 @@
 #include "tool/cat.h"
 #include "tool/command.h"
 #include "tool/format.h"
+#include "tool/format_csv.h"
 #include "tool/format_json.h"
 #include "tool/format_text.h"
 #include "tool/format_tsv.h"
@@ -32,12 +33,22 @@ struct Source {
   std::string text;  // the number, or the path
 };
 
+// A column as given: a number counted from 1, or a name of the header.
+struct ColumnChoice {
+  std::string given;
+  std::optional<std::size_t> index;  // from 0, when given as a number
+
+  std::string Shown() const { return index ? given : Quoted(given); }
+};
+
 struct Settings {
   Kind kind = Kind::kCard;
   std::vector<Source> sources;
   bool sources_given = false;
   RecordLayout layout;
-  std::optional<std::string> column_name;
+  ColumnChoice column{"1", 0};
+  std::vector<ColumnChoice> kept;
+  bool named_columns = false;  // some column is given by name
   std::string format = "text";
   FormatOptions format_options;
   Show show = Show::kAll;
@@ -68,13 +79,26 @@ std::optional<Date> ParseDate(std::string_view text) {
   return Date{*year, *month, *day};
 }
 
+// The error in `value` as a column of `flag`, if any.
+std::optional<std::string> ParseColumn(std::string_view flag, const std::string& value, ColumnChoice& column) {
+  std::size_t n = 0;
+  const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), n);
+  column = {value, std::nullopt};
+  if (!value.empty() && error == std::errc() && end == value.data() + value.size()) {
+    if (n == 0) return Cat(flag, " counts from 1");
+    column.index = n - 1;
+  } else if (error == std::errc::result_out_of_range) {
+    return Cat(flag, " ", Escaped(value), " is too large");
+  }
+  return std::nullopt;
+}
+
 // Returns kAllValid, or the status of a usage error already reported.
 int Configure(const Invocation& inv, Kind kind, Settings& s) {
   const CommandDoc* command = &inv.command;
   s.kind = kind;
   s.format_options.id = kind == Kind::kId;
-  bool csv = false, tsv = false, delimiter_given = false, header = false, no_header = false;
-  const std::string* column = nullptr;
+  bool csv = false, tsv = false, delimiter_given = false, header = false, no_header = false, column_given = false;
   for (const Argument& a : inv.args.in_order) {
     if (a.flag == nullptr) {
       s.sources.push_back({a.value == "-" ? Source::kStandardInput : Source::kNumber, a.value});
@@ -97,23 +121,22 @@ int Configure(const Invocation& inv, Kind kind, Settings& s) {
         delimiter_given = true;
         break;
       }
-      case kColumnFlag: {
-        const std::string& v = a.value;
-        if (column != nullptr)
-          return UsageError(command, Cat("--column is given twice, ", Quoted(*column), " and ", Quoted(v), ": one field is checked"));
-        column = &v;
-        std::size_t n = 0;
-        const auto [end, error] = std::from_chars(v.data(), v.data() + v.size(), n);
-        if (!v.empty() && error == std::errc() && end == v.data() + v.size()) {
-          if (n == 0) return UsageError(command, "--column counts from 1");
-          s.layout.column = n - 1;
-          s.column_name.reset();
-        } else if (error == std::errc::result_out_of_range) {
-          return UsageError(command, Cat("--column ", Escaped(v), " is too large"));
-        } else {
-          s.column_name = v;
-        }
-        csv = csv || !tsv;
+      case kColumnFlag:
+        if (column_given)
+          return UsageError(command, Cat("--column is given twice, ", Quoted(s.column.given), " and ", Quoted(a.value),
+                                         ": one field is checked"));
+        column_given = true;
+        if (auto error = ParseColumn("--column", a.value, s.column)) return UsageError(command, *error);
+        csv = true;
+        break;
+      case kKeepFlag: {
+        ColumnChoice kept;
+        if (auto error = ParseColumn("--keep", a.value, kept)) return UsageError(command, *error);
+        if (std::ranges::find(s.kept, a.value, &ColumnChoice::given) != s.kept.end())
+          return UsageError(command, Cat("--keep ", Quoted(a.value), " is given twice"));
+        s.kept.push_back(kept);
+        s.format_options.kept.push_back(a.value);
+        csv = true;
         break;
       }
       case kHeaderFlag: header = true; break;
@@ -124,9 +147,9 @@ int Configure(const Invocation& inv, Kind kind, Settings& s) {
         if (!s.today)
           return UsageError(command, Cat("--today wants a day YYYY-MM-DD of the years 1 to 9999, not ", Quoted(a.value)));
         break;
-      case kFormatFlag:
-        if (a.value != "text" && a.value != "tsv" && a.value != "json")
-          return UsageError(command, Cat("unknown format ", Quoted(a.value), ": use text, tsv or json"));
+      case kCheckFormatFlag:
+        if (a.value != "text" && a.value != "tsv" && a.value != "csv" && a.value != "json")
+          return UsageError(command, Cat("unknown format ", Quoted(a.value), ": use text, tsv, csv or json"));
         s.format = a.value;
         break;
       case kHeaderRowFlag: s.format_options.header_row = true; break;
@@ -144,14 +167,29 @@ int Configure(const Invocation& inv, Kind kind, Settings& s) {
       default: break;
     }
   }
-  if (s.format_options.header_row && s.format != "tsv") return UsageError(command, "--header-row is for --format tsv");
+  if (s.format_options.header_row && s.format != "tsv" && s.format != "csv")
+    return UsageError(command, "--header-row is for --format tsv or csv");
+  if (s.format == "csv") s.format_options.header_row = true;
+  if (!s.kept.empty() && s.format == "text") return UsageError(command, "--keep is for --format tsv, csv or json");
   if (header && no_header) return UsageError(command, "--header and --no-header exclude each other");
   s.layout.csv = csv || tsv || delimiter_given;
   if (tsv && !delimiter_given) s.layout.delimiter = '\t';
   // CSV has a header unless told otherwise, as csvkit has it; lines have none.
   s.layout.header = s.layout.csv ? !no_header : header;
-  if (s.column_name && no_header)
-    return UsageError(command, Cat("--column ", Quoted(*s.column_name), " is a name of the header, and --no-header says there is none"));
+  auto by_name = [&](std::string_view flag, const ColumnChoice& c) -> int {
+    if (c.index) return kAllValid;
+    s.named_columns = true;
+    if (!no_header) return kAllValid;
+    return UsageError(command, Cat(flag, " ", Quoted(c.given), " is a name of the header, and --no-header says there is none"));
+  };
+  if (const int status = by_name("--column", s.column); status != kAllValid) return status;
+  s.layout.columns.check = s.column.index.value_or(0);
+  for (const ColumnChoice& kept : s.kept) {
+    if (kept.given == s.column.given || (kept.index && kept.index == s.column.index))
+      return UsageError(command, Cat("--keep ", Quoted(kept.given), " is the column checked"));
+    if (const int status = by_name("--keep", kept); status != kAllValid) return status;
+    s.layout.columns.kept.push_back(kept.index.value_or(0));
+  }
   if (s.sources.empty()) s.sources.push_back({Source::kStandardInput, "-"});
   return kAllValid;
 }
@@ -168,6 +206,33 @@ struct Counts {
 
 constexpr std::size_t kShownHead = 32;  // bytes shown of a field too long to hold
 
+bool IsBlankByte(char c) { return c == ' ' || c == '\t'; }
+
+// "4.11111E+15", as a spreadsheet shows a long number it took for one.
+bool IsScientific(Text text) {
+  std::size_t i = 0;
+  auto digits = [&] {
+    const std::size_t from = i;
+    while (i < text.size() && IsDigit(text[i])) ++i;
+    return i > from;
+  };
+  if (!digits()) return false;
+  if (i < text.size() && (text[i] == '.' || text[i] == ',') && (++i, !digits())) return false;
+  if (i == text.size() || (text[i] != 'E' && text[i] != 'e')) return false;
+  ++i;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+  return digits() && i == text.size();
+}
+
+// What the text of an invalid number says about why, as it was judged.
+Hint HintFor(Text judged) {
+  const std::size_t first = judged.find_first_not_of(" \t");
+  if (first == Text::npos) return Hint::kNone;
+  const std::size_t last = judged.find_last_not_of(" \t");
+  if (IsScientific(judged.substr(first, last + 1 - first))) return Hint::kScientific;
+  return first > 0 || last + 1 < judged.size() ? Hint::kBlanks : Hint::kNone;
+}
+
 template <class Format>
 class Checker {
  public:
@@ -175,7 +240,10 @@ class Checker {
       : s_(s), out_(out), format_(out, s.format_options), today_(s.today.value_or(Date{0, 0, 0})),
         scratch_(s.mask || s.strip ? new char[2 * kReadBlock + kPadding]() : nullptr),
         plain_cards_(s.kind == Kind::kCard && !s.strip && !s.mask && !s.summary && !s.quiet),
-        shows_card_{Shows(Verdict::kInvalid), Shows(Verdict::kValid)} {
+        shows_card_{Shows(Verdict::kInvalid), Shows(Verdict::kValid)}, kept_(s.kept.size()) {
+    choices_.push_back(&s.column);
+    for (const ColumnChoice& kept : s.kept) choices_.push_back(&kept);
+    card_.where.kept = kept_;
     if (!s.quiet) format_.Begin();
   }
 
@@ -192,41 +260,76 @@ class Checker {
     return true;
   }
 
-  void StartInput(const InputName* name) {
+  // Records are counted from `records_before` + 1.
+  void StartInput(const InputName* name, uint64_t records_before = 0) {
     input_ = name;
     card_.where.input = name;
-    header_ = HeaderSeen{};
+    record_ = records_before;
+    header_ = HeaderSeen(choices_.size());
   }
 
-  // The header streams by: the name wanted is looked for as it passes,
-  // and only the first few names are kept, for the message that it is not
-  // there.
+  // The header streams by: the names wanted are looked for as it passes,
+  // and only the first few names are kept, for the message that one is
+  // not there.
   void HeaderField(Text name, bool whole) {
     const std::size_t index = header_.fields++;
-    if (!s_.column_name) return;
-    if (whole && name == *s_.column_name && header_.matches++ == 0) header_.match = index;
+    if (!s_.named_columns) return;
+    for (std::size_t i = 0; i < choices_.size(); ++i) {
+      if (choices_[i]->index || !whole || name != choices_[i]->given) continue;
+      if (header_.matches[i]++ == 0) header_.first[i] = index;
+    }
     if (index < kHeaderNamesShown) header_.names += Cat(index == 0 ? "" : ", ", ShownName(name, whole));
   }
 
-  std::optional<std::size_t> HeaderEnd(std::size_t fields) {
-    const HeaderSeen seen = std::exchange(header_, HeaderSeen{});
-    if (!s_.column_name) {
-      if (s_.layout.column < fields) return s_.layout.column;
-      Complain(Cat(input_->text, ": column ", std::to_string(s_.layout.column + 1), " is invalid: the header has ",
-                   std::to_string(fields), fields == 1 ? " field" : " fields"));
-      return std::nullopt;
+  std::optional<Columns> HeaderEnd(std::size_t fields) {
+    const HeaderSeen seen = std::exchange(header_, HeaderSeen(choices_.size()));
+    Columns columns;
+    for (std::size_t i = 0; i < choices_.size(); ++i) {
+      const ColumnChoice& c = *choices_[i];
+      std::size_t field = 0;
+      if (c.index) {
+        field = *c.index;
+        if (field >= fields) {
+          Complain(Cat(input_->text, ": column ", c.given, " is invalid: the header has ", std::to_string(fields),
+                       fields == 1 ? " field" : " fields"));
+          return std::nullopt;
+        }
+      } else if (seen.matches[i] == 0) {
+        const std::string more = fields > kHeaderNamesShown ? Cat(" and ", std::to_string(fields - kHeaderNamesShown), " more") : "";
+        Complain(Cat(input_->text, ": no column ", Quoted(c.given), " in the header (", seen.names, more, ")"));
+        return std::nullopt;
+      } else {
+        field = seen.first[i];
+        if (seen.matches[i] > 1) {
+          Complain(Cat(input_->text, ": the header names ", Quoted(c.given), " ", std::to_string(seen.matches[i]),
+                       " times: the first, field ", std::to_string(field + 1), i == 0 ? ", is checked" : ", is kept"));
+        }
+      }
+      if (i == 0) {
+        columns.check = field;
+      } else if (field == columns.check) {
+        Complain(Cat(input_->text, ": --keep ", c.Shown(), " is the column checked"));
+        return std::nullopt;
+      } else {
+        columns.kept.push_back(field);
+      }
     }
-    const std::string& wanted = *s_.column_name;
-    if (seen.matches == 0) {
-      const std::string more = fields > kHeaderNamesShown ? Cat(" and ", std::to_string(fields - kHeaderNamesShown), " more") : "";
-      Complain(Cat(input_->text, ": no column ", Quoted(wanted), " in the header (", seen.names, more, ")"));
-      return std::nullopt;
+    return columns;
+  }
+
+  void Kept(std::size_t slot, Text value, bool whole) {
+    KeptField& field = kept_[slot];
+    if (whole) {
+      field.bytes.assign(value);
+      field.size = value.size();
+      field.shortened = false;
+    } else {
+      // Longer than the buffer: shown by its first bytes and its length, as a number is.
+      if (!field.present) field.bytes.clear(), field.size = 0, field.shortened = true;
+      field.bytes.append(value.substr(0, kShownHead - std::min(kShownHead, field.bytes.size())));
+      field.size += value.size();
     }
-    if (seen.matches > 1) {
-      Complain(Cat(input_->text, ": the header names ", Quoted(wanted), " ", std::to_string(seen.matches),
-                   " times: the first, field ", std::to_string(seen.match + 1), ", is checked"));
-    }
-    return seen.match;
+    field.present = true;
   }
 
   void Piece(Text piece) {
@@ -237,13 +340,17 @@ class Checker {
     const std::size_t n = std::min(head_room, piece.size());
     std::memcpy(head_.data() + head_size_, piece.data(), n);
     head_size_ += n;
-    if (s_.kind == Kind::kId) return;
-    if (!s_.strip) return luhn_.Add(piece);
+    if (s_.kind == Kind::kId || !s_.strip) {
+      if (!piece.empty()) stream_last_ = piece.back();
+      if (s_.kind == Kind::kCard) luhn_.Add(piece);
+      return;
+    }
     // Only the characters that remain after --strip count.
     for (std::size_t at = 0; at < piece.size();) {
       const std::size_t next = std::min(piece.find_first_of(" -", at), piece.size());
       const Text kept = piece.substr(at, next - at);
       luhn_.Add(kept);
+      if (!kept.empty()) stream_last_ = kept.back();
       const std::size_t m = std::min(stripped_head_.size() - stripped_head_size_, kept.size());
       std::memcpy(stripped_head_.data() + stripped_head_size_, kept.data(), m);
       stripped_head_size_ += m;
@@ -252,9 +359,11 @@ class Checker {
   }
 
   TESSERA_INLINE bool Record(const Field& field) {
+    const uint64_t record = ++record_;
+    if (!kept_.empty()) [[unlikely]] return KeptRecord(field, record);
     if (s_.kind == Kind::kCard && field.kind == Field::kWhole && !IsBlank(field.value)) [[likely]]
-      return WholeCard(field.value, field.line);
-    return OtherRecord(field);
+      return WholeCard(field.value, field.line, record);
+    return OtherRecord(field, record);
   }
 
   // Lines judged first and shown after: the judgments are independent, so
@@ -265,6 +374,8 @@ class Checker {
         if (!Record({values[i], lines[i], values[i].size(), Field::kWhole})) return false;
       return true;
     }
+    const uint64_t first = record_ + 1;
+    record_ += n;
     std::array<CardVerdict, kRecordBatch> verdicts;
     JudgeCardsPadded(values, n, verdicts.data());
     if (s_.quiet && !s_.summary) {
@@ -278,12 +389,12 @@ class Checker {
       return true;
     }
     if constexpr (kHasShortPlainCards) {
-      if (plain_cards_) return ShowPlainCards(values, lines, verdicts.data(), n);
+      if (plain_cards_) return ShowPlainCards(values, lines, first, verdicts.data(), n);
     }
     for (std::size_t i = 0; i < n; ++i) {
       if (IsBlank(values[i])) [[unlikely]] {
-        if (!OtherRecord({values[i], lines[i], values[i].size(), Field::kWhole})) return false;
-      } else if (!ShowCard(values[i], lines[i], verdicts[i])) {
+        if (!OtherRecord({values[i], lines[i], values[i].size(), Field::kWhole}, first + i)) return false;
+      } else if (!ShowCard(values[i], lines[i], first + i, verdicts[i])) {
         return false;
       }
     }
@@ -292,81 +403,100 @@ class Checker {
 
   // The batch as most runs have it: numbers shown as they are, nothing
   // counted, most of them written straight from the buffer.
-  bool ShowPlainCards(const Text* values, const uint64_t* lines, const CardVerdict* verdicts, std::size_t n) {
+  bool ShowPlainCards(const Text* values, const uint64_t* lines, uint64_t first, const CardVerdict* verdicts, std::size_t n) {
     for (std::size_t i = 0; i < n; ++i) {
       const CardVerdict card = verdicts[i];
       if (IsBlank(values[i])) [[unlikely]] {
-        if (!OtherRecord({values[i], lines[i], values[i].size(), Field::kWhole})) return false;
+        if (!OtherRecord({values[i], lines[i], values[i].size(), Field::kWhole}, first + i)) return false;
         continue;
       }
       any_invalid_ |= !card.valid();
-      if (!shows_card_[card.valid()] || format_.ShortPlainCard(values[i], card)) continue;
-      if (!ShowCard(values[i], lines[i], card)) return false;
+      if (!shows_card_[card.valid()]) continue;
+      if ((card.valid() || HintFor(values[i]) == Hint::kNone) && format_.ShortPlainCard(values[i], card)) continue;
+      if (!ShowCard(values[i], lines[i], first + i, card)) return false;
     }
     return true;
   }
 
   // The common record, kept apart so that it compiles to straight code.
-  TESSERA_INLINE bool WholeCard(Text value, uint64_t line) {
-    return ShowCard(value, line, JudgeCardPadded(s_.strip ? Stripped(value) : value));
+  TESSERA_INLINE bool WholeCard(Text value, uint64_t line, uint64_t record) {
+    return ShowCard(value, line, record, JudgeCardPadded(s_.strip ? Stripped(value) : value));
   }
 
   // The record is filled in member by member (and read back so).
-  TESSERA_INLINE bool ShowCard(Text value, uint64_t line, const CardVerdict card) {
+  TESSERA_INLINE bool ShowCard(Text value, uint64_t line, uint64_t record, const CardVerdict card) {
     const Verdict verdict = card.valid() ? Verdict::kValid : Verdict::kInvalid;
     Count(verdict, card, IdVerdict{false, false, 0});
+    if (!Shows(verdict)) return !(s_.quiet && verdict == Verdict::kInvalid && !s_.summary);
+    card_.hint = card.valid() ? Hint::kNone : HintFor(s_.strip ? Stripped(value) : value);
     if (s_.mask) {
       MaskCardNumber(value, scratch_.get());
       value = Text(scratch_.get(), value.size());
     }
     card_.where.line = line;
+    card_.where.record = record;
     card_.number.bytes = value;
     card_.number.size = value.size();
     card_.number.shortened = false;
     card_.verdict = verdict;
     card_.card = card;
-    if (!Shows(verdict)) return !(s_.quiet && verdict == Verdict::kInvalid && !s_.summary);
     format_.Card(card_);
     return true;
   }
 
-  [[gnu::noinline]] bool OtherRecord(const Field& field) {
+  [[gnu::noinline]] bool OtherRecord(const Field& field, uint64_t record) {
     Verdict verdict = Verdict::kEmpty;
     CardVerdict card{Brand::None, false};
     IdVerdict id{false, false, 0};
     Shown shown{field.value, field.size, false};
+    Hint hint = Hint::kNone;
     if (field.kind == Field::kStreamed) {
       shown = {s_.mask ? Text() : Text(head_.data(), head_size_), field.size, true};
       if (!blank_so_far_) {
+        const Text judged_head = s_.kind == Kind::kCard && s_.strip ? Text(stripped_head_.data(), stripped_head_size_)
+                                                                    : Text(head_.data(), head_size_);
         if (s_.kind == Kind::kCard) {
-          card = JudgeCardStream(s_.strip ? Text(stripped_head_.data(), stripped_head_size_) : shown.bytes, luhn_);
+          card = JudgeCardStream(judged_head, luhn_);
         } else {
-          id = JudgeIdStream(Text(head_.data(), head_size_), field.size, today_);
+          id = JudgeIdStream(judged_head, field.size, today_);
         }
         verdict = Valid(card, id);
+        if (verdict == Verdict::kInvalid && !judged_head.empty() && (IsBlankByte(judged_head[0]) || IsBlankByte(stream_last_)))
+          hint = Hint::kBlanks;
       }
       ResetStream();
     } else if (field.kind == Field::kWhole && !IsBlank(field.value)) {
+      const Text judged = s_.kind == Kind::kCard && s_.strip ? Stripped(field.value) : field.value;
       if (s_.kind == Kind::kCard) {
-        card = JudgeCardPadded(s_.strip ? Stripped(field.value) : field.value);
+        card = JudgeCardPadded(judged);
         if (s_.mask) {
           MaskCardNumber(field.value, scratch_.get());
           shown.bytes = Text(scratch_.get(), field.value.size());
         }
       } else {
-        id = JudgeId(field.value, today_);
+        id = JudgeId(judged, today_);
       }
       verdict = Valid(card, id);
+      if (verdict == Verdict::kInvalid) hint = HintFor(judged);
     }
     Count(verdict, card, id);
     if (!Shows(verdict)) return !(s_.quiet && verdict == Verdict::kInvalid && !s_.summary);
-    const Where where{input_, field.line};
+    const Where where{input_, field.line, record, kept_};
     if (s_.kind == Kind::kCard) {
-      format_.Card({where, shown, verdict, card});
+      format_.Card({where, shown, verdict, card, hint});
     } else {
-      format_.Id({where, shown, verdict, id});
+      format_.Id({where, shown, verdict, id, hint});
     }
     return true;
+  }
+
+  // A record with fields carried along; they are forgotten after it.
+  [[gnu::noinline]] bool KeptRecord(const Field& field, uint64_t record) {
+    const bool go_on = s_.kind == Kind::kCard && field.kind == Field::kWhole && !IsBlank(field.value)
+                           ? WholeCard(field.value, field.line, record)
+                           : OtherRecord(field, record);
+    for (KeptField& kept : kept_) kept.present = false, kept.bytes.clear();
+    return go_on;
   }
 
   void BeforeRead() { out_.Flush(); }
@@ -424,6 +554,7 @@ class Checker {
     luhn_ = LuhnStream();
     stream_size_ = head_size_ = stripped_head_size_ = 0;
     blank_so_far_ = true;
+    stream_last_ = 0;
   }
 
   // A header name as messages show it: masked as a card number would be,
@@ -444,22 +575,27 @@ class Checker {
   bool clock_read_ = false;
   std::chrono::steady_clock::time_point last_clock_read_{};
   const InputName* input_ = nullptr;
+  uint64_t record_ = 0;  // records of the input so far
   std::unique_ptr<char[]> scratch_;  // masked and stripped copies, padded like the read buffer; for --mask and --strip only
   Counts counts_;
   bool any_invalid_ = false;
   const bool plain_cards_;               // ShowPlainCards serves
   const std::array<bool, 2> shows_card_;  // by CardVerdict::valid()
   CardRecord card_{};
+  std::vector<KeptField> kept_;  // by slot, of the record in progress
 
-  // The header of the input being read.
+  // The columns wanted, the checked one first, and what the header of the
+  // input being read has shown of them.
+  std::vector<const ColumnChoice*> choices_;
   struct HeaderSeen {
+    explicit HeaderSeen(std::size_t choices) : matches(choices), first(choices) {}
     std::size_t fields = 0;
-    uint64_t matches = 0;
-    std::size_t match = 0;  // the first
-    std::string names;      // the first few, as shown
+    std::vector<uint64_t> matches;   // by choice
+    std::vector<std::size_t> first;  // the first field of each
+    std::string names;               // the first few, as shown
   };
   static constexpr std::size_t kHeaderNamesShown = 8;
-  HeaderSeen header_;
+  HeaderSeen header_{0};
 
   // A field streaming past.
   LuhnStream luhn_;
@@ -469,11 +605,8 @@ class Checker {
   std::size_t head_size_ = 0;
   std::array<char, kLongestCard + 1> stripped_head_{};
   std::size_t stripped_head_size_ = 0;
+  char stream_last_ = 0;  // the last byte judged
 };
-
-std::string ColumnShown(const Settings& s) {
-  return s.column_name ? Quoted(*s.column_name) : std::to_string(s.layout.column + 1);
-}
 
 // Reads one input; returns the status it calls for, leaving the verdicts to the checker.
 template <class Checker>
@@ -493,12 +626,12 @@ int CheckInput(const Settings& s, Checker& checker, sys::Handle in, const InputN
     status = kTrouble;
   }
   if (o.missing > 0 && o.found == 0 && !s.layout.header) {
-    Complain(Cat(name.text, ": column ", ColumnShown(s), " is invalid: no record has more than ",
+    Complain(Cat(name.text, ": column ", s.column.Shown(), " is invalid: no record has more than ",
                  std::to_string(o.widest_missing), o.widest_missing == 1 ? " field" : " fields"));
     status = kTrouble;
   } else if (o.missing > 0) {
     Complain(Cat(name.text, ": ", std::to_string(o.missing), o.missing == 1 ? " record has" : " records have",
-                 " no field ", ColumnShown(s), ", reported empty (the first at line ",
+                 " no field ", s.column.Shown(), ", reported empty (the first at line ",
                  std::to_string(o.first_missing_line), ")"));
   }
   return status;
@@ -543,7 +676,7 @@ int RunWith(const Settings& s) {
     if (stop) break;
     switch (source.type) {
       case Source::kNumber: {
-        checker.StartInput(&arguments);
+        checker.StartInput(&arguments, argument_count);
         checker.ReadClock();
         padded.assign(source.text).append(kPadding, '\0');
         const Text number(padded.data(), source.text.size());
@@ -584,6 +717,7 @@ int Run(const Invocation& inv, Kind kind) {
   Settings s;
   if (const int status = Configure(inv, kind, s); status != kAllValid) return status;
   if (s.format == "tsv") return RunWith<TsvFormat>(s);
+  if (s.format == "csv") return RunWith<CsvFormat>(s);
   if (s.format == "json") return RunWith<JsonFormat>(s);
   return RunWith<TextFormat>(s);
 }

@@ -30,11 +30,19 @@ constexpr Flag kFlags[] = {
      "(\"4111 1111 1111 1111\"). The number is shown as given.", kCard},
     {kTodayFlag, '\0', "today", "YYYY-MM-DD", "Judge expiry and age as of this date (years 1 to 9999) instead of "
      "the local date, which is otherwise read again as the records stream (at most once a second).", kId},
+    {kCheckFormatFlag, '\0', "format", "FORMAT", "text (the default), tsv (tab-separated columns), csv (the "
+     "columns of tsv as RFC 4180 has CSV, after a header row) or json (one JSON object per line).", kBoth},
     {kFormatFlag, '\0', "format", "FORMAT", "text (the default), tsv (tab-separated columns) or json (one "
-     "JSON object per line).", kAll},
-    {kHeaderRowFlag, '\0', "header-row", "", "With --format tsv: begin with a row naming the columns.", kBoth},
+     "JSON object per line).", kScan},
+    {kHeaderRowFlag, '\0', "header-row", "", "With --format tsv: begin with a row naming the columns (csv always "
+     "has it).", kBoth},
     {kLineNumberFlag, 'n', "line-number", "", "Show the file and the line of each record (the line where the "
-     "record starts). JSON always has them.", kBoth},
+     "record starts), and in tsv and csv the record's number too (from 1, the header not counted). JSON always "
+     "has them.", kBoth},
+    {kKeepFlag, '\0', "keep", "N|NAME", "Carry field N, or the field whose header is NAME, of each record into "
+     "the output, for joining the verdicts back: a column of tsv and csv after the others, named as given, and "
+     "a key of the object \"keep\" in json (null for a record without the field). As --column, implies --csv. "
+     "May be given more than once; not with --format text.", kBoth},
     {kInvalidFlag, '\0', "invalid", "", "Show only the invalid records.", kBoth},
     {kValidFlag, '\0', "valid", "", "Show only the valid records.", kBoth},
     {kQuietFlag, 'q', "quiet", "", "Show no records: only the exit status tells. Stops at the first invalid "

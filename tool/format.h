@@ -6,7 +6,10 @@
 #include <charconv>
 #include <cstdint>
 #include <cstring>
+#include <span>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "frame/checks.h"
 #include "tool/records.h"
@@ -25,6 +28,7 @@ struct InputName {
   explicit InputName(std::string_view name);
   std::string text;  // Quoting::Text
   std::string json;  // Quoting::Json
+  std::string csv;   // Quoting::Text, in quotes where CSV needs them
 };
 
 // The number as it is shown: possibly a masked copy, or only the first
@@ -35,9 +39,31 @@ struct Shown {
   bool shortened;  // `bytes` are its first bytes only
 };
 
+// Why an invalid number may be so, where its text says more than its
+// verdict: the reason a person can act on.
+enum class Hint : unsigned char {
+  kNone,
+  kBlanks,      // blanks (spaces, tabs) before or after the number
+  kScientific,  // a spreadsheet's scientific notation ("4.11111E+15"): digits lost
+};
+
+// As TSV, CSV and JSON give it, and in words for text.
+std::string_view HintCode(Hint hint);
+std::string_view HintWords(Hint hint);
+
+// A field of the record carried to the output (--keep).
+struct KeptField {
+  std::string bytes;  // the field, or its first bytes when `shortened`
+  uint64_t size = 0;
+  bool shortened = false;
+  bool present = false;  // the record has the field
+};
+
 struct Where {
   const InputName* input;
-  uint64_t line;
+  uint64_t line;    // where the record starts, from 1
+  uint64_t record;  // its place among the records of the input, from 1, the header not counted
+  std::span<const KeptField> kept;
 };
 
 struct CardRecord {
@@ -45,6 +71,7 @@ struct CardRecord {
   Shown number;
   Verdict verdict;
   CardVerdict card;  // only for kValid and kInvalid
+  Hint hint;         // only for kInvalid
 };
 
 struct IdRecord {
@@ -52,10 +79,11 @@ struct IdRecord {
   Shown number;
   Verdict verdict;
   IdVerdict id;  // only for kValid and kInvalid; the dates only when the check digits are right
+  Hint hint;     // only for kInvalid
 };
 
 // Every format is a class of its own module (format_text.h, format_tsv.h,
-// format_json.h) with the same members, which the commands take as a
+// format_csv.h, format_json.h) with the same members, which the commands take as a
 // template parameter so that a record's output is inlined into the loop:
 //
 //   Format(Writer& out, const FormatOptions& options);
@@ -67,6 +95,7 @@ struct FormatOptions {
   bool line_numbers = false;
   bool header_row = false;
   bool id = false;  // the header row names the id columns
+  std::vector<std::string> kept;  // the columns of --keep, as given
 };
 
 // A decimal number.
@@ -76,6 +105,16 @@ inline void PutCount(Writer& out, uint64_t n) {
 }
 
 void PutLongNumber(Writer& out, const Shown& number, Quoting quoting);
+
+// A field of the record as it is shown, escaped, with the mark of a shortened one.
+void PutKept(Writer& out, const KeptField& field, Quoting quoting);
+
+// The header row of TSV and CSV (`between` the columns), without its line end.
+std::string HeaderRow(const FormatOptions& options, char between);
+
+// A field for CSV: escaped, and in quotes (any quote doubled) when it holds
+// a comma or a quote, as RFC 4180 has it; a shortened one with its mark.
+void PutCsvField(Writer& out, std::string_view bytes, bool shortened = false, uint64_t size = 0);
 
 // The number, escaped, with the mark of a shortened field
 // ("\[...N bytes]"), which no escaped input can produce.
@@ -136,7 +175,8 @@ TESSERA_INLINE bool PutShortPlainCard(Writer& out, Text bytes, const CardVerdict
 }
 
 TESSERA_INLINE bool PutShortPlainCard(Writer& out, const CardRecord& r, const std::array<Ending, 2 * kBrandCount>& endings) {
-  return !r.number.shortened && r.verdict != Verdict::kEmpty && PutShortPlainCard(out, r.number.bytes, r.card, endings);
+  return !r.number.shortened && r.verdict != Verdict::kEmpty && r.hint == Hint::kNone &&
+         PutShortPlainCard(out, r.number.bytes, r.card, endings);
 }
 
 }  // namespace tessera::tool

@@ -8,20 +8,54 @@ std::string_view Bool(bool yes) { return yes ? "true" : "false"; }
 
 }  // namespace
 
+JsonFormat::JsonFormat(Writer& out, const FormatOptions& options) : out_(out) {
+  for (const std::string& name : options.kept) kept_keys_.push_back("\"" + Escaped(name, Quoting::Json) + "\":");
+}
+
 void JsonFormat::Start(const Where& where, const Shown& number) {
   out_.Put("{\"file\":\"");
   out_.Put(where.input->json);
   out_.Put("\",\"line\":");
   PutCount(out_, where.line);
+  out_.Put(",\"record\":");
+  PutCount(out_, where.record);
   out_.Put(",\"number\":\"");
   PutNumber(out_, number, Quoting::Json);
   out_.Put('"');
 }
 
+void JsonFormat::End(Hint hint, const Where& where) {
+  if (hint == Hint::kNone) {
+    out_.Put(",\"hint\":null");
+  } else {
+    out_.Put(",\"hint\":\"");
+    out_.Put(HintCode(hint));
+    out_.Put('"');
+  }
+  if (!kept_keys_.empty()) {
+    out_.Put(",\"keep\":{");
+    for (std::size_t i = 0; i < kept_keys_.size(); ++i) {
+      if (i > 0) out_.Put(',');
+      out_.Put(kept_keys_[i]);
+      const KeptField& field = where.kept[i];
+      if (!field.present) {
+        out_.Put("null");
+        continue;
+      }
+      out_.Put('"');
+      PutKept(out_, field, Quoting::Json);
+      out_.Put('"');
+    }
+    out_.Put('}');
+  }
+  out_.Put("}\n");
+  out_.EndRecord();
+}
+
 void JsonFormat::Card(const CardRecord& r) {
   Start(r.where, r.number);
   if (r.verdict == Verdict::kEmpty) {
-    out_.Put(",\"valid\":null,\"brand\":null,\"checksum\":null}\n");
+    out_.Put(",\"valid\":null,\"brand\":null,\"checksum\":null");
   } else {
     out_.Put(",\"valid\":");
     out_.Put(Bool(r.card.valid()));
@@ -29,17 +63,16 @@ void JsonFormat::Card(const CardRecord& r) {
     out_.Put(BrandName(r.card.brand));
     out_.Put("\",\"checksum\":");
     out_.Put(Bool(r.card.checksum));
-    out_.Put("}\n");
   }
-  out_.EndRecord();
+  End(r.hint, r.where);
 }
 
 void JsonFormat::Id(const IdRecord& r) {
   Start(r.where, r.number);
   if (r.verdict == Verdict::kEmpty) {
-    out_.Put(",\"valid\":null,\"check_digits\":null,\"unexpired\":null,\"age\":null}\n");
+    out_.Put(",\"valid\":null,\"check_digits\":null,\"unexpired\":null,\"age\":null");
   } else if (!r.id.check_digits) {
-    out_.Put(",\"valid\":false,\"check_digits\":false,\"unexpired\":null,\"age\":null}\n");
+    out_.Put(",\"valid\":false,\"check_digits\":false,\"unexpired\":null,\"age\":null");
   } else {
     out_.Put(",\"valid\":");
     out_.Put(Bool(r.id.valid()));
@@ -47,9 +80,8 @@ void JsonFormat::Id(const IdRecord& r) {
     out_.Put(Bool(r.id.unexpired));
     out_.Put(",\"age\":");
     PutCount(out_, static_cast<uint64_t>(r.id.age));
-    out_.Put("}\n");
   }
-  out_.EndRecord();
+  End(r.hint, r.where);
 }
 
 }  // namespace tessera::tool

@@ -16,18 +16,29 @@ TextFormat::TextFormat(Writer& out, const FormatOptions& options) : out_(out), l
   card_empty_ = MakeEnding(": empty (brand n/a, checksum n/a)\n");
 }
 
+void TextFormat::PutHinted(const Ending& ending, Hint hint) {
+  out_.Put(std::string_view(ending.text.data(), ending.size - 2));  // without ")\n"
+  out_.Put("; ");
+  out_.Put(HintWords(hint));
+  out_.Put(")\n");
+}
+
 void TextFormat::Id(const IdRecord& r) {
   Start(r.where, r.number);
   if (r.verdict == Verdict::kEmpty) {
-    out_.Put(": empty (check digits n/a, expiry n/a, age n/a)\n");
+    out_.Put(": empty (check digits n/a, expiry n/a, age n/a");
   } else if (!r.id.check_digits) {
-    out_.Put(": invalid (check digits wrong, expiry n/a, age n/a)\n");
+    out_.Put(": invalid (check digits wrong, expiry n/a, age n/a");
   } else {
     out_.Put(r.id.valid() ? ": valid (check digits ok, " : ": invalid (check digits ok, ");
     out_.Put(r.id.unexpired ? "not expired, age " : "expired, age ");
     PutCount(out_, static_cast<uint64_t>(r.id.age));
-    out_.Put(")\n");
   }
+  if (r.hint != Hint::kNone) {
+    out_.Put("; ");
+    out_.Put(HintWords(r.hint));
+  }
+  out_.Put(")\n");
   out_.EndRecord();
 }
 

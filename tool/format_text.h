@@ -14,7 +14,12 @@ class TextFormat {
   TESSERA_INLINE void Card(const CardRecord& r) {
     if (!line_numbers_ && PutShortPlainCard(out_, r, card_)) return;
     Start(r.where, r.number);
-    PutEnding(out_, r.verdict == Verdict::kEmpty ? card_empty_ : card_[EndingIndex(r.card)]);
+    const Ending& ending = r.verdict == Verdict::kEmpty ? card_empty_ : card_[EndingIndex(r.card)];
+    if (r.hint == Hint::kNone) [[likely]] {
+      PutEnding(out_, ending);
+    } else {
+      PutHinted(ending, r.hint);
+    }
     out_.EndRecord();
   }
 
@@ -36,6 +41,9 @@ class TextFormat {
     }
     PutNumber(out_, number, Quoting::Text);
   }
+
+  // The ending with the hint inside its parentheses.
+  void PutHinted(const Ending& ending, Hint hint);
 
   Writer& out_;
   bool line_numbers_;

@@ -12,16 +12,21 @@ class TsvFormat {
   void Begin();
 
   TESSERA_INLINE void Card(const CardRecord& r) {
-    if (!options_.line_numbers && PutShortPlainCard(out_, r, card_)) return;
+    if (plain_ && PutShortPlainCard(out_, r, card_)) return;
     Start(r.where, r.number);
-    PutEnding(out_, r.verdict == Verdict::kEmpty ? card_empty_ : card_[EndingIndex(r.card)]);
+    const Ending& ending = r.verdict == Verdict::kEmpty ? card_empty_ : card_[EndingIndex(r.card)];
+    if (r.hint == Hint::kNone && options_.kept.empty()) [[likely]] {
+      PutEnding(out_, ending);
+    } else {
+      PutLastColumns(ending, r.verdict, r.hint, r.where);
+    }
     out_.EndRecord();
   }
 
   // A judged number of a padded buffer, shown as it is, when it is short
-  // and plain and no line numbers are shown; false for any other.
+  // and plain and nothing more than the verdict is shown; false for any other.
   TESSERA_INLINE bool ShortPlainCard(Text number, const CardVerdict& card) {
-    return !options_.line_numbers && PutShortPlainCard(out_, number, card, card_);
+    return plain_ && PutShortPlainCard(out_, number, card, card_);
   }
 
   void Id(const IdRecord& r);
@@ -33,12 +38,18 @@ class TsvFormat {
       out_.Put('\t');
       PutCount(out_, where.line);
       out_.Put('\t');
+      PutCount(out_, where.record);
+      out_.Put('\t');
     }
     PutNumber(out_, number, Quoting::Text);
   }
 
+  // The verdict's columns of `ending`, then the hint and the fields kept.
+  void PutLastColumns(const Ending& ending, Verdict verdict, Hint hint, const Where& where);
+
   Writer& out_;
   FormatOptions options_;
+  bool plain_;  // no line numbers and no fields kept
   std::array<Ending, 2 * kBrandCount> card_;
   Ending card_empty_;
 };

@@ -23,6 +23,7 @@
 #include <cstring>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "frame/checks.h"
 #include "tool/platform.h"
@@ -46,11 +47,17 @@ inline constexpr std::size_t kReadBlock = std::size_t{256} << 10;
 // Whole fields handed over at once.
 inline constexpr std::size_t kRecordBatch = 64;
 
+// The fields of a CSV record that are wanted, counted from 0.
+struct Columns {
+  std::size_t check = 0;          // the field delivered
+  std::vector<std::size_t> kept;  // fields carried along with it, by slot
+};
+
 struct RecordLayout {
-  bool csv = false;        // else every line is one record with one field
+  bool csv = false;  // else every line is one record with one field
   char delimiter = ',';
-  std::size_t column = 0;  // the field delivered, from 0, unless the header says otherwise
-  bool header = false;     // the first record is a header, not delivered; in CSV, its fields go to the sink
+  Columns columns;   // unless the header says otherwise
+  bool header = false;  // the first record is a header, not delivered; in CSV, its fields go to the sink
 };
 
 struct Field {
@@ -74,9 +81,13 @@ struct Field {
 //   // view for the call only, so that no header is held whole); a field
 //   // longer than the buffer comes as its first bytes, `whole` false.
 //   void HeaderField(Text name, bool whole);
-//   // The end of a CSV header of `fields` fields: the column to deliver,
-//   // or nothing to skip the rest of this input.
-//   std::optional<std::size_t> HeaderEnd(std::size_t fields);
+//   // The end of a CSV header of `fields` fields: the columns of this
+//   // input, or nothing to skip the rest of it.
+//   std::optional<Columns> HeaderEnd(std::size_t fields);
+//   // A field to carry along of the record in progress, before its
+//   // Record(): whole, or (`whole` false) in pieces in order as it
+//   // streams past. A record that has not the field gives none.
+//   void Kept(std::size_t slot, Text value, bool whole);
 //   // A streamed field, in order, before its Record().
 //   void Piece(Text piece);
 //   // One per record after the header; false stops the reading.
@@ -202,7 +213,7 @@ template <class Sink>
 class Scanner {
  public:
   Scanner(sys::Handle in, const RecordLayout& layout, Sink& sink)
-      : in_(in), layout_(layout), sink_(sink), column_(layout.column),
+      : in_(in), layout_(layout), sink_(sink), column_(layout.columns.check), kept_(layout.columns.kept),
         buffer_(new char[kCapacity + kPadding]), in_header_(layout.header) {
     ClearPadding();
   }
@@ -402,8 +413,25 @@ class Scanner {
         target_begin_ = begin_;
         target_end_ = p;
       }
+    } else if (!kept_.empty()) [[unlikely]] {
+      Keep(Text(at(begin_), p - begin_));
+      kept_streaming_ = false;
     }
     ++field_;
+  }
+
+  bool IsKept(std::size_t field) const { return std::ranges::find(kept_, field) != kept_.end(); }
+
+  // The open field, or a piece of it, to every slot that keeps it; once a
+  // field streams, its pieces are unquoted by one state to its end.
+  void Keep(Text raw) {
+    if (!IsKept(field_)) return;
+    auto give = [this](Text value, bool whole) {
+      for (std::size_t slot = 0; slot < kept_.size(); ++slot)
+        if (kept_[slot] == field_) sink_.Kept(slot, value, whole);
+    };
+    if (!kept_streaming_) return give(Unquote(raw, scratch()), true);
+    kept_unquoter_.Feed(raw, [&](Text piece) { give(piece, false); });
   }
 
   static bool IsBlank(Text value) { return value.find_first_not_of(" \t") == Text::npos; }
@@ -416,17 +444,18 @@ class Scanner {
     bool go_on = true;
     if (in_header_) {
       in_header_ = false;
-      const std::optional<std::size_t> column = sink_.HeaderEnd(field_);
-      if (!column) {
+      const std::optional<Columns> columns = sink_.HeaderEnd(field_);
+      if (!columns) {
         outcome_.header_rejected = true;
         go_on = false;
       } else {
-        column_ = *column;
+        column_ = columns->check;
+        kept_ = columns->kept;
       }
     } else if (target_ == kDone) {
       ++outcome_.found;
       const Text value = Unquote(Text(at(target_begin_), target_end_ - target_begin_), scratch());
-      if (value.data() != scratch_.get()) {
+      if (value.data() != scratch_.get() && kept_.empty()) {
         // A view of the buffer: it waits in the batch until the buffer changes.
         batch_values_[batch_size_] = value;
         batch_lines_[batch_size_] = line;
@@ -599,11 +628,13 @@ class Scanner {
   }
 
   // Keeps what the record in progress still needs: the field to check,
-  // once read, and the open field when it is that field, a header name or
-  // the first field (a record of one blank field is an empty record).
+  // once read, and the open field when it is that field, a field kept, a
+  // header name or the first field (a record of one blank field is an
+  // empty record).
   void MakeRoom() {
-    const bool open_needed =
-        in_header_ ? !header_field_long_ : (field_ == column_ || (field_ == 0 && column_ > 0 && !first_field_long_));
+    const bool open_needed = in_header_ ? !header_field_long_
+                                        : field_ == column_ || (field_ == 0 && column_ > 0 && !first_field_long_) ||
+                                              IsKept(field_);
     std::size_t keep_from = open_needed ? begin_ : size_;
     if (target_ == kDone) {
       Compact(keep_from, size_, target_begin_, target_end_);
@@ -621,10 +652,17 @@ class Scanner {
       if (target_ != kStreaming) unquoter_ = Unquoter();
       Stream(Text(at(begin_), size_ - begin_));
       target_ = kStreaming;
+    } else if (IsKept(field_)) {
+      // So does a field to carry along.
+      if (!kept_streaming_) kept_unquoter_ = Unquoter();
+      kept_streaming_ = true;
+      Keep(Text(at(begin_), size_ - begin_));
+      first_field_long_ = true;
     } else {
       first_field_long_ = true;
     }
-    begin_ = pos_ = size_ = 0;
+    // The field to check, once read, stays at the front.
+    begin_ = pos_ = size_ = target_ == kDone ? target_end_ : 0;
   }
 
   char* scratch() {
@@ -636,6 +674,7 @@ class Scanner {
   const RecordLayout& layout_;
   Sink& sink_;
   std::size_t column_;
+  std::vector<std::size_t> kept_;
   std::unique_ptr<char[]> buffer_;
   std::unique_ptr<char[]> scratch_;
   std::size_t size_ = 0;   // bytes of input in the buffer
@@ -661,6 +700,8 @@ class Scanner {
   bool first_field_long_ = false;
   bool header_field_long_ = false;  // its first bytes went to the sink
   Unquoter unquoter_;
+  bool kept_streaming_ = false;  // the open field is kept, and longer than the buffer
+  Unquoter kept_unquoter_;
 #if TESSERA_HAVE_AVX2
   const bool avx2_ = simd::HaveAvx2();
 #endif
