@@ -208,29 +208,41 @@ constexpr std::size_t kShownHead = 32;  // bytes shown of a field too long to ho
 
 bool IsBlankByte(char c) { return c == ' ' || c == '\t'; }
 
-// "4.11111E+15", as a spreadsheet shows a long number it took for one.
+// "4.11111E+15", as a spreadsheet shows a long number it took for one: a
+// mantissa, an exponent mark, and an exponent of at most three digits.
 bool IsScientific(Text text) {
   std::size_t i = 0;
-  auto digits = [&] {
+  auto digits = [&](std::size_t most) {
     const std::size_t from = i;
-    while (i < text.size() && IsDigit(text[i])) ++i;
+    while (i < text.size() && i - from < most && IsDigit(text[i])) ++i;
     return i > from;
   };
-  if (!digits()) return false;
-  if (i < text.size() && (text[i] == '.' || text[i] == ',') && (++i, !digits())) return false;
+  if (!digits(text.size())) return false;
+  if (i < text.size() && (text[i] == '.' || text[i] == ',') && (++i, !digits(text.size()))) return false;
   if (i == text.size() || (text[i] != 'E' && text[i] != 'e')) return false;
   ++i;
   if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
-  return digits() && i == text.size();
+  return digits(3) && i == text.size();
 }
 
-// What the text of an invalid number says about why, as it was judged.
-Hint HintFor(Text judged) {
+[[gnu::noinline]] Hint HintOfUnusualText(Text judged) {
   const std::size_t first = judged.find_first_not_of(" \t");
   if (first == Text::npos) return Hint::kNone;
   const std::size_t last = judged.find_last_not_of(" \t");
-  if (IsScientific(judged.substr(first, last + 1 - first))) return Hint::kScientific;
-  return first > 0 || last + 1 < judged.size() ? Hint::kBlanks : Hint::kNone;
+  const Text trimmed = judged.substr(first, last + 1 - first);
+  if (IsScientific(trimmed)) return Hint::kScientific;
+  return trimmed.size() < judged.size() ? Hint::kBlanks : Hint::kNone;
+}
+
+// What the text of an invalid number says about why, as it was judged.
+TESSERA_INLINE Hint HintFor(Text judged) {
+  // Most invalid numbers are digits only: their ends tell at a look (an
+  // exponent mark stands two to five bytes from the end).
+  const std::size_t n = judged.size();
+  auto at = [&](std::size_t back) { return n > back ? judged[n - 1 - back] : '0'; };
+  const bool blank = n > 0 && (IsBlankByte(judged[0]) || IsBlankByte(at(0)));
+  const bool mark = ((at(1) | 0x20) == 'e') | ((at(2) | 0x20) == 'e') | ((at(3) | 0x20) == 'e') | ((at(4) | 0x20) == 'e');
+  return blank || mark ? HintOfUnusualText(judged) : Hint::kNone;
 }
 
 template <class Format>
