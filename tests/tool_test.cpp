@@ -535,6 +535,9 @@ TEST_F(Tool, InvalidNumbersGetAHintWhereTheTextTellsWhy) {
        "4.11111E+15: invalid (no brand, checksum fails; scientific notation, digits lost: export the column as text)\n", 1},
       {"with a decimal comma, and blanks", {"card", "--csv", "--no-header", "--format", "tsv"}, "\" 4,11111e+15\"\n",
        " 4,11111e+15\tinvalid\tnone\tfail\tscientific\n", 1},
+      // 13 characters from a 4: Visa's shape; from the right 4 + 0 + 2 + 2 + 0 + 0 + 1 + 2 + 1 + 2 + 1 + 0 + 4 = 19
+      {"an exponent of four digits is no spreadsheet's", {"card", "--format", "tsv", "4.11111E+1204"}, "",
+       "4.11111E+1204\tinvalid\tVisa\tfail\tnone\n", 1},
       {"a number simply wrong has none", {"card", "--format", "json", "4111111111111112"}, "",
        "{\"file\":\"(argument)\",\"line\":1,\"record\":1,\"number\":\"4111111111111112\",\"valid\":false,"
        "\"brand\":\"Visa\",\"checksum\":false,\"hint\":null}\n", 1},

@@ -98,22 +98,33 @@ constexpr Section kSections[] = {
      "is given. Each line is one record; a line may end in LF, CR LF or a lone CR (as in files from old Mac "
      "programs), and a last line needs no ending. A UTF-8 byte-order mark at the start of an input is "
      "skipped.\n\n"
-     "With --csv, --tsv, --delimiter or --column, records are CSV: the field of --column is checked, unquoted. "
-     "A record whose field is empty or only blanks is reported as empty: it is neither valid nor invalid and "
-     "does not fail the run, so every input record still has its output row.\n\n"
+     "With --csv, --tsv, --delimiter, --column or --keep, records are CSV: the field of --column is checked, "
+     "unquoted. The first record of each input is a header, as in csvkit, unless --no-header is given; its "
+     "names are matched as they stream past, so a header of any size is read in constant memory. A record "
+     "whose field is empty or only blanks is reported as empty: it is neither valid nor invalid and does not "
+     "fail the run, so every input record still has its output row.\n\n"
      "A field longer than the read buffer (256 KiB) is checked as it streams past, in constant memory, and "
      "shown shortened: its first 32 bytes, then \"\\[...N bytes]\" with its length.",
      false},
     {"OUTPUT",
      "One row per record, in input order. text: \"NUMBER: valid (Visa, checksum ok)\"; tsv: NUMBER, verdict "
-     "(valid, invalid, empty), brand (or none), checksum (pass, fail) for card; NUMBER, verdict, check digits "
-     "(pass, fail), expiry (current, expired), age for id; json: the keys file, line, number, valid, then "
-     "brand and checksum, or check_digits, unexpired and age. Every row of a format has the same columns: a "
-     "value that was not judged is n/a in text and tsv and null in JSON (valid is null for an empty "
-     "record).\n\n"
+     "(valid, invalid, empty), brand (or none), checksum (pass, fail), hint for card; NUMBER, verdict, check "
+     "digits (pass, fail), expiry (current, expired), age, hint for id; csv: the columns of tsv, quoted as "
+     "RFC 4180 has it (a field with a comma or a quote in quotes, a quote doubled), after a header row; json: "
+     "the keys file, line, record, number, valid, then brand and checksum, or check_digits, unexpired and "
+     "age, then hint, and keep with --keep. With -n, tsv and csv begin with the columns file, line and "
+     "record. Every row of a format has the same columns: a value that was not judged is n/a in text, tsv "
+     "and csv and null in JSON (valid is null for an empty record).\n\n"
+     "An invalid number whose text tells why gets a hint: blanks, for blanks (spaces, tabs) before or after "
+     "it, or scientific, for a spreadsheet's scientific notation (\"4.11111E+15\": the digits are lost, so "
+     "export the column as text); none (null in JSON) when there is none. Text gives it in words inside the "
+     "parentheses: \"4.11111E+15: invalid (no brand, checksum fails; scientific notation, digits lost: "
+     "export the column as text)\".\n\n"
      "Bytes that could act on a terminal are escaped, in records and in messages: control characters, DEL and "
      "bytes that are not UTF-8 as \\xhh, the backslash as \\\\, and the C1 and bidirectional control characters "
-     "byte by byte; JSON uses \\u escapes instead.\n\n"
+     "byte by byte; JSON uses \\u escapes instead. Messages show every run of digits (groups joined by one "
+     "space or hyphen) masked as --mask masks card numbers, so that a header or a record named in a message "
+     "never shows a card number whole.\n\n"
      "Output is written after every record when it is a terminal, and otherwise in large blocks, and always "
      "before waiting for more input. When standard input is a terminal and nothing else was given, a hint "
      "says so on standard error.",
@@ -122,7 +133,8 @@ constexpr Section kSections[] = {
     {"EXIT STATUS",
      "card and id: 0: every record judged is valid (empty records do not count); 1: some record is invalid. "
      "scan: 0: nothing found; 1: something found. All: 2: a usage "
-     "error, an input that could not be opened or read (the other inputs are still checked), or output "
+     "error (for card and id, also a column that the header of an input does not have, or that no record of "
+     "it has), an input that could not be opened or read (the other inputs are still checked), or output "
      "that could not be written. When the reader of the output goes away (tessera card ... | head), the tool "
      "stops quietly with status 2.",
      true},
@@ -131,6 +143,8 @@ constexpr Section kSections[] = {
      "    tessera card -f payments.csv --column card_number --invalid -n --mask\n\n"
      "A gate in a script: nothing is shown, the exit status tells.\n\n"
      "    tessera card -q -f export.csv -c card || exit 1\n\n"
+     "The invalid numbers with the order each belongs to, as CSV for a spreadsheet or a data frame:\n\n"
+     "    tessera card -f payments.csv -c card_number --keep order_id --invalid --mask --format csv\n\n"
      "Id numbers as of a given day, as tab-separated columns with a header row:\n\n"
      "    tessera id --today 2009-09-30 --format tsv --header-row -f ids.txt",
      false},

@@ -43,7 +43,7 @@ amex='378282246310005: valid (American Express, checksum ok)'
 
 runs "a file with CRLF endings" 0 "$visa"$'\n'"$amex" "$work/none" card -f "$work/crlf.txt"
 runs "a Windows path" 0 "$visa"$'\n'"$amex" "$work/none" card -f "$(sed 's|/|\\|g' <<<"Z:$work/crlf.txt")"
-runs "standard input, with a blank line" 0 $'5555555555554444\tvalid\tMasterCard\tpass\n\tempty\tn/a\tn/a' "$work/stdin.txt" card --format tsv
+runs "standard input, with a blank line" 0 $'5555555555554444\tvalid\tMasterCard\tpass\tnone\n\tempty\tn/a\tn/a\tn/a' "$work/stdin.txt" card --format tsv
 runs "--file -" 0 '5555555555554444: valid (MasterCard, checksum ok)' "$work/stdin.txt" card --valid -f -
 runs "CSV: byte-order mark, ';', quotes, a line break inside quotes" 1 \
   "$work/pay.csv:2: 4111111111111111: valid (Visa, checksum ok)"$'\n'"$work/pay.csv:3: 4111111111111112: invalid (Visa, checksum fails)" \
@@ -54,7 +54,7 @@ runs "a missing file: status 2" 2 '' "$work/none" card -f "$work/missing"
 runs "a usage error: status 2" 2 '' "$work/none" card --bogus
 runs "id as of a day" 0 '12345678970-7506154-0909309-0: valid (check digits ok, not expired, age 34)' "$work/none" \
   id --today 2009-09-30 12345678970-7506154-0909309-0
-runs "json" 0 '{"file":"(argument)","line":1,"number":"4111111111111111","valid":true,"brand":"Visa","checksum":true}' \
+runs "json" 0 '{"file":"(argument)","line":1,"record":1,"number":"4111111111111111","valid":true,"brand":"Visa","checksum":true,"hint":null}' \
   "$work/none" card --format json 4111111111111111
 
 # scan: a directory walked in name order on two threads, a gzip file, a
