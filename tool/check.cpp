@@ -241,8 +241,9 @@ TESSERA_INLINE Hint HintFor(Text judged) {
   const std::size_t n = judged.size();
   auto at = [&](std::size_t back) { return n > back ? judged[n - 1 - back] : '0'; };
   const bool blank = n > 0 && (IsBlankByte(judged[0]) || IsBlankByte(at(0)));
-  const bool mark = ((at(1) | 0x20) == 'e') | ((at(2) | 0x20) == 'e') | ((at(3) | 0x20) == 'e') | ((at(4) | 0x20) == 'e');
-  return blank || mark ? HintOfUnusualText(judged) : Hint::kNone;
+  int marks = 0;
+  for (std::size_t back = 1; back <= 4; ++back) marks += (at(back) | 0x20) == 'e' ? 1 : 0;
+  return blank || marks > 0 ? HintOfUnusualText(judged) : Hint::kNone;
 }
 
 template <class Format>

@@ -1,6 +1,8 @@
 // format_json.cpp -- JSON Lines: one object per record, the same keys on every one, null where nothing was judged
 #include "tool/format_json.h"
 
+#include "tool/cat.h"
+
 namespace tessera::tool {
 namespace {
 
@@ -9,7 +11,7 @@ std::string_view Bool(bool yes) { return yes ? "true" : "false"; }
 }  // namespace
 
 JsonFormat::JsonFormat(Writer& out, const FormatOptions& options) : out_(out) {
-  for (const std::string& name : options.kept) kept_keys_.push_back("\"" + Escaped(name, Quoting::Json) + "\":");
+  for (const std::string& name : options.kept) kept_keys_.push_back(Cat("\"", Escaped(name, Quoting::Json), "\":"));
 }
 
 void JsonFormat::Start(const Where& where, const Shown& number) {
