@@ -17,8 +17,8 @@
 
 #include <algorithm>
 #include <array>
-#include <cstddef>
 #include <bit>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -86,7 +86,7 @@ struct Field {
 //   std::optional<Columns> HeaderEnd(std::size_t fields);
 //   // A field to carry along of the record in progress, before its
 //   // Record(): whole, or (`whole` false) in pieces in order as it
-//   // streams past. A record that has not the field gives none.
+//   // streams past. A record without the field gives none.
 //   void Kept(std::size_t slot, Text value, bool whole);
 //   // A streamed field, in order, before its Record().
 //   void Piece(Text piece);
