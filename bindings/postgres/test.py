@@ -230,6 +230,47 @@ def check_lifecycle(cluster, tally):
            database="owned", user="owner")
 
 
+# A schema tessera made before CREATE EXTENSION: (made by the installing
+# database owner, then by another role with CREATE on the database, the
+# refusal's words or None, why).
+SQUATTED_SCHEMAS = [
+    ("", "", None, "no schema: CREATE EXTENSION makes it"),
+    ("CREATE SCHEMA tessera;", "", None, "an empty schema of the installing role's own"),
+    ("", "CREATE SCHEMA tessera;", "is owned by role squatter, not by installer", "another role's empty schema"),
+    ("", "CREATE SCHEMA tessera; CREATE FUNCTION tessera.check_card(varchar) RETURNS boolean LANGUAGE sql "
+         "AS 'SELECT true';", "is owned by role squatter", "another role's schema with a check_card(varchar)"),
+    ("CREATE SCHEMA tessera; GRANT CREATE ON SCHEMA tessera TO squatter;",
+     "CREATE FUNCTION tessera.check_card(varchar) RETURNS boolean LANGUAGE sql AS 'SELECT true';",
+     "already holds objects that are not the extension's (1 in all)", "the installer's schema, another role's function in it"),
+    ("CREATE SCHEMA tessera; CREATE TABLE tessera.cards (number text);", "", "already holds",
+     "the installer's schema with a table in it"),
+]
+
+
+def check_squatted_schemas(cluster, tally):
+    if not expect(tally, cluster, "roles for the squatting cases",
+                  "CREATE ROLE installer LOGIN; CREATE ROLE squatter LOGIN;"):
+        return
+    for i, (installer_sql, squatter_sql, refusal, why) in enumerate(SQUATTED_SCHEMAS):
+        database = f"squatted_{i}"
+        ok, _, err = cluster.psql(f"CREATE DATABASE {database} OWNER installer; "
+                                  f"GRANT CREATE ON DATABASE {database} TO squatter;")
+        for sql, user in ((installer_sql, "installer"), (squatter_sql, "squatter")):
+            if ok and sql:
+                ok, _, err = cluster.psql(sql, database=database, user=user)
+        if not tally.check(ok, f"setting up: {why}", err):
+            continue
+        if refusal is None:
+            expect(tally, cluster, f"CREATE EXTENSION: {why}",
+                   "CREATE EXTENSION tessera; SELECT tessera.check_card('4111111111111111'::varchar);", "t",
+                   database=database, user="installer")
+        else:
+            expect(tally, cluster, f"CREATE EXTENSION refused: {why}", "CREATE EXTENSION tessera;",
+                   error=refusal, database=database, user="installer")
+            expect(tally, cluster, f"nothing installed: {why}",
+                   "SELECT count(*) FROM pg_extension WHERE extname = 'tessera';", "0", database=database)
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("--cmake-build", help="a CMake build folder whose postgresql component is tested")
@@ -259,6 +300,7 @@ def main():
             check_dates(cluster, tally)
             check_long_values(cluster, tally)
             check_lifecycle(cluster, tally)
+            check_squatted_schemas(cluster, tally)
     except subprocess.CalledProcessError as error:
         tally.check(False, " ".join(map(str, error.cmd)), (error.stdout or "") + (error.stderr or ""))
     finally:
