@@ -230,6 +230,25 @@ def check_lifecycle(cluster, tally):
            database="owned", user="owner")
 
 
+def check_regression_suite(cluster, tally, build):
+    """`make installcheck` (pg_regress: sql/ against expected/) from a build out of the source tree, made
+    the way PostgreSQL's own VPATH builds are: the Makefile linked into an empty folder, VPATH the sources."""
+    build.mkdir()
+    (build / "Makefile").symlink_to(SOURCE / "bindings" / "postgres" / "Makefile")
+    make = ["make", "-s", f"VPATH={SOURCE / 'bindings' / 'postgres'}", f"-j{min(os.cpu_count() or 1, 2)}",
+            f"PG_CONFIG={os.environ.get('PG_CONFIG', 'pg_config')}"]
+    built = subprocess.run(make, cwd=build, text=True, capture_output=True)
+    if not tally.check(built.returncode == 0 and (build / "tessera.so").exists(), "a VPATH build with PGXS",
+                       built.stdout + built.stderr):
+        return
+    checked = subprocess.run(make + ["installcheck"], cwd=build, text=True, capture_output=True,
+                             env={**os.environ, "PGHOST": str(cluster.socket), "PGUSER": cluster_py.SUPERUSER})
+    diffs = build / "regression.diffs"
+    tally.check(checked.returncode == 0 and "All 1 tests passed" in checked.stdout,
+                "make installcheck: the regression suite", checked.stdout + checked.stderr +
+                (diffs.read_text() if diffs.exists() else ""))
+
+
 # What the server log keeps of a number that a table refuses, or that an
 # INSERT stores: (table, how the number is sent, session settings, whether
 # the number is in the log, why).
@@ -344,6 +363,7 @@ def main():
             check_lifecycle(cluster, tally)
             check_squatted_schemas(cluster, tally)
             check_logged_numbers(cluster, tally)
+            check_regression_suite(cluster, tally, work / "regress")
     except subprocess.CalledProcessError as error:
         tally.check(False, " ".join(map(str, error.cmd)), (error.stdout or "") + (error.stderr or ""))
     finally:
