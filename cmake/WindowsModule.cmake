@@ -61,7 +61,7 @@ else()
 endif()
 install(TARGETS tessera RUNTIME DESTINATION ${TESSERA_ARCH_DIR} ARCHIVE DESTINATION ${TESSERA_ARCH_DIR})
 install(FILES include/tessera.h resources/tessera.def README.md LICENSE DESTINATION .)
-install(FILES docs/c.md docs/python.md docs/pascal.md docs/csharp.md docs/vba.md docs/tool.md
+install(FILES docs/c.md docs/python.md docs/pascal.md docs/csharp.md docs/vba.md docs/tool.md docs/scan.md
   DESTINATION docs)
 # In folders of their own beside docs/, as in the source tree.
 install(FILES bindings/pascal/tessera.pas bindings/pascal/example.pas DESTINATION bindings/pascal)

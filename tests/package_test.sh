@@ -90,5 +90,24 @@ for zip in "$out"/tessera-*-windows.zip; do
     '/docs/csharp\.md$' '/docs/tool\.md$'
   expect_entries "$zip" "$listing" '/bindings/pascal/tessera\.pas$' '/bindings/csharp/Tessera\.cs$' \
     '/bindings/vba/Tessera\.bas$' '/bindings/python/tessera/_ctypes\.py$'
+  mkdir "$work/zip" && unzip -q "$zip" -d "$work/zip"
+  # The VBA editor's Import wants CRLF line ends.
+  bas=$(find "$work/zip" -name Tessera.bas | head -1)
+  if [[ -s $bas ]] && ! grep -q $'[^\r]$' "$bas"; then
+    pass
+  else
+    fail "$(basename "$zip"): bindings/vba/Tessera.bas has lines without CRLF"
+  fi
+  # Every relative link of every guide leads to a file in the archive.
+  while read -r guide; do
+    while read -r target; do
+      target=${target%%#*}
+      if [[ -z $target || -e $(dirname "$guide")/$target ]]; then
+        pass
+      else
+        fail "$(basename "$zip"): ${guide#"$work/zip/"} links to $target, which it does not hold"
+      fi
+    done < <(grep -oE '\]\([^)]+\)' "$guide" | sed -E 's/^\]\((.*)\)$/\1/' | grep -vE '^[a-z]+:')
+  done < <(find "$work/zip" -name '*.md')
 done
 summary && [[ $passed -gt 0 ]]
