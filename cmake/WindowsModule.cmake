@@ -69,5 +69,7 @@ install(FILES bindings/csharp/Tessera.cs bindings/csharp/Example.cs DESTINATION 
 install(FILES bindings/vba/Tessera.bas DESTINATION bindings/vba)
 # The Python package without its extension module: over Tessera.DLL through ctypes.
 install(DIRECTORY bindings/python/tessera DESTINATION bindings/python FILES_MATCHING PATTERN "*.py" PATTERN "py.typed")
+file(CONFIGURE OUTPUT "${PROJECT_BINARY_DIR}/_version.py" CONTENT "__version__ = \"${PROJECT_VERSION}\"\n")
+install(FILES "${PROJECT_BINARY_DIR}/_version.py" DESTINATION bindings/python/tessera)
 
 set(TESSERA_PACKAGE_NAME tessera-${PROJECT_VERSION}-windows CACHE INTERNAL "The Windows archive's name")

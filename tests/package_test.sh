@@ -89,7 +89,7 @@ for zip in "$out"/tessera-*-windows.zip; do
     '/win64/Tessera\.dll\.a$' '/win64/tessera\.exe$' '/LICENSE$' '/tessera\.def$' '/tessera\.h$' '/docs/vba\.md$' \
     '/docs/csharp\.md$' '/docs/tool\.md$'
   expect_entries "$zip" "$listing" '/bindings/pascal/tessera\.pas$' '/bindings/csharp/Tessera\.cs$' \
-    '/bindings/vba/Tessera\.bas$' '/bindings/python/tessera/_ctypes\.py$'
+    '/bindings/vba/Tessera\.bas$' '/bindings/python/tessera/_ctypes\.py$' '/bindings/python/tessera/_version\.py$'
   mkdir "$work/zip" && unzip -q "$zip" -d "$work/zip"
   # The VBA editor's Import wants CRLF line ends.
   bas=$(find "$work/zip" -name Tessera.bas | head -1)
