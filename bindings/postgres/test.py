@@ -261,7 +261,8 @@ LOGGED_NUMBERS = [
     ("with_check", "literal", QUIET, False, "terse errors, and no statement with them"),
     ("with_domain", "copy", [], True, "COPY: its CONTEXT line quotes the field"),
     ("with_domain", "copy", QUIET, False, "COPY with terse errors"),
-    ("with_text", "parameter", ["SET log_statement = 'mod'"], True, "log_statement = 'mod': every INSERT, parameters too"),
+    ("with_text", "parameter", ["SET log_statement = 'mod'"], True,
+     "log_statement = 'mod': every INSERT, parameters too"),
     ("with_text", "parameter", ["SET log_statement = 'mod'", "SET log_parameter_max_length = 0"], False,
      "log_statement = 'mod' with log_parameter_max_length = 0"),
 ]
@@ -302,7 +303,8 @@ SQUATTED_SCHEMAS = [
          "AS 'SELECT true';", "is owned by role squatter", "another role's schema with a check_card(varchar)"),
     ("CREATE SCHEMA tessera; GRANT CREATE ON SCHEMA tessera TO squatter;",
      "CREATE FUNCTION tessera.check_card(varchar) RETURNS boolean LANGUAGE sql AS 'SELECT true';",
-     "already holds objects that are not the extension's (1 in all)", "the installer's schema, another role's function in it"),
+     "already holds objects that are not the extension's (1 in all)",
+     "the installer's schema, another role's function in it"),
     ("CREATE SCHEMA tessera; CREATE TABLE tessera.cards (number text);", "", "already holds",
      "the installer's schema with a table in it"),
 ]

@@ -111,7 +111,9 @@ const NumpyTypes* Numpy() {
   return &types;
 }
 
-bool IsInstance(PyObject* object, PyObject* type) { return PyObject_TypeCheck(object, reinterpret_cast<PyTypeObject*>(type)); }
+bool IsInstance(PyObject* object, PyObject* type) {
+  return PyObject_TypeCheck(object, reinterpret_cast<PyTypeObject*>(type));
+}
 
 // What an argument or a row is to the checks.
 enum class Taken {
@@ -456,7 +458,8 @@ int AddObject(Column& column, Op op, PyObject* item, PyObject* missing, PyObject
       if (taken == Taken::Float)
         FloatError(op, name);
       else
-        PyErr_Format(PyExc_TypeError, "%s(): %U is %.100s, not a str, a bytes-like object, an integer or a missing value",
+        PyErr_Format(PyExc_TypeError,
+                     "%s(): %U is %.100s, not a str, a bytes-like object, an integer or a missing value",
                      Info(op).name, name, Py_TYPE(item)->tp_name);
       Py_DECREF(name);
     }

@@ -242,7 +242,8 @@ INTEGER_COLUMNS = {
     "list": list,
     "int64 array": lambda numbers: np.array(numbers, dtype=np.int64),
     "object array of numpy.int64": lambda numbers: np.array([np.int64(n) for n in numbers], dtype=object),
-    "Series as read_csv reads it": lambda numbers: pd.read_csv(io.StringIO("card\n" + "\n".join(map(str, numbers))))["card"],
+    "Series as read_csv reads it":
+        lambda numbers: pd.read_csv(io.StringIO("card\n" + "\n".join(map(str, numbers))))["card"],
     "Int64 Series": lambda numbers: pd.Series(numbers, dtype="Int64"),
 }
 
