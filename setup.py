@@ -55,6 +55,7 @@ extension = Extension(
     depends=headers + ["include/tessera.h"],
     include_dirs=[".", "include"],
     language="c++",
+    define_macros=[("TESSERA_VERSION", '"%s"' % version(cmake))],
     extra_compile_args=compile_args(),
 )
 

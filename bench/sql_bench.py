@@ -99,8 +99,8 @@ def bench_postgres(numbers, runs):
                                   + PLPGSQL_LUHN + SQL_LUHN)
         if not ok:
             raise RuntimeError(err)
-        load = subprocess.run([cluster.binary("psql"), "-X", "-q", "-h", str(cluster.socket), "-U", "tessera",
-                               "-d", "postgres", "-c", "COPY cards FROM STDIN"],
+        load = subprocess.run([cluster.binary("psql"), "-X", "-q", "-h", str(cluster.socket),
+                               "-U", cluster_py.SUPERUSER, "-d", "postgres", "-c", "COPY cards FROM STDIN"],
                               input="\n".join(numbers) + "\n", text=True, capture_output=True)
         if load.returncode != 0:
             raise RuntimeError(load.stderr)

@@ -1,5 +1,6 @@
-# Release archives of the Linux build: cpack -G "TGZ;DEB" in the build folder
-# (scripts/package.sh). The Windows archive joins two builds, one per
+# Release archives of the Linux build: cpack -G TGZ in the build folder, and
+# cpack -G DEB in one configured with CMAKE_INSTALL_PREFIX=/usr, so that
+# libraries go to Debian's multiarch folder (scripts/package.sh). The Windows archive joins two builds, one per
 # processor, and is made by cmake/WindowsZip.cmake instead.
 if(WIN32)
   return()

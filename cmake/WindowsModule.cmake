@@ -61,7 +61,7 @@ else()
 endif()
 install(TARGETS tessera RUNTIME DESTINATION ${TESSERA_ARCH_DIR} ARCHIVE DESTINATION ${TESSERA_ARCH_DIR})
 install(FILES include/tessera.h resources/tessera.def README.md LICENSE DESTINATION .)
-install(FILES docs/c.md docs/python.md docs/pascal.md docs/csharp.md docs/vba.md docs/tool.md
+install(FILES docs/c.md docs/python.md docs/pascal.md docs/csharp.md docs/vba.md docs/tool.md docs/scan.md
   DESTINATION docs)
 # In folders of their own beside docs/, as in the source tree.
 install(FILES bindings/pascal/tessera.pas bindings/pascal/example.pas DESTINATION bindings/pascal)
@@ -69,5 +69,7 @@ install(FILES bindings/csharp/Tessera.cs bindings/csharp/Example.cs DESTINATION 
 install(FILES bindings/vba/Tessera.bas DESTINATION bindings/vba)
 # The Python package without its extension module: over Tessera.DLL through ctypes.
 install(DIRECTORY bindings/python/tessera DESTINATION bindings/python FILES_MATCHING PATTERN "*.py" PATTERN "py.typed")
+file(CONFIGURE OUTPUT "${PROJECT_BINARY_DIR}/_version.py" CONTENT "__version__ = \"${PROJECT_VERSION}\"\n")
+install(FILES "${PROJECT_BINARY_DIR}/_version.py" DESTINATION bindings/python/tessera)
 
 set(TESSERA_PACKAGE_NAME tessera-${PROJECT_VERSION}-windows CACHE INTERNAL "The Windows archive's name")

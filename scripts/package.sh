@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # package.sh -- makes the release archives in build/packages: the Linux .tar.gz
-# and .deb, the Python wheel, and, where mingw-w64 is installed, the Windows
-# .zip with the 32-bit and 64-bit modules (two builds, joined by
-# cmake/WindowsZip.cmake). Then lists and checks what each holds.
+# (from build/default) and .deb (from build/deb, built for /usr), the Python
+# wheel, and, where mingw-w64 is installed, the Windows .zip with the 32-bit
+# and 64-bit modules (two builds, joined by cmake/WindowsZip.cmake). Then
+# lists and checks what each holds.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 out=$PWD/build/packages
@@ -12,7 +13,13 @@ mkdir -p "$out"
 
 cmake --preset default > /dev/null
 cmake --build --preset default -j"$jobs" > /dev/null
-(cd build/default && cpack -G "TGZ;DEB" -B "$out" > /dev/null)
+(cd build/default && cpack -G TGZ -B "$out" > /dev/null)
+# The .deb from a build for the prefix /usr, for which CMake puts libraries in
+# Debian's multiarch folder (/usr/lib/x86_64-linux-gnu), as Debian does.
+cmake --preset default -B build/deb -DCMAKE_INSTALL_PREFIX=/usr -DTESSERA_BUILD_TESTS=OFF -DTESSERA_BUILD_FUZZ=OFF \
+  > /dev/null
+cmake --build build/deb -j"$jobs" > /dev/null
+(cd build/deb && cpack -G DEB -B "$out" > /dev/null)
 # The Python package's wheel, built offline by Debian's Python and setuptools.
 /usr/bin/python3 -m pip wheel --quiet --disable-pip-version-check --no-build-isolation --no-index --no-deps -w "$out" .
 

@@ -7,6 +7,8 @@ no TCP; as root the server runs as the user postgres (or nobody), since
 initdb refuses root.
 """
 
+import ctypes
+import ctypes.util
 import os
 import pwd
 import shutil
@@ -14,6 +16,10 @@ import subprocess
 from pathlib import Path
 
 SOURCE = Path(__file__).resolve().parents[2]
+# Named as Debian names it. A superuser named tessera would find the
+# extension's schema on the default search_path ("$user"), which hides
+# schema-qualified names in messages that users elsewhere see.
+SUPERUSER = "postgres"
 
 
 def missing():
@@ -27,6 +33,8 @@ def missing():
         return f"no server in {bindir}: install postgresql-15"
     if not (Path(pg_config("--includedir-server")) / "postgres.h").exists():
         return "no server headers: install postgresql-server-dev-15"
+    if ctypes.util.find_library("pq") is None:
+        return "no libpq: install libpq5"
     if os.geteuid() == 0 and server_user() is None:
         return "running as root and there is no user postgres or nobody to run the server"
     return None
@@ -85,7 +93,7 @@ class Cluster:
             entry = pwd.getpwnam(self.server_user)
             for path in [self.work, *self.work.rglob("*")]:
                 os.lchown(path, entry.pw_uid, entry.pw_gid)
-        run(self.as_server([self.binary("initdb"), "-D", str(self.data), "--auth=trust", "--username=tessera",
+        run(self.as_server([self.binary("initdb"), "-D", str(self.data), "--auth=trust", f"--username={SUPERUSER}",
                             "--encoding=UTF8", "--locale=C", "--no-sync"]))
         options = " ".join(f"-c {setting}" for setting in (
             "listen_addresses=''", f"unix_socket_directories='{self.socket}'", "fsync=off", *settings))
@@ -97,11 +105,44 @@ class Cluster:
             subprocess.run(self.as_server([self.binary("pg_ctl"), "-D", str(self.data), "-m", "immediate", "-w", "stop"]),
                            capture_output=True)
 
-    def psql(self, sql, database="postgres", user="tessera"):
+    def psql(self, sql, database="postgres", user=SUPERUSER):
         """(succeeded, output, errors) of a script, stopping at its first error."""
         done = subprocess.run([self.binary("psql"), "-X", "-q", "-At", "-v", "ON_ERROR_STOP=1", "-h", str(self.socket),
                                "-U", user, "-d", database], input=sql, text=True, capture_output=True)
         return done.returncode == 0, done.stdout, done.stderr
+
+    def bound(self, sql, parameters, settings=(), database="postgres", user=SUPERUSER):
+        """Runs the statements `settings`, then `sql` with its text `parameters` sent apart from it, as
+        drivers send them; the error message, or None."""
+        libpq = _libpq()
+        connection = libpq.PQconnectdb(f"host={self.socket} dbname={database} user={user}".encode())
+        try:
+            if libpq.PQstatus(connection) != 0:
+                return libpq.PQerrorMessage(connection).decode()
+            for statement, values in [*((setting, []) for setting in settings), (sql, parameters)]:
+                array = (ctypes.c_char_p * len(values))(*(value.encode() for value in values))
+                result = libpq.PQexecParams(connection, statement.encode(), len(values), None, array, None, None, 0)
+                message = libpq.PQresultErrorMessage(result).decode()
+                libpq.PQclear(result)
+                if message:
+                    return message
+            return None
+        finally:
+            libpq.PQfinish(connection)
+
+
+def _libpq():
+    libpq = ctypes.CDLL(ctypes.util.find_library("pq"))
+    pointer = ctypes.c_void_p
+    for name, result, arguments in (
+            ("PQconnectdb", pointer, [ctypes.c_char_p]), ("PQstatus", ctypes.c_int, [pointer]),
+            ("PQerrorMessage", ctypes.c_char_p, [pointer]), ("PQfinish", None, [pointer]),
+            ("PQexecParams", pointer, [pointer, ctypes.c_char_p, ctypes.c_int, pointer,
+                                       ctypes.POINTER(ctypes.c_char_p), pointer, pointer, ctypes.c_int]),
+            ("PQresultErrorMessage", ctypes.c_char_p, [pointer]), ("PQclear", None, [pointer])):
+        function = getattr(libpq, name)
+        function.restype, function.argtypes = result, arguments
+    return libpq
 
 
 def install_with_pgxs(cluster, build):

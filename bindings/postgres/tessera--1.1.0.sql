@@ -2,6 +2,35 @@
 
 \echo Use "CREATE EXTENSION tessera" to load this file. \quit
 
+-- CREATE EXTENSION makes the schema tessera, or takes the one that exists.
+-- One made beforehand by another role, or holding objects besides the
+-- extension's, could hold functions that calls such as check_card(varchar)
+-- or a statement prepared with varchar parameters resolve to instead of
+-- these: refuse it. @extowner@ is the role running CREATE EXTENSION, also
+-- when a trusted install runs this script as the bootstrap superuser.
+DO $guard$
+DECLARE
+  schema_owner regrole := (SELECT nspowner FROM pg_namespace WHERE oid = '@extschema@'::regnamespace);
+  objects bigint := (SELECT count(*) FROM pg_depend WHERE refclassid = 'pg_namespace'::regclass
+                       AND refobjid = '@extschema@'::regnamespace AND classid <> 'pg_extension'::regclass);
+BEGIN
+  IF schema_owner <> '@extowner@'::regrole THEN
+    RAISE EXCEPTION 'schema % already exists and is owned by role %, not by %, who is creating the extension',
+      '@extschema@'::regnamespace, schema_owner, '@extowner@'::regrole
+      USING ERRCODE = 'duplicate_schema',
+            HINT = 'Find out who made it and what it holds; then drop it, or hand it to the installing role '
+                   'with ALTER SCHEMA ... OWNER TO, and run CREATE EXTENSION tessera again.';
+  END IF;
+  IF objects > 0 THEN
+    RAISE EXCEPTION 'schema % already holds objects that are not the extension''s (% in all)',
+      '@extschema@'::regnamespace, objects
+      USING ERRCODE = 'duplicate_schema',
+            HINT = 'They could stand in for the extension''s functions: move or drop them, '
+                   'then run CREATE EXTENSION tessera again.';
+  END IF;
+END
+$guard$;
+
 -- Each answer depends on the text alone: usable in CHECK constraints,
 -- domains, index expressions and parallel plans. NULL gives NULL.
 CREATE FUNCTION @extschema@.is_amex(text) RETURNS boolean

@@ -112,7 +112,7 @@ def check_domains_and_constraints(cluster, tally):
            "(NULL); SELECT count(*) FROM accepted;", "2")
     expect(tally, cluster, "the domain refuses a number that fails the checksum",
            "INSERT INTO accepted VALUES ('4111111111111112');",
-           error='value for domain card_number violates check constraint "card_number_check"')
+           error='value for domain tessera.card_number violates check constraint "card_number_check"')
     expect(tally, cluster, "the domain refuses a number without a brand",
            "INSERT INTO accepted VALUES ('34000000000000');", error="violates check constraint")
     expect(tally, cluster, "a cast to the domain refuses a bad number",
@@ -121,7 +121,7 @@ def check_domains_and_constraints(cluster, tally):
            f"SELECT {literal(tables.worked_gpa())}::tessera.gpa_number;", tables.worked_gpa())
     expect(tally, cluster, "the GPA domain refuses a changed check digit",
            "SELECT '12345678970-7506154-0909309-5'::tessera.gpa_number;",
-           error='value for domain gpa_number violates check constraint "gpa_number_check"')
+           error='value for domain tessera.gpa_number violates check constraint "gpa_number_check"')
     expect(tally, cluster, "a CHECK constraint takes a card number",
            "CREATE TABLE checked (number text CONSTRAINT number_is_a_card CHECK (tessera.check_card(number))); "
            "INSERT INTO checked VALUES ('378282246310005'); SELECT count(*) FROM checked;", "1")
@@ -230,6 +230,110 @@ def check_lifecycle(cluster, tally):
            database="owned", user="owner")
 
 
+def check_regression_suite(cluster, tally, build):
+    """`make installcheck` (pg_regress: sql/ against expected/) from a build out of the source tree, made
+    the way PostgreSQL's own VPATH builds are: the Makefile linked into an empty folder, VPATH the sources."""
+    build.mkdir()
+    (build / "Makefile").symlink_to(SOURCE / "bindings" / "postgres" / "Makefile")
+    make = ["make", "-s", f"VPATH={SOURCE / 'bindings' / 'postgres'}", f"-j{min(os.cpu_count() or 1, 2)}",
+            f"PG_CONFIG={os.environ.get('PG_CONFIG', 'pg_config')}"]
+    built = subprocess.run(make, cwd=build, text=True, capture_output=True)
+    if not tally.check(built.returncode == 0 and (build / "tessera.so").exists(), "a VPATH build with PGXS",
+                       built.stdout + built.stderr):
+        return
+    checked = subprocess.run(make + ["installcheck"], cwd=build, text=True, capture_output=True,
+                             env={**os.environ, "PGHOST": str(cluster.socket), "PGUSER": cluster_py.SUPERUSER})
+    diffs = build / "regression.diffs"
+    tally.check(checked.returncode == 0 and "All 1 tests passed" in checked.stdout,
+                "make installcheck: the regression suite", checked.stdout + checked.stderr +
+                (diffs.read_text() if diffs.exists() else ""))
+
+
+# What the server log keeps of a number that a table refuses, or that an
+# INSERT stores: (table, how the number is sent, session settings, whether
+# the number is in the log, why).
+QUIET = ["SET log_error_verbosity = terse", "SET log_min_error_statement = panic"]
+LOGGED_NUMBERS = [
+    ("with_check", "literal", [], True, "a CHECK constraint: the failing row in DETAIL, and the statement"),
+    ("with_check", "parameter", [], True, "a CHECK constraint: the failing row, even for a bound parameter"),
+    ("with_domain", "literal", [], True, "the domain: the statement with its literal"),
+    ("with_domain", "parameter", [], False, "the domain and a bound parameter: no row, the parameter shown as '...'"),
+    ("with_check", "literal", QUIET, False, "terse errors, and no statement with them"),
+    ("with_domain", "copy", [], True, "COPY: its CONTEXT line quotes the field"),
+    ("with_domain", "copy", QUIET, False, "COPY with terse errors"),
+    ("with_text", "parameter", ["SET log_statement = 'mod'"], True,
+     "log_statement = 'mod': every INSERT, parameters too"),
+    ("with_text", "parameter", ["SET log_statement = 'mod'", "SET log_parameter_max_length = 0"], False,
+     "log_statement = 'mod' with log_parameter_max_length = 0"),
+]
+
+
+def check_logged_numbers(cluster, tally):
+    if not expect(tally, cluster, "tables for the logging cases",
+                  "CREATE TABLE with_check (id int, number text CHECK (tessera.check_card(number))); "
+                  "CREATE TABLE with_domain (id int, number tessera.card_number); "
+                  "CREATE TABLE with_text (id int, number text);"):
+        return
+    log = cluster.work / "server.log"
+    for i, (table, sent, settings, logged, why) in enumerate(LOGGED_NUMBERS):
+        number = f"4111 1111 1111 {1000 + i}"  # 19 characters: never a card number
+        before = log.stat().st_size
+        if sent == "parameter":
+            error = cluster.bound(f"INSERT INTO {table} VALUES (1, $1)", [number], settings)
+        else:
+            script = "".join(f"{setting};\n" for setting in settings) + (
+                f"INSERT INTO {table} VALUES (1, '{number}');" if sent == "literal"
+                else f"COPY {table} FROM stdin;\n1\t{number}\n\\.\n")
+            ok, _, error = cluster.psql(script)
+            error = None if ok else error
+        tally.equal(error is not None, table != "with_text", f"refused or stored: {why}")
+        with open(log, encoding="utf-8", errors="replace") as text:
+            text.seek(before)
+            tally.equal(number in text.read(), logged, f"the number in the server log: {why}")
+
+
+# A schema tessera made before CREATE EXTENSION: (made by the installing
+# database owner, then by another role with CREATE on the database, the
+# refusal's words or None, why).
+SQUATTED_SCHEMAS = [
+    ("", "", None, "no schema: CREATE EXTENSION makes it"),
+    ("CREATE SCHEMA tessera;", "", None, "an empty schema of the installing role's own"),
+    ("", "CREATE SCHEMA tessera;", "is owned by role squatter, not by installer", "another role's empty schema"),
+    ("", "CREATE SCHEMA tessera; CREATE FUNCTION tessera.check_card(varchar) RETURNS boolean LANGUAGE sql "
+         "AS 'SELECT true';", "is owned by role squatter", "another role's schema with a check_card(varchar)"),
+    ("CREATE SCHEMA tessera; GRANT CREATE ON SCHEMA tessera TO squatter;",
+     "CREATE FUNCTION tessera.check_card(varchar) RETURNS boolean LANGUAGE sql AS 'SELECT true';",
+     "already holds objects that are not the extension's (1 in all)",
+     "the installer's schema, another role's function in it"),
+    ("CREATE SCHEMA tessera; CREATE TABLE tessera.cards (number text);", "", "already holds",
+     "the installer's schema with a table in it"),
+]
+
+
+def check_squatted_schemas(cluster, tally):
+    if not expect(tally, cluster, "roles for the squatting cases",
+                  "CREATE ROLE installer LOGIN; CREATE ROLE squatter LOGIN;"):
+        return
+    for i, (installer_sql, squatter_sql, refusal, why) in enumerate(SQUATTED_SCHEMAS):
+        database = f"squatted_{i}"
+        ok, _, err = cluster.psql(f"CREATE DATABASE {database} OWNER installer; "
+                                  f"GRANT CREATE ON DATABASE {database} TO squatter;")
+        for sql, user in ((installer_sql, "installer"), (squatter_sql, "squatter")):
+            if ok and sql:
+                ok, _, err = cluster.psql(sql, database=database, user=user)
+        if not tally.check(ok, f"setting up: {why}", err):
+            continue
+        if refusal is None:
+            expect(tally, cluster, f"CREATE EXTENSION: {why}",
+                   "CREATE EXTENSION tessera; SELECT tessera.check_card('4111111111111111'::varchar);", "t",
+                   database=database, user="installer")
+        else:
+            expect(tally, cluster, f"CREATE EXTENSION refused: {why}", "CREATE EXTENSION tessera;",
+                   error=refusal, database=database, user="installer")
+            expect(tally, cluster, f"nothing installed: {why}",
+                   "SELECT count(*) FROM pg_extension WHERE extname = 'tessera';", "0", database=database)
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("--cmake-build", help="a CMake build folder whose postgresql component is tested")
@@ -259,6 +363,9 @@ def main():
             check_dates(cluster, tally)
             check_long_values(cluster, tally)
             check_lifecycle(cluster, tally)
+            check_squatted_schemas(cluster, tally)
+            check_logged_numbers(cluster, tally)
+            check_regression_suite(cluster, tally, work / "regress")
     except subprocess.CalledProcessError as error:
         tally.check(False, " ".join(map(str, error.cmd)), (error.stdout or "") + (error.stderr or ""))
     finally:

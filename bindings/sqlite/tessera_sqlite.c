@@ -93,7 +93,8 @@ static void mask_card(sqlite3_context *context, int argc, sqlite3_value **argv) 
 
 static bool is_leap(int32_t year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
 
-/* 'YYYY-MM-DD', a real calendar day; `day` is left unchecked for representability. */
+/* 'YYYY-MM-DD', a real calendar day: four digits of year, as SQLite's date functions write them,
+ * so 0000 to 9999; `day` is left unchecked for representability (no year 0). */
 static bool parse_day(const unsigned char *text, int size, tessera_sql_date *day) {
   static const int32_t kMonthDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
   int32_t fields[3] = {0, 0, 0};
@@ -127,8 +128,7 @@ static bool read_day(sqlite3_context *context, int argc, sqlite3_value **argv, t
   }
   if (sqlite3_value_type(argv[1]) == SQLITE_NULL) return false;
   if (!parse_day(sqlite3_value_text(argv[1]), sqlite3_value_bytes(argv[1]), day) || !tessera_sql_representable(*day)) {
-    char *message = sqlite3_mprintf("%s: the day must be a date 'YYYY-MM-DD' of the years 0001 to %d", function,
-                                    (int)tessera_sql_latest_year);
+    char *message = sqlite3_mprintf("%s: the day must be a date 'YYYY-MM-DD' of the years 0001 to 9999", function);
     if (message == NULL) {
       sqlite3_result_error_nomem(context);
       return false;

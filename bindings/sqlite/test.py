@@ -184,10 +184,12 @@ def check_module(module, tally, probes):
                 "python: the day defaults to the local date")
     tally.equal(one("SELECT tessera_gpa_age(?, '2024-02-29')", worked), 49, "python: 29 February of a leap year")
     tally.equal(one("SELECT tessera_check_gpa_no_expired(?, '0001-01-01')", worked), 1, "python: the first day")
-    for day in ("2023-02-29", "2026-13-01", "2026-00-10", "2026-12-32", "0000-01-01", "20261208",
+    tally.equal(one("SELECT tessera_check_gpa_no_expired(?, '9999-12-31')", worked), 0, "python: the last day")
+    for day in ("2023-02-29", "2026-13-01", "2026-00-10", "2026-12-32", "0000-01-01", "10000-01-01", "20261208",
                 "2026-12-08 10:00:00", "2026-1-8", ""):
         fails(f"python: the day {day!r} is refused", "SELECT tessera_check_gpa_no_expired(?, ?)",
-              "tessera_check_gpa_no_expired: the day must be a date 'YYYY-MM-DD'", worked, day)
+              "tessera_check_gpa_no_expired: the day must be a date 'YYYY-MM-DD' of the years 0001 to 9999",
+              worked, day)
 
     connection.executescript("""
         CREATE TABLE checked (number TEXT CONSTRAINT number_is_a_card CHECK (tessera_check_card(number)));

@@ -81,22 +81,50 @@ PyTypeObject* g_id_verdict_type = nullptr;
 // ---------------------------------------------------------------------------
 // Reading arguments
 
-// NumPy arrays expose a buffer too, yet an array is a column whose elements
-// are the numbers. NumPy need not be imported to tell: no array exists before.
-int IsNumpyArray(PyObject* object) {
+// NumPy's types, once NumPy has been imported by someone: no NumPy object
+// exists before, so the module neither needs nor imports NumPy itself.
+struct NumpyTypes {
+  PyObject* ndarray = nullptr;
+  PyObject* generic = nullptr;   // every NumPy scalar
+  PyObject* integer = nullptr;
+  PyObject* floating = nullptr;
+  PyObject* timedelta = nullptr;  // an integer to NumPy, a duration to people
+};
+
+const NumpyTypes* Numpy() {
+  static NumpyTypes types;
+  if (types.ndarray != nullptr) return &types;
   PyObject* numpy = PyDict_GetItemString(PyImport_GetModuleDict(), "numpy");  // borrowed
-  if (numpy == nullptr) return 0;
-  PyObject* ndarray = PyObject_GetAttrString(numpy, "ndarray");
-  if (ndarray == nullptr) {
-    PyErr_Clear();
-    return 0;
+  if (numpy == nullptr) return nullptr;
+  NumpyTypes found;
+  PyObject** slots[] = {&found.ndarray, &found.generic, &found.integer, &found.floating, &found.timedelta};
+  const char* names[] = {"ndarray", "generic", "integer", "floating", "timedelta64"};
+  for (std::size_t i = 0; i < std::size(slots); ++i) {
+    *slots[i] = PyObject_GetAttrString(numpy, names[i]);
+    if (*slots[i] == nullptr) {  // a NumPy still being imported: look again next time
+      PyErr_Clear();
+      for (PyObject** slot : slots) Py_CLEAR(*slot);
+      return nullptr;
+    }
   }
-  const int is = PyObject_IsInstance(object, ndarray);
-  Py_DECREF(ndarray);
-  return is;
+  types = found;  // kept for the life of the process, as NumPy is
+  return &types;
 }
 
-// The bytes of one str or bytes-like object, borrowed while this lives.
+bool IsInstance(PyObject* object, PyObject* type) {
+  return PyObject_TypeCheck(object, reinterpret_cast<PyTypeObject*>(type));
+}
+
+// What an argument or a row is to the checks.
+enum class Taken {
+  Number,   // a text to judge: a str, a bytes-like object, or an integer's decimal digits
+  Missing,  // None, or NaN of any float type
+  Float,    // any other float: the digits of a number may be lost in it
+  Other,    // not a text: a column, or a type error
+  Error,    // a Python error is set
+};
+
+// The bytes of one argument or row, borrowed or owned while this lives.
 class TextArg {
  public:
   TextArg() = default;
@@ -104,53 +132,87 @@ class TextArg {
   TextArg& operator=(const TextArg&) = delete;
   ~TextArg() {
     if (held_) PyBuffer_Release(&view_);
+    Py_XDECREF(digits_);
   }
 
-  // 1 for a text, 0 for anything else (no error set), -1 with an error set.
-  int Take(PyObject* object) {
+  Taken Take(PyObject* object) {
     object_ = object;
-    if (PyUnicode_Check(object)) {
-#if PY_VERSION_HEX < 0x030C0000
-      if (PyUnicode_READY(object) < 0) return -1;
-#endif
-      if (PyUnicode_KIND(object) != PyUnicode_1BYTE_KIND) {
-        kind_ = Kind::BeyondLatin1;
-        return 1;
-      }
-      // One byte per character: the characters are their own Latin-1 bytes.
-      text_ = Text(static_cast<const char*>(PyUnicode_DATA(object)),
-                   static_cast<std::size_t>(PyUnicode_GET_LENGTH(object)));
-      kind_ = Kind::Str;
-      return 1;
-    }
+    if (PyUnicode_Check(object)) return TakeStr(object);
     if (PyBytes_Check(object)) {
       text_ = Text(PyBytes_AS_STRING(object), static_cast<std::size_t>(PyBytes_GET_SIZE(object)));
       kind_ = Kind::Bytes;
-      return 1;
+      return Taken::Number;
     }
-    if (!PyObject_CheckBuffer(object)) return 0;
-    if (!PyByteArray_Check(object) && !PyMemoryView_Check(object)) {
-      const int array = IsNumpyArray(object);
-      if (array != 0) return array < 0 ? -1 : 0;
+    if (object == Py_None) return Taken::Missing;
+    if (PyBool_Check(object)) return Taken::Other;
+    if (PyLong_Check(object)) return TakeDigits(object);
+    if (PyFloat_Check(object)) return std::isnan(PyFloat_AS_DOUBLE(object)) ? Taken::Missing : Taken::Float;
+    // NumPy's scalars expose their machine bytes as a buffer, and arrays are
+    // columns: neither is read as bytes.
+    if (const NumpyTypes* numpy = Numpy()) {
+      if (IsInstance(object, numpy->ndarray)) return Taken::Other;
+      if (IsInstance(object, numpy->generic)) {
+        if (IsInstance(object, numpy->integer) && !IsInstance(object, numpy->timedelta)) return TakeDigits(object);
+        if (!IsInstance(object, numpy->floating)) return Taken::Other;
+        const double value = PyFloat_AsDouble(object);
+        if (value == -1.0 && PyErr_Occurred()) return Taken::Error;
+        return std::isnan(value) ? Taken::Missing : Taken::Float;
+      }
     }
-    if (PyObject_GetBuffer(object, &view_, PyBUF_SIMPLE) < 0) return -1;
+    if (!PyObject_CheckBuffer(object)) return Taken::Other;
+    if (PyObject_GetBuffer(object, &view_, PyBUF_SIMPLE) < 0) return Taken::Error;
     held_ = true;
     text_ = Text(static_cast<const char*>(view_.buf), static_cast<std::size_t>(view_.len));
     kind_ = Kind::Bytes;
-    return 1;
+    return Taken::Number;
   }
 
   Text text() const { return text_; }
   Kind kind() const { return kind_; }
-  PyObject* object() const { return object_; }
+  // The str that holds the text: the argument, or the digits of an integer.
+  PyObject* str() const { return digits_ != nullptr ? digits_ : object_; }
 
  private:
+  Taken TakeStr(PyObject* str) {
+#if PY_VERSION_HEX < 0x030C0000
+    if (PyUnicode_READY(str) < 0) return Taken::Error;
+#endif
+    if (PyUnicode_KIND(str) != PyUnicode_1BYTE_KIND) {
+      kind_ = Kind::BeyondLatin1;
+      return Taken::Number;
+    }
+    // One byte per character: the characters are their own Latin-1 bytes.
+    text_ = Text(static_cast<const char*>(PyUnicode_DATA(str)), static_cast<std::size_t>(PyUnicode_GET_LENGTH(str)));
+    kind_ = Kind::Str;
+    return Taken::Number;
+  }
+
+  // An integer is its decimal digits, as str() writes them, "-" included.
+  Taken TakeDigits(PyObject* object) {
+    PyObject* number = PyNumber_Index(object);
+    if (number == nullptr) return Taken::Error;
+    digits_ = PyObject_Str(number);
+    Py_DECREF(number);
+    return digits_ == nullptr ? Taken::Error : TakeStr(digits_);
+  }
+
   Py_buffer view_{};
   bool held_ = false;
+  PyObject* digits_ = nullptr;
   Text text_;
   Kind kind_ = Kind::Missing;
   PyObject* object_ = nullptr;
 };
+
+// Why a float is refused, for one number (row == nullptr) or a row of a column.
+void FloatError(Op op, PyObject* row) {
+  const char* advice = "the digits of a number may be lost in a float; pass the numbers as text, "
+                       "and read such a column as text: pandas.read_csv(..., dtype=str)";
+  if (row == nullptr)
+    PyErr_Format(PyExc_TypeError, "%s() takes no float: %s", Info(op).name, advice);
+  else
+    PyErr_Format(PyExc_TypeError, "%s(): %U is a float: %s", Info(op).name, row, advice);
+}
 
 // The characters of a str beyond Latin-1, each above U+00FF replaced by kHidden.
 std::vector<char> HiddenLatin1(PyObject* str) {
@@ -229,7 +291,7 @@ PyObject* MaskOne(const TextArg& arg) {
   std::vector<char> latin1;
   Text text = arg.text();
   if (arg.kind() == Kind::BeyondLatin1) {
-    latin1 = HiddenLatin1(arg.object());
+    latin1 = HiddenLatin1(arg.str());
     text = Text(latin1.data(), latin1.size());
   }
   std::vector<char> masked(text.size());
@@ -276,12 +338,21 @@ PyObject* AnswerOne(Op op, const TextArg& arg, PyObject* today_given) {
 PyObject* Dispatch(Op op, PyObject* number, PyObject* today) {
   try {
     TextArg arg;
-    const int taken = arg.Take(number);
-    if (taken < 0) return nullptr;
-    if (taken > 0) return AnswerOne(op, arg, today);
+    switch (arg.Take(number)) {
+      case Taken::Number: return AnswerOne(op, arg, today);
+      case Taken::Missing: {
+        // Nothing to judge, as in a column; a bad `today` is still an error.
+        Date day{};
+        if (today != nullptr && today != Py_None && ReadToday(today, &day) < 0) return nullptr;
+        Py_RETURN_NONE;
+      }
+      case Taken::Float: FloatError(op, nullptr); return nullptr;
+      case Taken::Error: return nullptr;
+      case Taken::Other: break;
+    }
     if (g_column_hook == nullptr) {
-      PyErr_Format(PyExc_TypeError, "%s() expects a str or bytes-like object, not %.100s", Info(op).name,
-                   Py_TYPE(number)->tp_name);
+      PyErr_Format(PyExc_TypeError, "%s() expects a str, a bytes-like object or an integer, not %.100s",
+                   Info(op).name, Py_TYPE(number)->tp_name);
       return nullptr;
     }
     return PyObject_CallFunction(g_column_hook, "iOO", static_cast<int>(op), number, today ? today : Py_None);
@@ -334,17 +405,27 @@ bool IsReady(PyObject* str) {
 #endif
 }
 
-bool IsMissing(PyObject* item, PyObject* missing) {
-  if (item == Py_None) return true;
-  if (PyFloat_Check(item) && std::isnan(PyFloat_AS_DOUBLE(item))) return true;
+// pandas' own missing values (pandas.NA, pandas.NaT), which the package passes in.
+bool IsMissingMarker(PyObject* item, PyObject* missing) {
   const Py_ssize_t count = PyTuple_GET_SIZE(missing);
   for (Py_ssize_t i = 0; i < count; ++i)
     if (item == PyTuple_GET_ITEM(missing, i)) return true;
   return false;
 }
 
+// How errors name a row: by position, or by its label in `labels` (a pandas
+// Series' index) when there are labels. A new reference, or nullptr.
+PyObject* RowName(Py_ssize_t row, PyObject* labels) {
+  if (labels == Py_None) return PyUnicode_FromFormat("row %zd", row);
+  PyObject* label = PySequence_GetItem(labels, row);
+  if (label == nullptr) return nullptr;
+  PyObject* name = PyUnicode_FromFormat("the row labelled %R", label);
+  Py_DECREF(label);
+  return name;
+}
+
 // 0, or -1 with an error set.
-int AddObject(Column& column, Op op, PyObject* item, PyObject* missing, Py_ssize_t row) {
+int AddObject(Column& column, Op op, PyObject* item, PyObject* missing, PyObject* labels, Py_ssize_t row) {
   if (PyUnicode_Check(item) && IsReady(item) && PyUnicode_KIND(item) == PyUnicode_1BYTE_KIND) {
     column.Add(Text(static_cast<const char*>(PyUnicode_DATA(item)), static_cast<std::size_t>(PyUnicode_GET_LENGTH(item))),
                Kind::Str);
@@ -354,28 +435,37 @@ int AddObject(Column& column, Op op, PyObject* item, PyObject* missing, Py_ssize
     column.Add(Text(PyBytes_AS_STRING(item), static_cast<std::size_t>(PyBytes_GET_SIZE(item))), Kind::Bytes);
     return 0;
   }
-  if (IsMissing(item, missing)) {
+  if (IsMissingMarker(item, missing)) {
     column.AddUnjudged(Kind::Missing);
     return 0;
   }
-  // The rarer texts: a str not yet in its compact form, or beyond Latin-1,
-  // and other bytes-like objects. The item is held while it is read.
+  // The rarer rows: integers, floats, a str not yet in its compact form or
+  // beyond Latin-1, other bytes-like objects. The item is held while it is read.
   Py_INCREF(item);
   TextArg arg;
-  const int taken = arg.Take(item);
-  if (taken > 0) {
+  const Taken taken = arg.Take(item);
+  if (taken == Taken::Number) {
     if (arg.kind() == Kind::BeyondLatin1 && op == Op::MaskCard) {
-      const std::vector<char> latin1 = HiddenLatin1(item);
+      const std::vector<char> latin1 = HiddenLatin1(arg.str());
       column.Add(Text(latin1.data(), latin1.size()), Kind::Str);
     } else {
       column.Add(arg.text(), arg.kind());
     }
-  } else if (taken == 0) {
-    PyErr_Format(PyExc_TypeError, "%s(): row %zd is %.100s, not a str, a bytes-like object or a missing value",
-                 Info(op).name, row, Py_TYPE(item)->tp_name);
+  } else if (taken == Taken::Missing) {
+    column.AddUnjudged(Kind::Missing);
+  } else if (taken != Taken::Error) {
+    if (PyObject* name = RowName(row, labels)) {
+      if (taken == Taken::Float)
+        FloatError(op, name);
+      else
+        PyErr_Format(PyExc_TypeError,
+                     "%s(): %U is %.100s, not a str, a bytes-like object, an integer or a missing value",
+                     Info(op).name, name, Py_TYPE(item)->tp_name);
+      Py_DECREF(name);
+    }
   }
   Py_DECREF(item);
-  return taken > 0 ? 0 : -1;
+  return taken == Taken::Number || taken == Taken::Missing ? 0 : -1;
 }
 
 // One fixed-width element of a NumPy array: NumPy itself reads the element
@@ -511,6 +601,21 @@ PyObject* MaskedObjects(const Column& column, const std::vector<char>& masked) {
   return list;
 }
 
+// Which rows were missing values, one byte each; None when none was.
+PyObject* MissingRows(const Column& column) {
+  const std::size_t rows = column.rows();
+  std::size_t row = 0;
+  while (row < rows && column.kind(row) != Kind::Missing) ++row;
+  if (row == rows) Py_RETURN_NONE;
+  PyObject* missing = PyByteArray_FromStringAndSize(nullptr, static_cast<Py_ssize_t>(rows));
+  if (missing == nullptr) return nullptr;
+  char* flags = PyByteArray_AS_STRING(missing);
+  for (row = 0; row < rows; ++row) flags[row] = column.kind(row) == Kind::Missing;
+  return missing;
+}
+
+// (answers, missing rows): the answers as raw bytes (bytearrays, or a tuple
+// of them for the verdicts; a list of texts from mask_card), and MissingRows.
 PyObject* JudgeAndAnswer(Op op, Column& column, PyObject* today_given) {
   Date today{};
   if ((op == Op::CheckGpaNoExpired || op == Op::GpaAge || op == Op::IdVerdict) && ReadToday(today_given, &today) < 0)
@@ -531,7 +636,14 @@ PyObject* JudgeAndAnswer(Op op, Column& column, PyObject* today_given) {
   Py_BEGIN_ALLOW_THREADS
   JudgeColumn(op, column, today, outputs.data, masked.data());
   Py_END_ALLOW_THREADS
-  return op == Op::MaskCard ? MaskedObjects(column, masked) : outputs.Release();
+  PyObject* answers = op == Op::MaskCard ? MaskedObjects(column, masked) : outputs.Release();
+  if (answers == nullptr) return nullptr;
+  PyObject* missing = MissingRows(column);
+  if (missing == nullptr) {
+    Py_DECREF(answers);
+    return nullptr;
+  }
+  return Py_BuildValue("(NN)", answers, missing);
 }
 
 bool ReadOp(int number, Op* op) {
@@ -545,8 +657,9 @@ bool ReadOp(int number, Op* op) {
 
 PyObject* JudgeObjects(PyObject*, PyObject* args) {
   int op_number;
-  PyObject *items, *today, *missing;
-  if (!PyArg_ParseTuple(args, "iOOO!:_judge_objects", &op_number, &items, &today, &PyTuple_Type, &missing)) return nullptr;
+  PyObject *items, *today, *missing, *labels;
+  if (!PyArg_ParseTuple(args, "iOOO!O:_judge_objects", &op_number, &items, &today, &PyTuple_Type, &missing, &labels))
+    return nullptr;
   Op op;
   if (!ReadOp(op_number, &op)) return nullptr;
   if (!PyList_Check(items) && !PyTuple_Check(items)) {
@@ -558,7 +671,7 @@ PyObject* JudgeObjects(PyObject*, PyObject* args) {
     // The size is read afresh each time: reading an exotic buffer may run
     // code that changes the list.
     for (Py_ssize_t row = 0; row < PySequence_Fast_GET_SIZE(items); ++row)
-      if (AddObject(column, op, PySequence_Fast_GET_ITEM(items, row), missing, row) < 0) return nullptr;
+      if (AddObject(column, op, PySequence_Fast_GET_ITEM(items, row), missing, labels, row) < 0) return nullptr;
     return JudgeAndAnswer(op, column, today);
   } catch (const std::exception&) {  // only allocation can fail here
     return PyErr_NoMemory();
@@ -593,8 +706,9 @@ int ObjectArrayItems(PyObject* array, PyObject* const** items, Py_ssize_t* count
 
 PyObject* JudgeObjectArray(PyObject*, PyObject* args) {
   int op_number;
-  PyObject *array, *today, *missing;
-  if (!PyArg_ParseTuple(args, "iOOO!:_judge_object_array", &op_number, &array, &today, &PyTuple_Type, &missing))
+  PyObject *array, *today, *missing, *labels;
+  if (!PyArg_ParseTuple(args, "iOOO!O:_judge_object_array", &op_number, &array, &today, &PyTuple_Type, &missing,
+                        &labels))
     return nullptr;
   Op op;
   PyObject* const* items = nullptr;
@@ -603,7 +717,7 @@ PyObject* JudgeObjectArray(PyObject*, PyObject* args) {
   try {
     Column column(static_cast<std::size_t>(count));
     for (Py_ssize_t row = 0; row < count; ++row)
-      if (AddObject(column, op, items[row], missing, row) < 0) return nullptr;
+      if (AddObject(column, op, items[row], missing, labels, row) < 0) return nullptr;
     return JudgeAndAnswer(op, column, today);
   } catch (const std::exception&) {  // only allocation can fail here
     return PyErr_NoMemory();
@@ -687,13 +801,16 @@ PyObject* WithToday(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject
   {name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(WithToday<op>)), METH_FASTCALL | METH_KEYWORDS, PyDoc_STR(doc)}
 
 #define TESSERA_COLUMNS \
-  "\n\nA list, tuple or other iterable of texts, a NumPy array of str, bytes or objects, or a pandas Series " \
-  "gives a NumPy array with one answer per element; missing values (None, NaN, pandas.NA) and str with " \
+  "\n\nA pandas Series gives a Series with the same index, in a nullable dtype (boolean, Int32, string): " \
+  "missing values (None, NaN, pandas.NA) get <NA>. A list, tuple or other iterable, or a NumPy array, gives " \
+  "a NumPy array with one answer per element, masked (numpy.ma) where values were missing. Str with " \
   "characters beyond Latin-1 get the answer no (False, 0 or \"none\")."
 
 #define TESSERA_TEXT \
   "\n\n`number` is a str (each character one Latin-1 byte) or a bytes-like object; every byte counts, " \
-  "NUL bytes included. A str with characters beyond Latin-1 is never a valid number: the answer is False."
+  "NUL bytes included. A str with characters beyond Latin-1 is never a valid number: the answer is False. " \
+  "An integer (int or NumPy's) is its decimal digits. A float is a TypeError (its digits may be lost): " \
+  "read such numbers as text. None and NaN are missing: the answer is None."
 
 PyMethodDef kMethods[] = {
     TESSERA_ONE("is_amex", Op::IsAmex, "is_amex(number, /)\n--\n\n"
@@ -734,11 +851,11 @@ PyMethodDef kMethods[] = {
         "The holder's age in years on `today`, from the two-digit birth year and the current two-digit year "
         "alone (1 to 100; born in the current two-digit year is 100); 0 when `number` does not pass check_gpa_no."
         " `today` is a datetime.date; None means the local date." TESSERA_TEXT
-        "\n\nFor a column, a NumPy int32 array; missing values and str beyond Latin-1 get 0."),
+        "\n\nFor a column, int32 answers (Int32 for a Series); str beyond Latin-1 get 0."),
     TESSERA_ONE("card_brand", Op::CardBrand, "card_brand(number, /)\n--\n\n"
         "The name of the card brand whose length and prefix `number` has (\"American Express\", \"Diners Club\", "
         "\"Discover\", \"JCB\", \"MasterCard\", \"Visa\"), or \"none\" (a true value: compare with \"none\")."
-        TESSERA_TEXT "\n\nFor a column, a NumPy array of these names (objects); \"none\" for missing values."),
+        TESSERA_TEXT "\n\nFor a column, these names (objects; string for a Series); missing values stay missing."),
     TESSERA_ONE("card_verdict", Op::CardVerdict, "card_verdict(number, /)\n--\n\n"
         "Why a card number is valid or not: CardVerdict(valid, brand, checksum), where brand is as card_brand "
         "gives it and checksum as check_number; valid is check_card." TESSERA_TEXT
@@ -753,10 +870,10 @@ PyMethodDef kMethods[] = {
         "`number` as it may be shown to people: every digit but the first six and the last four becomes \"*\"; "
         "other characters stay where they are (\"4111 1111 1111 1111\" gives \"4111 11** **** 1111\"). A str "
         "gives a str, a bytes-like object bytes. Characters beyond Latin-1 are shown as \"*\".\n\nFor a column, a "
-        "NumPy array of objects; missing values stay None."),
-    {"_judge_objects", JudgeObjects, METH_VARARGS, PyDoc_STR("_judge_objects(op, items, today, missing, /)")},
+        "NumPy array of objects (string for a Series of str); missing values stay missing."),
+    {"_judge_objects", JudgeObjects, METH_VARARGS, PyDoc_STR("_judge_objects(op, items, today, missing, labels, /)")},
     {"_judge_object_array", JudgeObjectArray, METH_VARARGS,
-     PyDoc_STR("_judge_object_array(op, array, today, missing, /)")},
+     PyDoc_STR("_judge_object_array(op, array, today, missing, labels, /)")},
     {"_judge_fixed", JudgeFixed, METH_VARARGS, PyDoc_STR("_judge_fixed(op, array, itemsize, ucs4, today, /)")},
     {"_set_column_hook", SetColumnHook, METH_O, PyDoc_STR("_set_column_hook(hook, /)")},
     {nullptr, nullptr, 0, nullptr},
@@ -786,6 +903,7 @@ PyModuleDef kModule = {
 };
 
 int AddObjects(PyObject* module) {
+  if (PyModule_AddStringConstant(module, "__version__", TESSERA_VERSION) < 0) return -1;
   PyDateTime_IMPORT;
   if (PyDateTimeAPI == nullptr) return -1;
   PyObject* names = PyTuple_New(static_cast<Py_ssize_t>(tessera::kBrandCount));

@@ -5,37 +5,42 @@
     True
     >>> tessera.card_verdict("4111111111111")
     tessera.CardVerdict(valid=False, brand='Visa', checksum=False)
-    >>> tessera.check_card(["4111111111111111", "4111 1111 1111 1111", None])
-    array([ True, False, False])
+    >>> tessera.check_card(["4111111111111111", "4111 1111 1111 1111"])
+    array([ True, False])
 
 One number is a str, read as Latin-1 (each character one byte), or a
 bytes-like object, and is checked exactly as given: every character counts,
 spaces and NUL bytes included, nothing is trimmed. A str with characters
-beyond Latin-1 is never a valid number (False, 0, "none"). Anything else that
-is not iterable raises TypeError.
+beyond Latin-1 is never a valid number (False, 0, "none"). An integer (int
+or NumPy's) is its decimal digits. A float raises TypeError, since the digits
+of a card number may be lost in it: read such numbers as text. A missing
+value (None, NaN of any float type, pandas.NA) gives None.
 
-A column is any other iterable of such texts, a NumPy array of str, bytes or
-objects, or a pandas Series; the answer is a NumPy array, one answer per
-element, computed in C with the GIL released. Missing values (None, NaN,
-pandas.NA) get the answer no (False, 0, "none"). card_verdict and id_verdict
-give a pandas DataFrame for a column.
+A column is any other iterable of these, a NumPy array, or a pandas Series,
+computed in C with the GIL released. A Series gives a Series with the same
+index, in a nullable dtype (boolean, Int32, string) with <NA> for missing
+values; anything else gives a NumPy array, one answer per element, masked
+(numpy.ma) where values were missing. card_verdict and id_verdict give a
+pandas DataFrame for a column.
 
 The date checks take `today` (a datetime.date, default the local date).
 check_gpa_no_expired answers True while the document is still valid: True
 means NOT expired.
 """
 
-import sys
-
 try:
     from . import _tessera as _backend
 except ImportError:
+    import sys as _sys
+
     # Windows hosts that have only Tessera.DLL: the same functions over its exports.
-    if sys.platform != "win32":
+    if _sys.platform != "win32":
         raise
     from . import _ctypes as _backend
 
 from . import _columns
+
+__version__ = _backend.__version__
 
 BRANDS = _backend.BRANDS
 CardVerdict = _backend.CardVerdict

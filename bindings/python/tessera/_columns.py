@@ -1,12 +1,17 @@
 """_columns -- whole columns: lists and other iterables, NumPy arrays, pandas Series.
 
 The backend copies the texts out and judges them all at once; this module
-only finds the texts in what it is given and shapes the answers.
+only finds the texts in what it is given and shapes the answers: a pandas
+Series in, a Series out with the same index in a nullable dtype; anything
+else in, NumPy arrays out, masked where a value was missing.
 """
 
 import sys
 
-_NOT_TEXT = "a str or bytes-like object, or a column of them (a list, an iterable, a NumPy array, a pandas Series)"
+_NOT_TEXT = ("a str, a bytes-like object or an integer, or a column of them "
+             "(a list, an iterable, a NumPy array, a pandas Series)")
+_BOOLEAN_OPS = {"is_amex", "is_dc", "is_disc", "is_jcb", "is_mc", "is_visa", "check_organization", "check_number",
+                "check_card", "check_gpa_no", "check_gpa_no_expired"}
 
 
 def _numpy():
@@ -38,22 +43,24 @@ class ColumnHook:
             raise TypeError(
                 f"{name}() checks one partition at a time: "
                 f"ddf.map_partitions(lambda part: part.assign(answer=tessera.{name}(part['number'])))")
-        np = _numpy()
         pandas = sys.modules.get("pandas")
         missing = ()
-        index = None
+        series = labels = None
         if pandas is not None:
             missing = (pandas.NA, pandas.NaT)
+            if any(column is value for value in missing):
+                return None  # one missing value, as None is
             if isinstance(column, pandas.DataFrame):
                 raise TypeError(f"{name}() takes one column of a DataFrame (df['number']), not the whole frame")
             if isinstance(column, pandas.Series):
-                index = column.index
+                series, labels = column, column.index
                 column = column.to_numpy()
             elif isinstance(column, pandas.Index):
                 column = column.to_numpy()
+        np = _numpy()
         if isinstance(column, np.ndarray):
             shape = column.shape
-            raw = self._judge_array(np, op, np.asarray(column).reshape(-1), today, missing)
+            raw, absent = self._judge_array(np, op, np.asarray(column).reshape(-1), today, missing, labels)
         else:
             if not isinstance(column, (list, tuple)):
                 try:
@@ -62,11 +69,23 @@ class ColumnHook:
                     raise TypeError(f"{name}() expects {_NOT_TEXT}, not {type(column).__name__}") from None
                 column = list(iterator)
             shape = (len(column),)
-            raw = self._backend._judge_objects(op, column, today, missing)
-        return self._answer(np, name, raw, shape, index)
+            raw, absent = self._backend._judge_objects(op, column, today, missing, labels)
+        absent = None if absent is None else np.frombuffer(absent, dtype=np.bool_)
+        if name in ("card_verdict", "id_verdict"):
+            return self._frame(np, name, shape, series, raw, absent)
+        answers = self._answers(np, name, raw, absent)
+        if series is not None:
+            return self._series(np, pandas, name, answers, absent, series)
+        answers = answers.reshape(shape)
+        if absent is None or answers.dtype == object:
+            return answers
+        return np.ma.MaskedArray(answers, mask=absent.reshape(shape))
 
-    def _judge_array(self, np, op, flat, today, missing):
+    def _judge_array(self, np, op, flat, today, missing, labels):
         kind = flat.dtype.kind
+        # Integers are their decimal digits; NumPy writes them as fixed-width str.
+        if kind in "iu":
+            flat, kind = flat.astype(str), "U"
         # Fixed-width str and bytes arrays are read in place, without an object per element.
         if kind in "SU" and flat.dtype.itemsize > 0 and hasattr(self._backend, "_judge_fixed"):
             if not flat.dtype.isnative:
@@ -75,44 +94,64 @@ class ColumnHook:
             return self._backend._judge_fixed(op, flat, flat.dtype.itemsize, kind == "U", today)
         # Arrays of objects (pandas' str columns) are read in place, without a list of their elements.
         if kind == "O" and hasattr(self._backend, "_judge_object_array"):
-            return self._backend._judge_object_array(op, np.ascontiguousarray(flat), today, missing)
-        return self._backend._judge_objects(op, flat.tolist(), today, missing)
+            return self._backend._judge_object_array(op, np.ascontiguousarray(flat), today, missing, labels)
+        # Floats among them: NaN is missing, any other float is refused by the backend.
+        return self._backend._judge_objects(op, flat.tolist(), today, missing, labels)
 
-    def _answer(self, np, name, raw, shape, index):
+    def _answers(self, np, name, raw, absent):
+        """The answers as one flat NumPy array; missing rows hold False or 0, or None where objects are."""
         if name == "mask_card":
             masked = np.empty(len(raw), dtype=object)
             masked[:] = raw
-            return masked.reshape(shape)
+            return masked
         if name == "gpa_age":
-            return np.frombuffer(raw, dtype=np.int32).reshape(shape)
+            return np.frombuffer(raw, dtype=np.int32)
         if name == "card_brand":
-            return np.array(self._backend.BRANDS, dtype=object)[np.frombuffer(raw, dtype=np.uint8)].reshape(shape)
-        if name == "card_verdict":
-            valid, brand, checksum = raw
-            return self._frame(np, name, shape, index, {
-                "valid": np.frombuffer(valid, dtype=np.bool_),
-                "brand": np.frombuffer(brand, dtype=np.uint8),
-                "checksum": np.frombuffer(checksum, dtype=np.bool_),
-            })
-        if name == "id_verdict":
-            valid, check_digits, unexpired, age = raw
-            return self._frame(np, name, shape, index, {
-                "valid": np.frombuffer(valid, dtype=np.bool_),
-                "check_digits": np.frombuffer(check_digits, dtype=np.bool_),
-                "unexpired": np.frombuffer(unexpired, dtype=np.bool_),
-                "age": np.frombuffer(age, dtype=np.int32),
-            })
-        return np.frombuffer(raw, dtype=np.bool_).reshape(shape)
+            brands = np.array(self._backend.BRANDS, dtype=object)[np.frombuffer(raw, dtype=np.uint8)]
+            if absent is not None:
+                brands[absent] = None
+            return brands
+        return np.frombuffer(raw, dtype=np.bool_)
 
-    def _frame(self, np, name, shape, index, columns):
+    def _series(self, np, pandas, name, answers, absent, series):
+        mask = np.zeros(len(answers), dtype=np.bool_) if absent is None else absent.copy()
+        if name == "gpa_age":
+            values = pandas.arrays.IntegerArray(answers.copy(), mask)
+        elif name in _BOOLEAN_OPS:
+            values = pandas.arrays.BooleanArray(answers.copy(), mask)
+        elif all(isinstance(answer, str) for answer in answers[~mask]):
+            values = pandas.array(answers, dtype="string")
+        else:  # mask_card of bytes: bytes back, as for one number
+            values = answers
+        return pandas.Series(values, index=series.index, name=series.name)
+
+    def _frame(self, np, name, shape, series, raw, absent):
         if len(shape) != 1:
             raise ValueError(f"{name}() takes a one-dimensional column, not an array of shape {shape}")
+        if name == "card_verdict":
+            valid, brand, checksum = raw
+            columns = {"valid": np.frombuffer(valid, dtype=np.bool_), "brand": np.frombuffer(brand, dtype=np.uint8),
+                       "checksum": np.frombuffer(checksum, dtype=np.bool_)}
+        else:
+            valid, check_digits, unexpired, age = raw
+            columns = {"valid": np.frombuffer(valid, dtype=np.bool_),
+                       "check_digits": np.frombuffer(check_digits, dtype=np.bool_),
+                       "unexpired": np.frombuffer(unexpired, dtype=np.bool_), "age": np.frombuffer(age, dtype=np.int32)}
         brands = self._backend.BRANDS
         pandas = _pandas()
         if pandas is None:
             if "brand" in columns:
                 columns["brand"] = np.array(brands, dtype=object)[columns["brand"]]
+            if absent is not None:
+                columns = {key: np.ma.MaskedArray(value, mask=absent) for key, value in columns.items()}
             return columns
-        if "brand" in columns:
-            columns["brand"] = pandas.Categorical.from_codes(columns["brand"], categories=list(brands))
-        return pandas.DataFrame(columns, index=index)
+        mask = np.zeros(shape[0], dtype=np.bool_) if absent is None else absent
+        for key, value in columns.items():
+            if key == "brand":
+                columns[key] = pandas.Categorical.from_codes(np.where(mask, -1, value.astype(np.int8)),
+                                                             categories=list(brands))
+            elif key == "age":
+                columns[key] = pandas.arrays.IntegerArray(value.copy(), mask.copy())
+            else:
+                columns[key] = pandas.arrays.BooleanArray(value.copy(), mask.copy())
+        return pandas.DataFrame(columns, index=None if series is None else series.index)

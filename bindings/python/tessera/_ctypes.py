@@ -16,9 +16,18 @@ Everything else answers as the extension module does.
 
 import ctypes
 import datetime
+import importlib.metadata
 import os
 import sys
 from collections import namedtuple
+
+try:
+    from ._version import __version__  # written into the copy that the Windows archive holds
+except ImportError:
+    try:
+        __version__ = importlib.metadata.version("tessera")
+    except importlib.metadata.PackageNotFoundError:
+        __version__ = "unknown"
 
 _EXPORTS = (
     "IsAmex", "IsDC", "IsDisc", "IsJCB", "IsMC", "IsVisa",
@@ -65,8 +74,20 @@ def _set_column_hook(hook):
     _column_hook = hook
 
 
+_MISSING = object()  # None, or NaN of any float type
+_FLOAT = object()  # any other float
+_FLOAT_ADVICE = ("the digits of a number may be lost in a float; pass the numbers as text, "
+                 "and read such a column as text: pandas.read_csv(..., dtype=str)")
+
+
+def _numpy_type(name):
+    numpy = sys.modules.get("numpy")
+    return getattr(numpy, name) if numpy is not None else ()
+
+
 def _text(number):
-    """The bytes to check; None for a str beyond Latin-1; NotImplemented for what is not a text."""
+    """The bytes to check; None for a str beyond Latin-1; _MISSING or _FLOAT; NotImplemented for what is
+    not a text (a column, or a type error)."""
     if isinstance(number, str):
         try:
             data = number.encode("latin-1")
@@ -74,6 +95,14 @@ def _text(number):
             return None
     elif isinstance(number, (bytes, bytearray, memoryview)):
         data = bytes(number)
+    elif number is None:
+        return _MISSING
+    elif isinstance(number, (bool, _numpy_type("bool_"), _numpy_type("timedelta64"))):
+        return NotImplemented
+    elif isinstance(number, (int, _numpy_type("integer"))):
+        data = str(int(number)).encode("ascii")  # an integer is its decimal digits
+    elif isinstance(number, (float, _numpy_type("floating"))):
+        return _MISSING if number != number else _FLOAT
     else:
         return NotImplemented
     if b"\0" in data:
@@ -122,9 +151,14 @@ def _public(name):
         if dated:
             _check_today(today)
         data = _text(number)
+        if data is _MISSING:
+            return None
+        if data is _FLOAT:
+            raise TypeError(f"{name}() takes no float: {_FLOAT_ADVICE}")
         if data is NotImplemented:
             if _column_hook is None:
-                raise TypeError(f"{name}() expects a str or bytes-like object, not {type(number).__name__}")
+                raise TypeError(f"{name}() expects a str, a bytes-like object or an integer, "
+                                f"not {type(number).__name__}")
             return _column_hook(op, number, today)
         if export is not None:
             return data is not None and export(data) != 0
@@ -134,34 +168,38 @@ def _public(name):
     return check
 
 
-def _judge_objects(op, items, today, missing):
-    """A column, in the raw form the extension module gives it."""
+def _judge_objects(op, items, today, missing, labels):
+    """A column, in the raw form the extension module gives it: (answers, missing rows or None)."""
     name = next(key for key, value in _OPS.items() if value == op)
-    answers = []
+    answers, absent = [], bytearray()
     for row, item in enumerate(items):
-        absent = item is None or (isinstance(item, float) and item != item) or any(item is m for m in missing)
-        data = None if absent else _text(item)
-        if data is NotImplemented:
-            raise TypeError(f"{name}(): row {row} is {type(item).__name__}, "
-                            "not a str, a bytes-like object or a missing value")
+        data = _MISSING if any(item is m for m in missing) else _text(item)
+        if data is NotImplemented or data is _FLOAT:
+            where = f"row {row}" if labels is None else f"the row labelled {labels[row]!r}"
+            if data is _FLOAT:
+                raise TypeError(f"{name}(): {where} is a float: {_FLOAT_ADVICE}")
+            raise TypeError(f"{name}(): {where} is {type(item).__name__}, "
+                            "not a str, a bytes-like object, an integer or a missing value")
+        absent.append(data is _MISSING)
         if name == "mask_card":
-            answers.append(None if absent else _answer(name, data))
+            answers.append(None if data is _MISSING else _answer(name, data))
         else:
-            answers.append(_answer(name, data))
+            answers.append(_answer(name, None if data is _MISSING else data))
+    absent = absent if any(absent) else None
     if name == "mask_card":
-        return answers
+        return answers, absent
     if name == "gpa_age":
-        return b"".join(age.to_bytes(4, sys.byteorder, signed=True) for age in answers)
+        return b"".join(age.to_bytes(4, sys.byteorder, signed=True) for age in answers), absent
     if name == "card_brand":
-        return bytes(BRANDS.index(brand) for brand in answers)
+        return bytes(BRANDS.index(brand) for brand in answers), absent
     if name == "card_verdict":
         return (bytearray(v.valid for v in answers), bytearray(BRANDS.index(v.brand) for v in answers),
-                bytearray(v.checksum for v in answers))
+                bytearray(v.checksum for v in answers)), absent
     if name == "id_verdict":
         return (bytearray(v.valid for v in answers), bytearray(v.check_digits for v in answers),
                 bytearray(v.unexpired for v in answers),
-                b"".join(v.age.to_bytes(4, sys.byteorder, signed=True) for v in answers))
-    return bytearray(answers)
+                b"".join(v.age.to_bytes(4, sys.byteorder, signed=True) for v in answers)), absent
+    return bytearray(answers), absent
 
 
 for _name in _OPS:

@@ -4,11 +4,12 @@ import array
 import datetime
 import inspect
 import pickle
+import re
 
 import pytest
 
 import tessera
-from cases import CARD_ROWS, DATE_ROWS, GPA_ROWS, WORKED_GPA
+from cases import CARD_ROWS, DATE_ROWS, GPA_ROWS, ROOT, WORKED_GPA
 
 BRAND_TESTS = {
     "is_amex": "American Express", "is_dc": "Diners Club", "is_disc": "Discover",
@@ -136,7 +137,7 @@ def test_every_bytes_like_object_is_a_text(make):
     assert tessera.gpa_age(make(WORKED_GPA.encode()), today=DAY) == 34
 
 
-NOT_TEXT = [None, 42, 4111111111111111, 3.5, object()]
+NOT_TEXT = [True, 1j, object(), DAY]
 
 
 @pytest.mark.parametrize("value", NOT_TEXT, ids=lambda v: type(v).__name__)
@@ -144,6 +145,38 @@ NOT_TEXT = [None, 42, 4111111111111111, 3.5, object()]
 def test_what_is_not_a_text_is_a_type_error(api, name, value):
     with pytest.raises(TypeError, match=name):
         getattr(api, name)(value)
+
+
+# An integer is its decimal digits: (number, the text it is checked as).
+INTEGER_ROWS = [(4111111111111111, "4111111111111111"), (378282246310005, "378282246310005"),
+                (4111111111111112, "4111111111111112"), (0, "0"), (-4111111111111111, "-4111111111111111")]
+
+
+@pytest.mark.parametrize("number, text", INTEGER_ROWS, ids=[text for _, text in INTEGER_ROWS])
+def test_an_integer_is_its_digits(api, number, text):
+    for name in CHECKS:
+        assert getattr(api, name)(number) == getattr(api, name)(text), name
+
+
+@pytest.mark.parametrize("value", [None, float("nan")], ids=repr)
+@pytest.mark.parametrize("name", CHECKS)
+def test_a_missing_value_gives_none(api, name, value):
+    assert getattr(api, name)(value) is None
+
+
+@pytest.mark.parametrize("name", CHECKS)
+def test_a_float_is_refused_with_advice(api, name):
+    with pytest.raises(TypeError, match=f"^{name}\\(\\) takes no float: the digits .* may be lost.*dtype=str"):
+        getattr(api, name)(4111111111111111.0)
+
+
+def test_the_version_is_the_projects(api):
+    cmake = (ROOT / "CMakeLists.txt").read_text(encoding="utf-8")
+    assert api.__version__ == re.search(r"project\(Tessera\s+VERSION\s+([0-9.]+)", cmake).group(1)
+
+
+def test_the_package_offers_its_public_names_only():
+    assert sorted(name for name in vars(tessera) if not name.startswith("_")) == sorted(tessera.__all__)
 
 
 def test_arguments_of_the_date_checks():
