@@ -269,6 +269,52 @@ TEST_F(ScanToolTest, JobsKeepTheOrderOfTheInputs) {
   EXPECT_EQ(four.status, 1);
 }
 
+// A parent may start the tool with a standard stream closed: the files it
+// opens must not take that descriptor's place, in any command.
+TEST_F(ScanToolTest, ClosedStandardStreamsAreEmpty) {
+  std::vector<std::string> files;
+  for (int i = 1; i <= 6; ++i) files.push_back(File("f" + std::to_string(i), "4111111111111111\n"));
+  const std::string visa = ":1:1: Visa 411111******1111\n";
+  std::string all_six;
+  for (const std::string& f : files) all_six += f + visa;
+  struct Row {
+    int closed;
+    std::vector<std::string> args;
+    std::string out;  // of standard output, when it is open
+    int status;
+  } const rows[] = {
+      {0, {"scan", "-j1", files[0], "-", files[1]}, files[0] + visa + files[1] + visa, 1},
+      {0, {"scan", "-j4", files[0], "-", files[1], files[2], files[3], files[4], files[5]}, all_six, 1},
+      {0, {"card", "-f", files[0], "-f", "-"}, "4111111111111111: valid (Visa, checksum ok)\n", 0},
+      {1, {"scan", files[0]}, "", 1},
+      {1, {"card", "-f", files[0]}, "", 0},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE("descriptor " + std::to_string(row.closed) + " closed: " + row.args[0] + " " + row.args[1]);
+    const std::string out = dir_ + "/.out", err = dir_ + "/.err";
+    const pid_t child = fork();
+    if (child == 0) {
+      if (!std::freopen(out.c_str(), "wb", stdout) || !std::freopen(err.c_str(), "wb", stderr)) _exit(126);
+      close(row.closed);
+      std::vector<std::string> words = {TESSERA_TOOL};
+      words.insert(words.end(), row.args.begin(), row.args.end());
+      std::vector<char*> argv;
+      for (std::string& w : words) argv.push_back(w.data());
+      argv.push_back(nullptr);
+      execv(argv[0], argv.data());
+      _exit(127);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, row.status);
+    EXPECT_EQ(Slurp(err), "");
+    if (row.closed != 1) {
+      EXPECT_EQ(Slurp(out), row.out);
+    }
+    EXPECT_EQ(Slurp(files[0]), "4111111111111111\n") << "no output into an input";
+  }
+}
+
 // One line of 1 GiB, sparse so that it costs no disk: NUL bytes with card
 // numbers at the start, across the first read-block end, in the middle and
 // at the end. Peak memory stays small whatever the line length.

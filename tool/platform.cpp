@@ -123,7 +123,19 @@ Handle StandardInput() { return STDIN_FILENO; }
 Handle StandardOutput() { return STDOUT_FILENO; }
 Handle StandardError() { return STDERR_FILENO; }
 
-void Start() { ::signal(SIGPIPE, SIG_IGN); }
+void Start() {
+  ::signal(SIGPIPE, SIG_IGN);
+  // A descriptor 0 to 2 left closed by the parent would be handed to the
+  // next file opened, which output or standard input would then reach.
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    const int null = ::open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+    if (null >= 0 && null != fd) {
+      ::dup2(null, fd);
+      ::close(null);
+    }
+  }
+}
 
 namespace {
 

@@ -23,7 +23,8 @@ Handle StandardOutput();
 Handle StandardError();
 
 // Once, first thing in main: a closed pipe becomes an error code instead of
-// a signal, and on Windows the standard streams carry bytes untranslated.
+// a signal, a closed standard stream is /dev/null, and on Windows the
+// standard streams carry bytes untranslated.
 void Start();
 
 // Bytes moved by one call, or the error that stopped it (0 for none).
