@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "process.h"
+#include "tool/escape.h"
 #include "tool/glob.h"
 
 namespace {
@@ -251,6 +252,37 @@ TEST_F(ScanToolTest, PathsAreShownEscaped) {
   const std::string shown = dir_ + "/evil\\x1b[31m\\x07name";
   EXPECT_EQ(Scan({path}).out, shown + ":1:1: Visa 411111******1111\n");
   EXPECT_EQ(Scan({"--format", "json", "-l", path}).out, "{\"path\":\"" + dir_ + "/evil\\u001b[31m\\u0007name\"}\n");
+}
+
+// Two names that differ only in being UTF-8 or not must not read back the
+// same: a name that is not UTF-8 is given as its bytes, in base64.
+TEST(JsonPath, NamesEveryPathExactly) {
+  struct Row {
+    const char* path;
+    const char* value;
+  } const rows[] = {
+      {"caf\xc3\xa9", "\"caf\xc3\xa9\""},
+      {"caf\xe9", "{\"bytes\":\"Y2Fm6Q==\"}"},
+      {"./caf\xe9", "{\"bytes\":\"Li9jYWbp\"}"},
+      {"\xff\xfe", "{\"bytes\":\"//4=\"}"},
+      {"a\xc3", "{\"bytes\":\"YcM=\"}"},
+      {"\xed\xa0\x80", "{\"bytes\":\"7aCA\"}"},  // a surrogate is not UTF-8
+      {"a\x1b\"", "\"a\\u001b\\\"\""},
+  };
+  for (const Row& row : rows) EXPECT_EQ(tessera::tool::JsonPath(row.path), row.value) << row.value;
+}
+
+TEST_F(ScanToolTest, JsonPathsThatAreNotUtf8AreGivenAsBytes) {
+  File("caf\xe9", "4111111111111111\n");
+  File("caf\xc3\xa9", "4111111111111111\n");
+  auto in_dir = [&](const std::string& args) {
+    return Execute({"/bin/sh", "-c", "cd \"$0\" && exec \"$1\" " + args, dir_, TESSERA_TOOL}).out;
+  };
+  EXPECT_EQ(in_dir("scan --format json -l ."), "{\"path\":\"./caf\xc3\xa9\"}\n{\"path\":{\"bytes\":\"Li9jYWbp\"}}\n")
+      << "byte order: c3 before e9";
+  EXPECT_EQ(in_dir("card --format json -f \"$(printf 'caf\\351')\""),
+            "{\"file\":{\"bytes\":\"Y2Fm6Q==\"},\"line\":1,\"number\":\"4111111111111111\",\"valid\":true,"
+            "\"brand\":\"Visa\",\"checksum\":true}\n");
 }
 
 TEST_F(ScanToolTest, JobsKeepTheOrderOfTheInputs) {

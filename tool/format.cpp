@@ -3,7 +3,7 @@
 
 namespace tessera::tool {
 
-InputName::InputName(std::string_view name) : text(Escaped(name, Quoting::Text)), json(Escaped(name, Quoting::Json)) {}
+InputName::InputName(std::string_view name) : text(Escaped(name, Quoting::Text)), json(JsonPath(name)) {}
 
 void PutLongNumber(Writer& out, const Shown& number, Quoting quoting) {
   out.PutShown(number.bytes, quoting);

@@ -24,7 +24,7 @@ enum class Verdict : unsigned char {
 struct InputName {
   explicit InputName(std::string_view name);
   std::string text;  // Quoting::Text
-  std::string json;  // Quoting::Json
+  std::string json;  // a JSON value: JsonPath()
 };
 
 // The number as it is shown: possibly a masked copy, or only the first

@@ -9,9 +9,9 @@ std::string_view Bool(bool yes) { return yes ? "true" : "false"; }
 }  // namespace
 
 void JsonFormat::Start(const Where& where, const Shown& number) {
-  out_.Put("{\"file\":\"");
+  out_.Put("{\"file\":");
   out_.Put(where.input->json);
-  out_.Put("\",\"line\":");
+  out_.Put(",\"line\":");
   PutCount(out_, where.line);
   out_.Put(",\"number\":\"");
   PutNumber(out_, number, Quoting::Json);

@@ -172,8 +172,7 @@ class Scan {
   explicit Scan(const ScanOptions& options)
       : options_(options),
         out_(sys::StandardOutput()),
-        progress_(sys::IsTerminal(sys::StandardError())),
-        quoting_(options.format == Format::Json ? Quoting::Json : Quoting::Text) {}
+        progress_(sys::IsTerminal(sys::StandardError())) {}
 
   int Run();
 
@@ -210,7 +209,6 @@ class Scan {
   const ScanOptions& options_;
   Writer out_;
   Progress progress_;
-  Quoting quoting_;
 
   Mutex mutex_;
   Condition changed_;
@@ -307,9 +305,9 @@ void Scan::Finding(const CardFinding& f, const std::string& shown_path, std::str
       out += shown;
       break;
     case Format::Json:
-      out += "{\"path\":\"";
+      out += "{\"path\":";
       out += shown_path;
-      out += "\",\"line\":";
+      out += ",\"line\":";
       AppendNumber(out, f.line);
       out += ",\"column\":";
       AppendNumber(out, f.column);
@@ -330,7 +328,9 @@ void Scan::Finding(const CardFinding& f, const std::string& shown_path, std::str
 void Scan::ScanInputOf(const Job& job, Output& output, Tally& tally) {
   const bool standard_input = job.found.kind == Found::StandardInput;
   const std::string& path = job.found.path;
-  const std::string shown_path = Escaped(standard_input ? kStandardInputName : path, quoting_);
+  // JSON names a path by a value of its own (JsonPath); the other formats escape it.
+  const std::string_view name = standard_input ? kStandardInputName : std::string_view(path);
+  const std::string shown_path = options_.format == Format::Json ? JsonPath(name) : Escaped(name);
   const std::string named = standard_input ? std::string(kStandardInputName) : Escaped(path);
 
   sys::Handle handle = sys::StandardInput();
@@ -387,7 +387,7 @@ void Scan::ScanInputOf(const Job& job, Output& output, Tally& tally) {
       }
       break;
     case Format::Json:
-      out += "{\"path\":\"" + shown_path + "\"";
+      out += "{\"path\":" + shown_path;
       if (options_.report == Report::Count) {
         out += ",\"count\":";
         AppendNumber(out, findings);
