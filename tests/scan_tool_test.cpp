@@ -9,16 +9,19 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include <atomic>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
 #include "process.h"
 #include "tool/escape.h"
 #include "tool/glob.h"
+#include "tool/threads.h"
 
 namespace {
 
@@ -345,6 +348,43 @@ TEST_F(ScanToolTest, ClosedStandardStreamsAreEmpty) {
     }
     EXPECT_EQ(Slurp(files[0]), "4111111111111111\n") << "no output into an input";
   }
+}
+
+// Tickets finished in any order by several threads, some waiting for their
+// turn as an input with much output does, are written in ticket order, and
+// none is given out a whole window ahead of the writing.
+TEST(InOrder, WritesInTicketOrderWhateverFinishesFirst) {
+  constexpr uint64_t kTickets = 20000;
+  constexpr std::size_t kWindow = 32;
+  tessera::tool::InOrder<uint64_t> order(kWindow);
+  tessera::tool::WorkQueue<uint64_t> queue;
+  std::vector<uint64_t> written;  // only by the thread whose turn it is
+  std::atomic<uint64_t> done{0};
+  std::vector<std::thread> workers;
+  for (int w = 0; w < 8; ++w) {
+    workers.emplace_back([&] {
+      uint64_t ticket = 0;
+      while (queue.Pop(ticket)) {
+        if (ticket % 7 == 3) order.WaitTurn(ticket);
+        if (ticket % 5 == 0) std::this_thread::yield();
+        order.Finish(ticket, ticket, [&](uint64_t t) {
+          written.push_back(t);
+          ++done;
+        });
+      }
+    });
+  }
+  uint64_t too_far = 0;
+  for (uint64_t t = 0; t < kTickets; ++t) {
+    if (!order.HasRoom(t)) order.WaitForRoom(t, 5);
+    if (t >= done.load() + kWindow) ++too_far;
+    queue.Push(t);
+  }
+  queue.Close();
+  for (std::thread& worker : workers) worker.join();
+  EXPECT_EQ(too_far, 0u);
+  ASSERT_EQ(written.size(), kTickets);
+  for (uint64_t t = 0; t < kTickets; ++t) ASSERT_EQ(written[t], t);
 }
 
 // One line of 1 GiB, sparse so that it costs no disk: NUL bytes with card

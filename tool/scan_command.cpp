@@ -3,16 +3,16 @@
 // The walk runs on the main thread and numbers each input in turn; workers
 // scan them. Each input's output is gathered on its own and written when
 // every input before it is done, so the output is the same for any number
-// of workers. An input that gathers much output while an earlier one is
-// still running waits for its turn instead of holding more, which bounds
-// memory.
+// of workers. An input that finishes before its turn leaves its output to
+// be written by whoever writes the one before it, and takes the next input;
+// one that gathers much output while an earlier one is still running waits
+// for its turn instead of holding more, which bounds memory.
 #include <algorithm>
 #include <array>
 #include <atomic>
 #include <charconv>
 #include <chrono>
 #include <cstdio>
-#include <deque>
 #include <memory>
 #include <optional>
 #include <span>
@@ -178,44 +178,37 @@ class Scan {
 
  private:
   struct Job {
-    uint64_t ticket;
+    uint64_t ticket = 0;
     Found found;
   };
 
-  // One input's output, kept until it is this input's turn to write.
+  // What an input has to show, kept until its turn.
+  struct Result {
+    std::string text;
+    std::vector<std::string> complaints;
+  };
+
+  // One input's output as it gathers, written as soon as it is its turn.
   class Output;
 
-  void Process(const Job& job);
+  using Batch = std::vector<Job>;
+  static constexpr std::size_t kBatch = 16;
+
+  void Process(const Job& job, Tally& sum);
   void ScanInputOf(const Job& job, Output& output, Tally& tally);
   void Finding(const CardFinding& f, const std::string& shown_path, std::string& out) const;
-  void Worker();
+  // By the thread whose turn it is.
+  void Write(const Result& result);
   void Summarize(const WalkCounts& counts, double seconds) const;
-
-  // Waits until every input numbered before `ticket` is written.
-  void WaitTurn(uint64_t ticket) {
-    Locked lock(mutex_);
-    while (turn_ != ticket) changed_.Wait(mutex_);
-  }
-  bool IsTurn(uint64_t ticket) {
-    Locked lock(mutex_);
-    return turn_ == ticket;
-  }
-  void PassTurn() {
-    Locked lock(mutex_);
-    ++turn_;
-    changed_.WakeAll();
-  }
 
   const ScanOptions& options_;
   Writer out_;
   Progress progress_;
 
-  Mutex mutex_;
-  Condition changed_;
-  uint64_t turn_ = 0;             // the input whose output is written next
-  std::deque<Job> queue_;         // inputs found and not yet taken by a worker
-  bool walk_done_ = false;
-  int status_ = kAllValid;
+  // A few inputs ahead of the workers, so none waits for the walk, and not
+  // many more, so neither open files nor kept outputs pile up.
+  InOrder<Result> order_{std::clamp<std::size_t>(kBatch * std::size_t{options_.jobs}, 4 * kBatch, 256)};
+  WorkQueue<Batch> queue_;
   Tally tally_;
 };
 
@@ -226,51 +219,57 @@ class Scan::Output {
 
   Output(Scan& scan, uint64_t ticket) : scan_(scan), ticket_(ticket) {}
 
-  std::string& text() { return text_; }
-  void Complain(std::string message) { complaints_.push_back(std::move(message)); }
+  std::string& text() { return result_.text; }
+  void Complain(std::string message) { result_.complaints.push_back(std::move(message)); }
 
   // After each block: writes what gathered when it is this input's turn.
   void Block() {
     if (!writing_) {
-      if (text_.size() >= kHold) {
-        scan_.WaitTurn(ticket_);
+      if (result_.text.size() >= kHold) {
+        scan_.order_.WaitTurn(ticket_);
         writing_ = true;
       } else {
-        writing_ = scan_.IsTurn(ticket_);
+        writing_ = scan_.order_.IsTurn(ticket_);
       }
     }
     if (!writing_) return;
-    Write();
+    WriteText();
     scan_.progress_.Show();
   }
 
-  // Writes the rest, then lets the next input write.
+  // Hands over the rest: written now, or kept for the turn if it is small.
   void Finish() {
-    if (!writing_) scan_.WaitTurn(ticket_);
-    Write();
-    for (const std::string& message : complaints_) {
-      scan_.progress_.Clear();
-      tool::Complain(message);
-    }
-    scan_.progress_.Show();
-    scan_.PassTurn();
+    if (!writing_ && result_.text.size() >= kHold) scan_.order_.WaitTurn(ticket_);
+    scan_.order_.Finish(ticket_, std::move(result_), [this](const Result& result) { scan_.Write(result); });
   }
 
  private:
-  void Write() {
-    if (text_.empty()) return;
+  void WriteText() {
+    if (result_.text.empty()) return;
     scan_.progress_.Clear();
-    scan_.out_.Put(text_);
+    scan_.out_.Put(result_.text);
     scan_.out_.EndRecord();
-    text_.clear();
+    result_.text.clear();
   }
 
   Scan& scan_;
   uint64_t ticket_;
   bool writing_ = false;
-  std::string text_;
-  std::vector<std::string> complaints_;
+  Result result_;
 };
+
+void Scan::Write(const Result& result) {
+  if (!result.text.empty()) {
+    progress_.Clear();
+    out_.Put(result.text);
+    out_.EndRecord();
+  }
+  for (const std::string& message : result.complaints) {
+    progress_.Clear();
+    tool::Complain(message);
+  }
+  progress_.Show();
+}
 
 void Scan::Finding(const CardFinding& f, const std::string& shown_path, std::string& out) const {
   char masked[kLongestFinding];
@@ -398,7 +397,7 @@ void Scan::ScanInputOf(const Job& job, Output& output, Tally& tally) {
   out += '\n';
 }
 
-void Scan::Process(const Job& job) {
+void Scan::Process(const Job& job, Tally& sum) {
   Output output(*this, job.ticket);
   Tally tally;
   if (job.found.kind == Found::Notice) {
@@ -408,61 +407,55 @@ void Scan::Process(const Job& job) {
     ScanInputOf(job, output, tally);
   }
   output.Finish();
-  Locked lock(mutex_);
-  tally_.Add(tally);
-  if (tally.total() != 0) status_ = std::max(status_, kSomeInvalid);
-  if (tally.unreadable != 0) status_ = kTrouble;
-}
-
-void Scan::Worker() {
-  for (;;) {
-    std::optional<Job> job;
-    {
-      Locked lock(mutex_);
-      while (queue_.empty() && !walk_done_) changed_.Wait(mutex_);
-      if (queue_.empty()) return;
-      job = std::move(queue_.front());
-      queue_.pop_front();
-      changed_.WakeAll();
-    }
-    Process(*job);
-  }
+  sum.Add(tally);
 }
 
 int Scan::Run() {
   const auto started = std::chrono::steady_clock::now();
+  // The walk's own, for -j1, then one per worker: added up at the end.
+  std::vector<Tally> sums(options_.jobs > 1 ? options_.jobs + 1 : 1);
   std::vector<std::unique_ptr<Thread>> workers;
   if (options_.jobs > 1) {
     for (unsigned i = 0; i < options_.jobs; ++i) {
-      auto worker = std::make_unique<Thread>([this] { Worker(); });
+      auto worker = std::make_unique<Thread>([this, &sum = sums[i + 1]] {
+        Batch batch;
+        while (queue_.Pop(batch))
+          for (const Job& job : batch) Process(job, sum);
+      });
       if (!worker->started()) break;
       workers.push_back(std::move(worker));
     }
   }
-  // A few inputs ahead of the workers, so none waits for the walk, and
-  // not many more, so a large tree is not held in memory.
-  const std::size_t ahead = 4 * workers.size();
+  // Inputs go to the workers a few at a time: handing over each small file
+  // on its own would cost more than scanning it.
+  Batch batch;
+  auto hand_over = [&] {
+    if (batch.empty()) return;
+    queue_.Push(std::move(batch));
+    batch.clear();
+  };
   uint64_t tickets = 0;
   WalkCounts counts;
   Walk(options_.operands, options_.walk, [&](Found&& found) {
     Job job{tickets++, std::move(found)};
-    if (workers.empty()) return Process(job);
-    Locked lock(mutex_);
-    while (queue_.size() >= ahead) changed_.Wait(mutex_);
-    queue_.push_back(std::move(job));
-    changed_.WakeAll();
+    if (workers.empty()) return Process(job, sums[0]);
+    if (!order_.HasRoom(job.ticket)) {
+      hand_over();
+      order_.WaitForRoom(job.ticket, kBatch);
+    }
+    batch.push_back(std::move(job));
+    if (batch.size() >= kBatch) hand_over();
   }, counts);
-  {
-    Locked lock(mutex_);
-    walk_done_ = true;
-    changed_.WakeAll();
-  }
+  hand_over();
+  queue_.Close();
   for (auto& worker : workers) worker->Join();
+  for (const Tally& sum : sums) tally_.Add(sum);
+  const int status = tally_.unreadable != 0 ? kTrouble : tally_.total() != 0 ? kSomeInvalid : kAllValid;
   out_.Flush();
   progress_.Clear();
   if (options_.summary)
     Summarize(counts, std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
-  return status_;
+  return status;
 }
 
 void Scan::Summarize(const WalkCounts& counts, double seconds) const {
