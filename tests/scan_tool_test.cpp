@@ -304,6 +304,41 @@ TEST_F(ScanToolTest, JobsKeepTheOrderOfTheInputs) {
   EXPECT_EQ(four.status, 1);
 }
 
+// `tail -f app.log | tessera scan | alert`: each finding leaves before the
+// input ends, from standard input and from a named pipe, with -j1 and more.
+TEST_F(ScanToolTest, FindingsLeaveBeforeTheInputEnds) {
+  const std::string fifo = dir_ + "/fifo";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+  struct Row {
+    std::vector<std::string> args;
+    std::string shown;
+  } const rows[] = {
+      {{"scan"}, "(standard input)"},
+      {{"scan", "-j1", "-"}, "(standard input)"},
+      {{"scan", "-j4", fifo}, fifo},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.args.back());
+    std::vector<std::string> words = {TESSERA_TOOL};
+    words.insert(words.end(), row.args.begin(), row.args.end());
+    const tessera_test::Piped tool = tessera_test::Spawn(words);
+    ASSERT_GT(tool.pid, 0);
+    const int in = row.shown == fifo ? open(fifo.c_str(), O_WRONLY) : tool.in;
+    const std::string first = row.shown + ":1:3: Visa 411111******1111\n",
+                      second = row.shown + ":2:3: MasterCard 555555******4444\n";
+    ASSERT_EQ(write(in, "x 4111111111111111\n", 19), 19);
+    EXPECT_EQ(tessera_test::ReadSoon(tool.out, first.size()), first);
+    ASSERT_EQ(write(in, "y 5555555555554444\n", 19), 19);
+    EXPECT_EQ(tessera_test::ReadSoon(tool.out, second.size()), second);
+    if (in != tool.in) close(in);
+    close(tool.in);
+    close(tool.out);
+    int status = 0;
+    waitpid(tool.pid, &status, 0);
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+  }
+}
+
 // A parent may start the tool with a standard stream closed: the files it
 // opens must not take that descriptor's place, in any command.
 TEST_F(ScanToolTest, ClosedStandardStreamsAreEmpty) {

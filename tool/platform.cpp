@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -57,6 +58,8 @@ bool IsTerminal(Handle h) {
   DWORD mode = 0;
   return GetFileType(h) == FILE_TYPE_CHAR && GetConsoleMode(h, &mode);
 }
+
+bool MayWait(Handle h) { return GetFileType(h) != FILE_TYPE_DISK; }
 
 bool IsBrokenPipe(int error) { return error == ERROR_BROKEN_PIPE || error == ERROR_NO_DATA; }
 
@@ -175,6 +178,11 @@ Transfer Write(Handle out, const char* from, std::size_t size) {
 }
 
 bool IsTerminal(Handle h) { return ::isatty(h) == 1; }
+
+bool MayWait(Handle h) {
+  struct stat info{};
+  return ::fstat(h, &info) != 0 || !(S_ISREG(info.st_mode) || S_ISDIR(info.st_mode));
+}
 
 bool IsBrokenPipe(int error) { return error == EPIPE; }
 

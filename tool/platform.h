@@ -43,6 +43,10 @@ Transfer Write(Handle out, const char* from, std::size_t size);
 
 bool IsTerminal(Handle h);
 
+// Whether a read may wait for a writer: a pipe, terminal, socket or device,
+// not a file on disk.
+bool MayWait(Handle h);
+
 // The reader of a pipe or socket has gone away.
 bool IsBrokenPipe(int error);
 

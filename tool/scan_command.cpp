@@ -237,6 +237,15 @@ class Scan::Output {
     scan_.progress_.Show();
   }
 
+  // Before a read that may wait for a writer (a pipe, `tail -f`): what
+  // can be shown leaves now instead of when the input ends.
+  void BeforeWait() {
+    if (!writing_) writing_ = scan_.order_.IsTurn(ticket_);
+    if (!writing_) return;
+    WriteText();
+    scan_.out_.Flush();
+  }
+
   // Hands over the rest: written now, or kept for the turn if it is small.
   void Finish() {
     if (!writing_ && result_.text.size() >= kHold) scan_.order_.WaitTurn(ticket_);
@@ -354,7 +363,10 @@ void Scan::ScanInputOf(const Job& job, Output& output, Tally& tally) {
   };
   Text block;
   const bool first_only = options_.report == Report::Files;
-  while (!(first_only && tally.total() != 0) && input.Next(block)) {
+  const bool may_wait = sys::MayWait(handle);
+  while (!(first_only && tally.total() != 0)) {
+    if (may_wait) output.BeforeWait();
+    if (!input.Next(block)) break;
     tally.bytes += block.size();
     const uint64_t before = tally.total();
     take(scanner.ScanPadded(block));
