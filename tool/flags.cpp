@@ -50,11 +50,13 @@ constexpr Flag kFlags[] = {
     {kLuhnOnlyFlag, '\0', "luhn-only", "", "Count any run of 13 to 19 digits that passes the Luhn check, with or "
      "without a brand of the table (brand unknown): for ranges the table does not know, as 2-series MasterCard "
      "and 19-digit cards.", kScan},
-    {kExcludeFlag, '\0', "exclude", "GLOB", "Leave out what a directory walk finds whose name matches GLOB (*, ?, "
-     "[a-z], [!a-z]; a directory that matches is not entered). A GLOB with '/' is matched against the whole "
-     "path. May be given more than once.", kScan},
-    {kFollowFlag, 'L', "follow", "", "Follow symbolic links found in directories; a link back to a directory "
-     "being walked is named on standard error and not entered.", kScan},
+    {kExcludeFlag, '\0', "exclude", "GLOB", "Leave out what a directory walk finds that matches GLOB, read as a "
+     "line of .gitignore: without '/' it matches names at any depth (*.png, .git); with '/' the path from the "
+     "directory given (build/*, /build, **/cache/*); a final '/' matches directories only (node_modules/). *, ?, "
+     "[a-z], [!a-z], and ** for any number of directories. A directory that matches is not entered. May be given "
+     "more than once.", kScan},
+    {kFollowFlag, 'L', "follow", "", "Follow symbolic links found in directories. Each directory is walked once, "
+     "however many links lead to it; a link back to a directory being walked is named on standard error.", kScan},
     {kJobsFlag, 'j', "jobs", "N", "Scan N files at a time (default: the number of processors, at most 16). "
      "The output keeps the order of the inputs.", kScan},
     {kHelpFlag, 'h', "help", "", "Show this help and exit.", kAll},
@@ -73,7 +75,10 @@ constexpr CommandDoc kCommands[] = {
      "judged only when the check digits are right."},
     {"scan", kScan, "[PATH | -]...", "find card numbers inside files",
      "Finds payment card numbers inside files, directories (walked recursively, in name order) and standard "
-     "input: logs, exports, dumps and binary files, gzip-compressed ones decompressed. A group is a run of "
+     "input: logs, exports, dumps and binary files, gzip-compressed ones decompressed. With no PATH it reads "
+     "standard input, or walks the current directory when standard input is a terminal. During a walk, links "
+     "are not followed (unless --follow) and pipes, devices and pseudo file systems (/proc, /sys) are not read. "
+     "A group is a run of "
      "digits; groups joined by one space or hyphen-minus form a chain. In each chain, from its first group, the "
      "longest run of whole groups whose digits pass the card check (13 to 16 digits, a brand and the Luhn "
      "checksum) is a finding, and the search goes on after it. Each finding is shown as PATH:LINE:COLUMN: BRAND "

@@ -98,7 +98,13 @@ std::optional<std::string> Configure(const ParsedArgs& args, ScanOptions& option
         break;
     }
   }
-  if (options.operands.empty()) options.operands.push_back("-");
+  if (options.operands.empty()) {
+    // Nobody types card numbers at a scan: at a terminal it is the current
+    // directory that is meant, as with grep -r and ripgrep.
+    const bool at_terminal = sys::IsTerminal(sys::StandardInput());
+    options.operands.push_back(at_terminal ? "." : "-");
+    options.walk.bare_dot = at_terminal;
+  }
   if (options.jobs == 0) options.jobs = std::clamp(Processors(), 1u, kDefaultMostJobs);
   return std::nullopt;
 }
@@ -193,6 +199,7 @@ class Scan {
 
   using Batch = std::vector<Job>;
   static constexpr std::size_t kBatch = 16;
+  static constexpr uint64_t kBatchBytes = uint64_t{1} << 20;
 
   void Process(const Job& job, Tally& sum);
   void ScanInputOf(const Job& job, Output& output, Tally& tally);
@@ -341,16 +348,8 @@ void Scan::ScanInputOf(const Job& job, Output& output, Tally& tally) {
   const std::string shown_path = options_.format == Format::Json ? JsonPath(name) : Escaped(name);
   const std::string named = standard_input ? std::string(kStandardInputName) : Escaped(path);
 
-  sys::Handle handle = sys::StandardInput();
-  if (!standard_input) {
-    const sys::Opened opened = sys::OpenForReading(path);
-    if (opened.error != 0) {
-      output.Complain("cannot open " + named + ": " + sys::ErrorText(opened.error));
-      ++tally.unreadable;
-      return;
-    }
-    handle = opened.handle;
-  }
+  // The walk opened the file, as what it saw there.
+  const sys::Handle handle = standard_input ? sys::StandardInput() : job.found.handle;
   ++tally.files;
   ScanInput input(handle);
   CardScanner scanner(options_.rule);
@@ -363,7 +362,7 @@ void Scan::ScanInputOf(const Job& job, Output& output, Tally& tally) {
   };
   Text block;
   const bool first_only = options_.report == Report::Files;
-  const bool may_wait = sys::MayWait(handle);
+  const bool may_wait = standard_input ? sys::MayWait(handle) : job.found.may_wait;
   while (!(first_only && tally.total() != 0)) {
     if (may_wait) output.BeforeWait();
     if (!input.Next(block)) break;
@@ -441,10 +440,12 @@ int Scan::Run() {
   // Inputs go to the workers a few at a time: handing over each small file
   // on its own would cost more than scanning it.
   Batch batch;
+  uint64_t batch_bytes = 0;
   auto hand_over = [&] {
     if (batch.empty()) return;
     queue_.Push(std::move(batch));
     batch.clear();
+    batch_bytes = 0;
   };
   uint64_t tickets = 0;
   WalkCounts counts;
@@ -455,8 +456,12 @@ int Scan::Run() {
       hand_over();
       order_.WaitForRoom(job.ticket, kBatch);
     }
+    // A large file, or one that may wait for a writer, goes on its own.
+    const bool alone = job.found.kind == Found::StandardInput || job.found.size > kBatchBytes;
+    if (alone) hand_over();
+    batch_bytes += job.found.size;
     batch.push_back(std::move(job));
-    if (batch.size() >= kBatch) hand_over();
+    if (alone || batch.size() >= kBatch || batch_bytes > kBatchBytes) hand_over();
   }, counts);
   hand_over();
   queue_.Close();
@@ -490,6 +495,9 @@ void Scan::Summarize(const WalkCounts& counts, double seconds) const {
             " could not be read\n";
   if (counts.links_not_followed != 0)
     text += "tessera: " + std::to_string(counts.links_not_followed) + " symbolic links not followed (--follow)\n";
+  if (counts.walked_already != 0)
+    text += "tessera: " + std::to_string(counts.walked_already) +
+            " directories reached again through links, not walked again\n";
   if (counts.excluded != 0) text += "tessera: " + std::to_string(counts.excluded) + " left out by --exclude\n";
   WriteAll(sys::StandardError(), text);
 }
