@@ -110,8 +110,8 @@ constexpr Section kSections[] = {
      "bytes that are not UTF-8 as \\xhh, the backslash as \\\\, and the C1 and bidirectional control characters "
      "byte by byte; JSON uses \\u escapes instead.\n\n"
      "Output is written after every record when it is a terminal, and otherwise in large blocks, and always "
-     "before waiting for more input. When standard input is a terminal and nothing else was given, a hint "
-     "says so on standard error.",
+     "before waiting for more input. When standard input is a terminal and nothing else was given, card and "
+     "id say so on standard error and read it; scan walks the current directory instead.",
      false},
     {"BRANDS", "{brands}", true},
     {"EXIT STATUS",
