@@ -212,8 +212,9 @@ class Scan {
   Writer out_;
   Progress progress_;
 
-  // A few inputs ahead of the workers, so none waits for the walk, and not
-  // many more, so neither open files nor kept outputs pile up.
+  // A batch or so per worker ahead of the writing, so that none waits for
+  // the walk, and not many more, so that neither the files the walk opened
+  // nor the outputs kept for their turn pile up.
   InOrder<Result> order_{std::clamp<std::size_t>(kBatch * std::size_t{options_.jobs}, 4 * kBatch, 256)};
   WorkQueue<Batch> queue_;
   Tally tally_;
