@@ -2,6 +2,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -93,6 +94,21 @@ inline Piped Spawn(std::vector<std::string> words, const std::vector<std::pair<s
     return {};
   }
   return {child, in[1], out[0]};
+}
+
+// What the program has written to `fd` within five seconds, until `want`
+// bytes came: for output that must leave before the input ends.
+inline std::string ReadSoon(int fd, std::size_t want) {
+  std::string got;
+  char buffer[4096];
+  while (got.size() < want) {
+    pollfd p{fd, POLLIN, 0};
+    if (poll(&p, 1, 5000) <= 0) break;
+    const ssize_t n = read(fd, buffer, sizeof buffer);
+    if (n <= 0) break;
+    got.append(buffer, static_cast<std::size_t>(n));
+  }
+  return got;
 }
 
 // A fresh folder under /tmp for each test, removed afterwards with all in

@@ -9,15 +9,20 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include <atomic>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
 #include "process.h"
+#include "tool/escape.h"
 #include "tool/glob.h"
+#include "tool/threads.h"
 
 namespace {
 
@@ -223,6 +228,132 @@ TEST_F(ScanToolTest, SymbolicLinksAndLoops) {
   EXPECT_EQ(Scan({"-l", dir_ + "/top/link.log"}).out, top + "/link.log\n") << "a path given is followed";
 }
 
+// Deeper than any path the system takes whole: the walk goes from each
+// directory to the next, never by the whole path.
+TEST_F(ScanToolTest, AFileTenThousandDirectoriesDeepIsReached) {
+  // In memory where there is a tmpfs: ten thousand directories take long
+  // to make and remove on a busy disk.
+  std::string top = "/dev/shm/tessera-deep-XXXXXX";
+  if (access("/dev/shm", W_OK) != 0 || mkdtemp(top.data()) == nullptr) top = Dir("deep");
+  int fd = open(top.c_str(), O_RDONLY | O_DIRECTORY);
+  std::string path = top;
+  for (int depth = 0; depth < 10000; ++depth) {
+    ASSERT_EQ(mkdirat(fd, "d", 0755), 0);
+    const int next = openat(fd, "d", O_RDONLY | O_DIRECTORY);
+    close(fd);
+    fd = next;
+    ASSERT_GE(fd, 0);
+    path += "/d";
+  }
+  const int file = openat(fd, "card.log", O_WRONLY | O_CREAT, 0644);
+  ASSERT_EQ(write(file, "4111111111111111\n", 17), 17);
+  close(file);
+  close(fd);
+  const Outcome run = Scan({"-c", top});
+  EXPECT_EQ(run.out, path + "/card.log:1\n");
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.status, 1);
+  if (top.rfind(dir_, 0) != 0) std::system(("rm -rf '" + top + "'").c_str());
+
+  // A file after each of a hundred nested directories, reached on the way
+  // back up, when the walk no longer holds most of them open.
+  std::string nested = Dir("nested"), expected;
+  for (int depth = 0; depth < 100; ++depth) {
+    File(nested.substr(dir_.size() + 1) + "/z.log", "4111111111111111\n");
+    expected = nested + "/z.log:1\n" + expected;
+    nested = Dir(nested.substr(dir_.size() + 1) + "/d");
+  }
+  EXPECT_EQ(Scan({"-c", dir_ + "/nested"}).out, expected);
+}
+
+// An entry exchanged, again and again, for a link that leads out of the tree
+// or for a pipe: whatever the walk catches, it never reads outside the tree
+// and never waits on the pipe.
+TEST_F(ScanToolTest, EntriesReplacedDuringTheWalkAreNotFollowed) {
+  const std::string outside = File("outside.log", "4111111111111111\n");
+  Dir("outside.d");
+  File("outside.d/x.log", "4111111111111111\n");
+  struct Row {
+    const char* what;
+    bool directory;  // the real entry
+    std::function<void(const std::string&)> make_impostor;
+  } const rows[] = {
+      {"a file for a link out", false, [&](const std::string& at) { symlink(outside.c_str(), at.c_str()); }},
+      {"a file for a pipe", false, [&](const std::string& at) { mkfifo(at.c_str(), 0644); }},
+      {"a directory for a link out", true,
+       [&](const std::string& at) { symlink((dir_ + "/outside.d").c_str(), at.c_str()); }},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    const std::string top = Dir("top"), entry = top + "/a", impostor = dir_ + "/impostor";
+    if (row.directory) {
+      Dir("top/a");
+      File("top/a/x.log", "nothing\n");
+    } else {
+      File("top/a", "nothing\n");
+    }
+    row.make_impostor(impostor);
+    std::atomic<bool> done{false};
+    std::thread swapper([&] {
+      while (!done) renameat2(AT_FDCWD, entry.c_str(), AT_FDCWD, impostor.c_str(), RENAME_EXCHANGE);
+    });
+    int outside_read = 0, stuck = 0;
+    for (int run = 0; run < 150; ++run) {
+      const Outcome scan = Execute({"timeout", "10", TESSERA_TOOL, "scan", "-l", top});
+      outside_read += scan.out.empty() ? 0 : 1;
+      stuck += scan.status == 124 ? 1 : 0;
+    }
+    done = true;
+    swapper.join();
+    EXPECT_EQ(outside_read, 0);
+    EXPECT_EQ(stuck, 0);
+    std::system(("rm -rf '" + top + "' '" + impostor + "'").c_str());
+  }
+}
+
+// With --follow, a directory is walked once, however many links lead to it:
+// forty directories each with two links to the next are not 2^40 paths.
+TEST_F(ScanToolTest, FollowedLinksWalkEachDirectoryOnce) {
+  Dir("chain");
+  for (int i = 0; i <= 40; ++i) Dir("chain/" + std::to_string(i));
+  for (int i = 0; i < 40; ++i) {
+    const std::string next = "../" + std::to_string(i + 1), here = dir_ + "/chain/" + std::to_string(i);
+    ASSERT_EQ(symlink(next.c_str(), (here + "/a").c_str()), 0);
+    ASSERT_EQ(symlink(next.c_str(), (here + "/b").c_str()), 0);
+  }
+  File("chain/40/card.log", "4111111111111111\n");
+  Dir("top");
+  ASSERT_EQ(symlink("../chain/0", (dir_ + "/top/start").c_str()), 0);
+  std::string path = dir_ + "/top/start";
+  for (int i = 0; i < 40; ++i) path += "/a";
+  const Outcome run = Execute({"timeout", "60", TESSERA_TOOL, "scan", "-l", "--follow", "--summary", dir_ + "/top"});
+  EXPECT_EQ(run.out, path + "/card.log\n");
+  EXPECT_NE(run.err.find("\ntessera: 40 directories reached again through links, not walked again\n"),
+            std::string::npos) << run.err;
+  EXPECT_EQ(run.status, 1);
+}
+
+// /proc/self/environ holds a card number here, in the tool's environment:
+// it is read when named, never when a walk comes upon it.
+TEST_F(ScanToolTest, PseudoFileSystemsAreReadOnlyWhenNamed) {
+  Dir("top");
+  ASSERT_EQ(symlink("/proc/self/environ", (dir_ + "/top/environ").c_str()), 0);
+  ASSERT_EQ(symlink("/proc/self", (dir_ + "/top/self").c_str()), 0);
+  auto scan = [&](const std::vector<std::string>& args) {
+    std::vector<std::string> words = {"env", "CARD=4111111111111111", TESSERA_TOOL, "scan", "-l"};
+    words.insert(words.end(), args.begin(), args.end());
+    return Execute(words);
+  };
+  const Outcome walked = scan({"--follow", dir_ + "/top"});
+  EXPECT_EQ(walked.out, "");
+  EXPECT_EQ(walked.err, "tessera: " + dir_ + "/top/environ: on a pseudo file system (proc): not read\n" +
+                            "tessera: " + dir_ + "/top/self: on a pseudo file system (proc): not read\n");
+  EXPECT_EQ(walked.status, 0);
+  const Outcome named = scan({dir_ + "/top/environ", "/proc/self/environ"});
+  EXPECT_EQ(named.out, dir_ + "/top/environ\n/proc/self/environ\n");
+  EXPECT_EQ(named.status, 1);
+}
+
 TEST_F(ScanToolTest, OtherFilesInADirectoryAreNamedNotRead) {
   Dir("p");
   ASSERT_EQ(mkfifo((dir_ + "/p/fifo").c_str(), 0644), 0);
@@ -253,6 +384,37 @@ TEST_F(ScanToolTest, PathsAreShownEscaped) {
   EXPECT_EQ(Scan({"--format", "json", "-l", path}).out, "{\"path\":\"" + dir_ + "/evil\\u001b[31m\\u0007name\"}\n");
 }
 
+// Two names that differ only in being UTF-8 or not must not read back the
+// same: a name that is not UTF-8 is given as its bytes, in base64.
+TEST(JsonPath, NamesEveryPathExactly) {
+  struct Row {
+    const char* path;
+    const char* value;
+  } const rows[] = {
+      {"caf\xc3\xa9", "\"caf\xc3\xa9\""},
+      {"caf\xe9", "{\"bytes\":\"Y2Fm6Q==\"}"},
+      {"./caf\xe9", "{\"bytes\":\"Li9jYWbp\"}"},
+      {"\xff\xfe", "{\"bytes\":\"//4=\"}"},
+      {"a\xc3", "{\"bytes\":\"YcM=\"}"},
+      {"\xed\xa0\x80", "{\"bytes\":\"7aCA\"}"},  // a surrogate is not UTF-8
+      {"a\x1b\"", "\"a\\u001b\\\"\""},
+  };
+  for (const Row& row : rows) EXPECT_EQ(tessera::tool::JsonPath(row.path), row.value) << row.value;
+}
+
+TEST_F(ScanToolTest, JsonPathsThatAreNotUtf8AreGivenAsBytes) {
+  File("caf\xe9", "4111111111111111\n");
+  File("caf\xc3\xa9", "4111111111111111\n");
+  auto in_dir = [&](const std::string& args) {
+    return Execute({"/bin/sh", "-c", "cd \"$0\" && exec \"$1\" " + args, dir_, TESSERA_TOOL}).out;
+  };
+  EXPECT_EQ(in_dir("scan --format json -l ."), "{\"path\":\"./caf\xc3\xa9\"}\n{\"path\":{\"bytes\":\"Li9jYWbp\"}}\n")
+      << "byte order: c3 before e9";
+  EXPECT_EQ(in_dir("card --format json -f \"$(printf 'caf\\351')\""),
+            "{\"file\":{\"bytes\":\"Y2Fm6Q==\"},\"line\":1,\"number\":\"4111111111111111\",\"valid\":true,"
+            "\"brand\":\"Visa\",\"checksum\":true}\n");
+}
+
 TEST_F(ScanToolTest, JobsKeepTheOrderOfTheInputs) {
   Dir("many");
   for (int i = 0; i < 40; ++i) {
@@ -267,6 +429,124 @@ TEST_F(ScanToolTest, JobsKeepTheOrderOfTheInputs) {
   EXPECT_GT(one.out.size(), 1000000u);
   EXPECT_EQ(four.out, one.out);
   EXPECT_EQ(four.status, 1);
+}
+
+// `tail -f app.log | tessera scan | alert`: each finding leaves before the
+// input ends, from standard input and from a named pipe, with -j1 and more.
+TEST_F(ScanToolTest, FindingsLeaveBeforeTheInputEnds) {
+  const std::string fifo = dir_ + "/fifo";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+  struct Row {
+    std::vector<std::string> args;
+    std::string shown;
+  } const rows[] = {
+      {{"scan"}, "(standard input)"},
+      {{"scan", "-j1", "-"}, "(standard input)"},
+      {{"scan", "-j4", fifo}, fifo},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.args.back());
+    std::vector<std::string> words = {TESSERA_TOOL};
+    words.insert(words.end(), row.args.begin(), row.args.end());
+    const tessera_test::Piped tool = tessera_test::Spawn(words);
+    ASSERT_GT(tool.pid, 0);
+    const int in = row.shown == fifo ? open(fifo.c_str(), O_WRONLY) : tool.in;
+    const std::string first = row.shown + ":1:3: Visa 411111******1111\n",
+                      second = row.shown + ":2:3: MasterCard 555555******4444\n";
+    ASSERT_EQ(write(in, "x 4111111111111111\n", 19), 19);
+    EXPECT_EQ(tessera_test::ReadSoon(tool.out, first.size()), first);
+    ASSERT_EQ(write(in, "y 5555555555554444\n", 19), 19);
+    EXPECT_EQ(tessera_test::ReadSoon(tool.out, second.size()), second);
+    if (in != tool.in) close(in);
+    close(tool.in);
+    close(tool.out);
+    int status = 0;
+    waitpid(tool.pid, &status, 0);
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+  }
+}
+
+// A parent may start the tool with a standard stream closed: the files it
+// opens must not take that descriptor's place, in any command.
+TEST_F(ScanToolTest, ClosedStandardStreamsAreEmpty) {
+  std::vector<std::string> files;
+  for (int i = 1; i <= 6; ++i) files.push_back(File("f" + std::to_string(i), "4111111111111111\n"));
+  const std::string visa = ":1:1: Visa 411111******1111\n";
+  std::string all_six;
+  for (const std::string& f : files) all_six += f + visa;
+  struct Row {
+    int closed;
+    std::vector<std::string> args;
+    std::string out;  // of standard output, when it is open
+    int status;
+  } const rows[] = {
+      {0, {"scan", "-j1", files[0], "-", files[1]}, files[0] + visa + files[1] + visa, 1},
+      {0, {"scan", "-j4", files[0], "-", files[1], files[2], files[3], files[4], files[5]}, all_six, 1},
+      {0, {"card", "-f", files[0], "-f", "-"}, "4111111111111111: valid (Visa, checksum ok)\n", 0},
+      {1, {"scan", files[0]}, "", 1},
+      {1, {"card", "-f", files[0]}, "", 0},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE("descriptor " + std::to_string(row.closed) + " closed: " + row.args[0] + " " + row.args[1]);
+    const std::string out = dir_ + "/.out", err = dir_ + "/.err";
+    const pid_t child = fork();
+    if (child == 0) {
+      if (!std::freopen(out.c_str(), "wb", stdout) || !std::freopen(err.c_str(), "wb", stderr)) _exit(126);
+      close(row.closed);
+      std::vector<std::string> words = {TESSERA_TOOL};
+      words.insert(words.end(), row.args.begin(), row.args.end());
+      std::vector<char*> argv;
+      for (std::string& w : words) argv.push_back(w.data());
+      argv.push_back(nullptr);
+      execv(argv[0], argv.data());
+      _exit(127);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, row.status);
+    EXPECT_EQ(Slurp(err), "");
+    if (row.closed != 1) {
+      EXPECT_EQ(Slurp(out), row.out);
+    }
+    EXPECT_EQ(Slurp(files[0]), "4111111111111111\n") << "no output into an input";
+  }
+}
+
+// Tickets finished in any order by several threads, some waiting for their
+// turn as an input with much output does, are written in ticket order, and
+// none is given out a whole window ahead of the writing.
+TEST(InOrder, WritesInTicketOrderWhateverFinishesFirst) {
+  constexpr uint64_t kTickets = 20000;
+  constexpr std::size_t kWindow = 32;
+  tessera::tool::InOrder<uint64_t> order(kWindow);
+  tessera::tool::WorkQueue<uint64_t> queue;
+  std::vector<uint64_t> written;  // only by the thread whose turn it is
+  std::atomic<uint64_t> done{0};
+  std::vector<std::thread> workers;
+  for (int w = 0; w < 8; ++w) {
+    workers.emplace_back([&] {
+      uint64_t ticket = 0;
+      while (queue.Pop(ticket)) {
+        if (ticket % 7 == 3) order.WaitTurn(ticket);
+        if (ticket % 5 == 0) std::this_thread::yield();
+        order.Finish(ticket, ticket, [&](uint64_t t) {
+          written.push_back(t);
+          ++done;
+        });
+      }
+    });
+  }
+  uint64_t too_far = 0;
+  for (uint64_t t = 0; t < kTickets; ++t) {
+    if (!order.HasRoom(t)) order.WaitForRoom(t, 5);
+    if (t >= done.load() + kWindow) ++too_far;
+    queue.Push(t);
+  }
+  queue.Close();
+  for (std::thread& worker : workers) worker.join();
+  EXPECT_EQ(too_far, 0u);
+  ASSERT_EQ(written.size(), kTickets);
+  for (uint64_t t = 0; t < kTickets; ++t) ASSERT_EQ(written[t], t);
 }
 
 // One line of 1 GiB, sparse so that it costs no disk: NUL bytes with card
@@ -348,6 +628,82 @@ TEST_F(ScanToolTest, ProgressOnlyOnATerminal) {
   EXPECT_NE(shown.find("\rtessera: 0 files, 0.0 MB, 1 findings\x1b[K"), std::string::npos) << shown;
   ASSERT_GE(shown.size(), 4u);
   EXPECT_EQ(shown.substr(shown.size() - 4), "\r\x1b[K") << "erased at the end";
+}
+
+// With no path and standard input a terminal, the current directory is
+// scanned, its paths shown from it; the terminal is not read.
+TEST_F(ScanToolTest, NoPathAtATerminalScansTheCurrentDirectory) {
+  const std::string here = Dir("here");
+  Dir("here/sub");
+  File("here/card.log", "4111111111111111\n");
+  File("here/sub/x.log", "x 5555555555554444\n");
+  const std::string out = dir_ + "/.out";
+  int terminal = -1;
+  const pid_t child = forkpty(&terminal, nullptr, nullptr, nullptr);
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (chdir(here.c_str()) != 0 || !std::freopen(out.c_str(), "wb", stdout)) _exit(126);
+    alarm(20);  // rather than wait for the terminal forever
+    execl(TESSERA_TOOL, TESSERA_TOOL, "scan", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  close(terminal);
+  EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 1);
+  EXPECT_EQ(Slurp(out), "card.log:1:1: Visa 411111******1111\nsub/x.log:1:3: MasterCard 555555******4444\n");
+}
+
+// --exclude reads its GLOB as a line of .gitignore. Rows: the GLOB and what
+// is left of the tree below.
+TEST_F(ScanToolTest, ExcludesFollowGitignoreRules) {
+  for (const char* dir : {"top", "top/build", "top/build/out", "top/lib", "top/node_modules", "top/src",
+                          "top/src/node_modules"})
+    Dir(dir);
+  for (const char* file : {"top/build/out/c.log", "top/build.log", "top/lib/node_modules", "top/node_modules/a.js",
+                           "top/src/app.js", "top/src/node_modules/b.js"})
+    File(file, "4111111111111111\n");
+  struct Row {
+    const char* glob;
+    std::vector<std::string> left;
+    const char* why;
+  } const rows[] = {
+      {"node_modules/", {"build/out/c.log", "build.log", "lib/node_modules", "src/app.js"}, "directories only, any depth"},
+      {"node_modules/*",
+       {"build/out/c.log", "build.log", "lib/node_modules", "src/app.js", "src/node_modules/b.js"},
+       "a slash inside: from the top, the contents"},
+      {"**/node_modules/*", {"build/out/c.log", "build.log", "lib/node_modules", "src/app.js"}, "at any depth"},
+      {"node_modules", {"build/out/c.log", "build.log", "src/app.js"}, "a name: files and directories"},
+      {"/build", {"build.log", "lib/node_modules", "node_modules/a.js", "src/app.js", "src/node_modules/b.js"},
+       "a leading slash: from the top"},
+      {"build/**", {"build.log", "lib/node_modules", "node_modules/a.js", "src/app.js", "src/node_modules/b.js"},
+       "everything inside"},
+      {"src/**/*.js", {"build/out/c.log", "build.log", "lib/node_modules", "node_modules/a.js"},
+       "** for no directory or several"},
+      {"*.log", {"lib/node_modules", "node_modules/a.js", "src/app.js", "src/node_modules/b.js"}, "a name pattern"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::string(row.glob) + ": " + row.why);
+    std::string expected;
+    for (const std::string& path : row.left) expected += dir_ + "/top/" + path + "\n";
+    EXPECT_EQ(Scan({"-l", "--exclude", row.glob, dir_ + "/top"}).out, expected);
+  }
+}
+
+// Paths matched part by part, as .gitignore does.
+TEST(Glob, PathsMatchPartByPart) {
+  struct Row {
+    const char* glob;
+    const char* path;
+    bool matches;
+  } const rows[] = {
+      {"**/foo", "foo", true},       {"**/foo", "a/b/foo", true},   {"**/foo", "a/foox", false},
+      {"a/**/b", "a/b", true},       {"a/**/b", "a/x/y/b", true},   {"a/**/b", "a/x/y/c", false},
+      {"a/**", "a", false},          {"a/**", "a/x/y", true},       {"a**b", "axyb", true},
+      {"a**b", "a/b", false},        {"*/y", "x/y", true},          {"*/y", "w/x/y", false},
+  };
+  for (const Row& row : rows)
+    EXPECT_EQ(tessera::tool::PathGlobMatches(row.glob, row.path), row.matches) << row.glob << " on " << row.path;
 }
 
 // The globs of --exclude, as fnmatch(3) with FNM_PATHNAME for whole paths.

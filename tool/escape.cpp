@@ -1,6 +1,7 @@
 // escape.cpp -- bytes from the input shown so that none can act on a terminal or break a line
 #include "tool/escape.h"
 
+#include <algorithm>
 #include <cstdint>
 
 #if defined(__SSE2__)
@@ -144,6 +145,35 @@ std::string Quoted(std::string_view bytes) {
   quoted += Escaped(bytes);
   quoted += '\'';
   return quoted;
+}
+
+bool IsUtf8(std::string_view bytes) {
+  for (std::size_t i = 0; i < bytes.size();) {
+    if (static_cast<unsigned char>(bytes[i]) < 0x80) {
+      ++i;
+      continue;
+    }
+    uint32_t cp = 0;
+    const std::size_t length = Decode(bytes.substr(i), cp);
+    if (length == 0) return false;
+    i += length;
+  }
+  return true;
+}
+
+std::string JsonPath(std::string_view path) {
+  if (IsUtf8(path)) return '"' + Escaped(path, Quoting::Json) + '"';
+  static constexpr char kBase64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string value = "{\"bytes\":\"";
+  for (std::size_t i = 0; i < path.size(); i += 3) {
+    const std::size_t n = std::min<std::size_t>(3, path.size() - i);
+    uint32_t group = 0;
+    for (std::size_t k = 0; k < 3; ++k)
+      group = (group << 8) | (k < n ? static_cast<unsigned char>(path[i + k]) : 0u);
+    for (std::size_t k = 0; k < 4; ++k) value += k <= n ? kBase64[(group >> (18 - 6 * k)) & 63] : '=';
+  }
+  value += "\"}";
+  return value;
 }
 
 }  // namespace tessera::tool

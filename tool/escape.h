@@ -68,4 +68,11 @@ std::string Escaped(std::string_view bytes, Quoting quoting = Quoting::Text);
 // 'bytes', escaped: how messages show a word from the command line or a file.
 std::string Quoted(std::string_view bytes);
 
+bool IsUtf8(std::string_view bytes);
+
+// A path as the JSON value that names it exactly: a string when the path is
+// UTF-8, else {"bytes":"..."} with its bytes in base64 (as ripgrep writes
+// such paths), since "\u00e9" would read back as the UTF-8 name "é".
+std::string JsonPath(std::string_view path);
+
 }  // namespace tessera::tool

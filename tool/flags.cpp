@@ -61,11 +61,13 @@ constexpr Flag kFlags[] = {
     {kLuhnOnlyFlag, '\0', "luhn-only", "", "Count any run of 13 to 19 digits that passes the Luhn check, with or "
      "without a brand of the table (brand unknown): for ranges the table does not know, as 2-series MasterCard "
      "and 19-digit cards.", kScan},
-    {kExcludeFlag, '\0', "exclude", "GLOB", "Leave out what a directory walk finds whose name matches GLOB (*, ?, "
-     "[a-z], [!a-z]; a directory that matches is not entered). A GLOB with '/' is matched against the whole "
-     "path. May be given more than once.", kScan},
-    {kFollowFlag, 'L', "follow", "", "Follow symbolic links found in directories; a link back to a directory "
-     "being walked is named on standard error and not entered.", kScan},
+    {kExcludeFlag, '\0', "exclude", "GLOB", "Leave out what a directory walk finds that matches GLOB, read as a "
+     "line of .gitignore: without '/' it matches names at any depth (*.png, .git); with '/' the path from the "
+     "directory given (build/*, /build, **/cache/*); a final '/' matches directories only (node_modules/). *, ?, "
+     "[a-z], [!a-z], and ** for any number of directories. A directory that matches is not entered. May be given "
+     "more than once.", kScan},
+    {kFollowFlag, 'L', "follow", "", "Follow symbolic links found in directories. Each directory is walked once, "
+     "however many links lead to it; a link back to a directory being walked is named on standard error.", kScan},
     {kJobsFlag, 'j', "jobs", "N", "Scan N files at a time (default: the number of processors, at most 16). "
      "The output keeps the order of the inputs.", kScan},
     {kHelpFlag, 'h', "help", "", "Show this help and exit.", kAll},
@@ -84,7 +86,10 @@ constexpr CommandDoc kCommands[] = {
      "judged only when the check digits are right."},
     {"scan", kScan, "[PATH | -]...", "find card numbers inside files",
      "Finds payment card numbers inside files, directories (walked recursively, in name order) and standard "
-     "input: logs, exports, dumps and binary files, gzip-compressed ones decompressed. A group is a run of "
+     "input: logs, exports, dumps and binary files, gzip-compressed ones decompressed. With no PATH it reads "
+     "standard input, or walks the current directory when standard input is a terminal. During a walk, links "
+     "are not followed (unless --follow) and pipes, devices and pseudo file systems (/proc, /sys) are not read. "
+     "A group is a run of "
      "digits; groups joined by one space or hyphen-minus form a chain. In each chain, from its first group, the "
      "longest run of whole groups whose digits pass the card check (13 to 16 digits, a brand and the Luhn "
      "checksum) is a finding, and the search goes on after it. Each finding is shown as PATH:LINE:COLUMN: BRAND "
@@ -112,7 +117,8 @@ constexpr Section kSections[] = {
      "digits (pass, fail), expiry (current, expired), age, hint for id; csv: the columns of tsv, quoted as "
      "RFC 4180 has it (a field with a comma or a quote in quotes, a quote doubled), after a header row; json: "
      "the keys file, line, record, number, valid, then brand and checksum, or check_digits, unexpired and "
-     "age, then hint, and keep with --keep. With -n, tsv and csv begin with the columns file, line and "
+     "age, then hint, and keep with --keep; a file name that is not UTF-8 is given as {\"bytes\": its bytes in "
+     "base64} instead of a string. With -n, tsv and csv begin with the columns file, line and "
      "record. Every row of a format has the same columns: a value that was not judged is n/a in text, tsv "
      "and csv and null in JSON (valid is null for an empty record).\n\n"
      "An invalid number whose text tells why gets a hint: blanks, for blanks (spaces, tabs) before or after "
@@ -126,8 +132,8 @@ constexpr Section kSections[] = {
      "space or hyphen) masked as --mask masks card numbers, so that a header or a record named in a message "
      "never shows a card number whole.\n\n"
      "Output is written after every record when it is a terminal, and otherwise in large blocks, and always "
-     "before waiting for more input. When standard input is a terminal and nothing else was given, a hint "
-     "says so on standard error.",
+     "before waiting for more input. When standard input is a terminal and nothing else was given, card and "
+     "id say so on standard error and read it; scan walks the current directory instead.",
      false},
     {"BRANDS", "{brands}", true},
     {"EXIT STATUS",

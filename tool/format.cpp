@@ -43,7 +43,7 @@ std::string CsvQuoted(std::string shown) {
 }  // namespace
 
 InputName::InputName(std::string_view name)
-    : text(Escaped(name, Quoting::Text)), json(Escaped(name, Quoting::Json)), csv(CsvQuoted(text)) {}
+    : text(Escaped(name, Quoting::Text)), json(JsonPath(name)), csv(CsvQuoted(text)) {}
 
 std::string HeaderRow(const FormatOptions& options, char between) {
   std::vector<std::string> names;

@@ -27,7 +27,7 @@ enum class Verdict : unsigned char {
 struct InputName {
   explicit InputName(std::string_view name);
   std::string text;  // Quoting::Text
-  std::string json;  // Quoting::Json
+  std::string json;  // a JSON value: JsonPath()
   std::string csv;   // Quoting::Text, in quotes where CSV needs them
 };
 

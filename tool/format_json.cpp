@@ -15,9 +15,9 @@ JsonFormat::JsonFormat(Writer& out, const FormatOptions& options) : out_(out) {
 }
 
 void JsonFormat::Start(const Where& where, const Shown& number) {
-  out_.Put("{\"file\":\"");
+  out_.Put("{\"file\":");
   out_.Put(where.input->json);
-  out_.Put("\",\"line\":");
+  out_.Put(",\"line\":");
   PutCount(out_, where.line);
   out_.Put(",\"record\":");
   PutCount(out_, where.record);

@@ -2,6 +2,7 @@
 #include "tool/glob.h"
 
 #include <cstddef>
+#include <vector>
 
 namespace tessera::tool {
 namespace {
@@ -85,6 +86,66 @@ bool GlobMatches(std::string_view pattern, std::string_view text, bool whole_pat
   }
   while (p < pattern.size() && pattern[p] == '*') ++p;
   return p == pattern.size();
+}
+
+namespace {
+
+std::vector<std::string_view> Parts(std::string_view path) {
+  std::vector<std::string_view> parts;
+  for (std::size_t at = 0;;) {
+    const std::size_t end = path.find('/', at);
+    if (end == std::string_view::npos) {
+      parts.push_back(path.substr(at));
+      return parts;
+    }
+    parts.push_back(path.substr(at, end - at));
+    at = end + 1;
+  }
+}
+
+}  // namespace
+
+// The walk of GlobMatches over parts instead of bytes: "**" is the star,
+// and every other part matches exactly one part of the path.
+bool PathGlobMatches(std::string_view pattern, std::string_view path) {
+  std::vector<std::string_view> want = Parts(pattern);
+  // "a/**" is "a/*/**": something inside a, not a.
+  if (want.size() > 1 && want.back() == "**") want.insert(want.end() - 1, "*");
+  const std::vector<std::string_view> have = Parts(path);
+  constexpr std::size_t kNone = std::string_view::npos;
+  std::size_t p = 0, t = 0, star = kNone, star_text = 0;
+  while (t < have.size()) {
+    if (p < want.size() && want[p] == "**") {
+      star = ++p;
+      star_text = t;
+      continue;
+    }
+    if (p < want.size() && GlobMatches(want[p], have[t], true)) {
+      ++p, ++t;
+      continue;
+    }
+    if (star == kNone) return false;
+    p = star;
+    t = ++star_text;
+  }
+  while (p < want.size() && want[p] == "**") ++p;
+  return p == want.size();
+}
+
+ExcludeGlob::ExcludeGlob(std::string_view glob) {
+  while (glob.size() > 1 && glob.back() == '/') {
+    glob.remove_suffix(1);
+    directories_only_ = true;
+  }
+  glob_ = glob;
+  anchored_ = glob_.find('/') != std::string::npos;
+}
+
+bool ExcludeGlob::Matches(std::string_view name, std::string_view below, std::string_view shown, bool directory) const {
+  if (directories_only_ && !directory) return false;
+  if (!anchored_) return GlobMatches(glob_, name, false);
+  const std::string_view from_top = glob_.front() == '/' ? std::string_view(glob_).substr(1) : std::string_view(glob_);
+  return PathGlobMatches(from_top, below) || PathGlobMatches(glob_, shown);
 }
 
 }  // namespace tessera::tool

@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -57,6 +58,8 @@ bool IsTerminal(Handle h) {
   DWORD mode = 0;
   return GetFileType(h) == FILE_TYPE_CHAR && GetConsoleMode(h, &mode);
 }
+
+bool MayWait(Handle h) { return GetFileType(h) != FILE_TYPE_DISK; }
 
 bool IsBrokenPipe(int error) { return error == ERROR_BROKEN_PIPE || error == ERROR_NO_DATA; }
 
@@ -123,7 +126,19 @@ Handle StandardInput() { return STDIN_FILENO; }
 Handle StandardOutput() { return STDOUT_FILENO; }
 Handle StandardError() { return STDERR_FILENO; }
 
-void Start() { ::signal(SIGPIPE, SIG_IGN); }
+void Start() {
+  ::signal(SIGPIPE, SIG_IGN);
+  // A descriptor 0 to 2 left closed by the parent would be handed to the
+  // next file opened, which output or standard input would then reach.
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    const int null = ::open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+    if (null >= 0 && null != fd) {
+      ::dup2(null, fd);
+      ::close(null);
+    }
+  }
+}
 
 namespace {
 
@@ -163,6 +178,11 @@ Transfer Write(Handle out, const char* from, std::size_t size) {
 }
 
 bool IsTerminal(Handle h) { return ::isatty(h) == 1; }
+
+bool MayWait(Handle h) {
+  struct stat info{};
+  return ::fstat(h, &info) != 0 || !(S_ISREG(info.st_mode) || S_ISDIR(info.st_mode));
+}
 
 bool IsBrokenPipe(int error) { return error == EPIPE; }
 

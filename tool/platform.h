@@ -23,7 +23,8 @@ Handle StandardOutput();
 Handle StandardError();
 
 // Once, first thing in main: a closed pipe becomes an error code instead of
-// a signal, and on Windows the standard streams carry bytes untranslated.
+// a signal, a closed standard stream is /dev/null, and on Windows the
+// standard streams carry bytes untranslated.
 void Start();
 
 // Bytes moved by one call, or the error that stopped it (0 for none).
@@ -41,6 +42,10 @@ Transfer Read(Handle in, char* to, std::size_t size);
 Transfer Write(Handle out, const char* from, std::size_t size);
 
 bool IsTerminal(Handle h);
+
+// Whether a read may wait for a writer: a pipe, terminal, socket or device,
+// not a file on disk.
+bool MayWait(Handle h);
 
 // The reader of a pipe or socket has gone away.
 bool IsBrokenPipe(int error);

@@ -3,16 +3,16 @@
 // The walk runs on the main thread and numbers each input in turn; workers
 // scan them. Each input's output is gathered on its own and written when
 // every input before it is done, so the output is the same for any number
-// of workers. An input that gathers much output while an earlier one is
-// still running waits for its turn instead of holding more, which bounds
-// memory.
+// of workers. An input that finishes before its turn leaves its output to
+// be written by whoever writes the one before it, and takes the next input;
+// one that gathers much output while an earlier one is still running waits
+// for its turn instead of holding more, which bounds memory.
 #include <algorithm>
 #include <array>
 #include <atomic>
 #include <charconv>
 #include <chrono>
 #include <cstdio>
-#include <deque>
 #include <memory>
 #include <optional>
 #include <span>
@@ -98,7 +98,13 @@ std::optional<std::string> Configure(const ParsedArgs& args, ScanOptions& option
         break;
     }
   }
-  if (options.operands.empty()) options.operands.push_back("-");
+  if (options.operands.empty()) {
+    // Nobody types card numbers at a scan: at a terminal it is the current
+    // directory that is meant, as with grep -r and ripgrep.
+    const bool at_terminal = sys::IsTerminal(sys::StandardInput());
+    options.operands.push_back(at_terminal ? "." : "-");
+    options.walk.bare_dot = at_terminal;
+  }
   if (options.jobs == 0) options.jobs = std::clamp(Processors(), 1u, kDefaultMostJobs);
   return std::nullopt;
 }
@@ -172,52 +178,45 @@ class Scan {
   explicit Scan(const ScanOptions& options)
       : options_(options),
         out_(sys::StandardOutput()),
-        progress_(sys::IsTerminal(sys::StandardError())),
-        quoting_(options.format == Format::Json ? Quoting::Json : Quoting::Text) {}
+        progress_(sys::IsTerminal(sys::StandardError())) {}
 
   int Run();
 
  private:
   struct Job {
-    uint64_t ticket;
+    uint64_t ticket = 0;
     Found found;
   };
 
-  // One input's output, kept until it is this input's turn to write.
+  // What an input has to show, kept until its turn.
+  struct Result {
+    std::string text;
+    std::vector<std::string> complaints;
+  };
+
+  // One input's output as it gathers, written as soon as it is its turn.
   class Output;
 
-  void Process(const Job& job);
+  using Batch = std::vector<Job>;
+  static constexpr std::size_t kBatch = 16;
+  static constexpr uint64_t kBatchBytes = uint64_t{1} << 20;
+
+  void Process(const Job& job, Tally& sum);
   void ScanInputOf(const Job& job, Output& output, Tally& tally);
   void Finding(const CardFinding& f, const std::string& shown_path, std::string& out) const;
-  void Worker();
+  // By the thread whose turn it is.
+  void Write(const Result& result);
   void Summarize(const WalkCounts& counts, double seconds) const;
-
-  // Waits until every input numbered before `ticket` is written.
-  void WaitTurn(uint64_t ticket) {
-    Locked lock(mutex_);
-    while (turn_ != ticket) changed_.Wait(mutex_);
-  }
-  bool IsTurn(uint64_t ticket) {
-    Locked lock(mutex_);
-    return turn_ == ticket;
-  }
-  void PassTurn() {
-    Locked lock(mutex_);
-    ++turn_;
-    changed_.WakeAll();
-  }
 
   const ScanOptions& options_;
   Writer out_;
   Progress progress_;
-  Quoting quoting_;
 
-  Mutex mutex_;
-  Condition changed_;
-  uint64_t turn_ = 0;             // the input whose output is written next
-  std::deque<Job> queue_;         // inputs found and not yet taken by a worker
-  bool walk_done_ = false;
-  int status_ = kAllValid;
+  // A batch or so per worker ahead of the writing, so that none waits for
+  // the walk, and not many more, so that neither the files the walk opened
+  // nor the outputs kept for their turn pile up.
+  InOrder<Result> order_{std::clamp<std::size_t>(kBatch * std::size_t{options_.jobs}, 4 * kBatch, 256)};
+  WorkQueue<Batch> queue_;
   Tally tally_;
 };
 
@@ -228,51 +227,66 @@ class Scan::Output {
 
   Output(Scan& scan, uint64_t ticket) : scan_(scan), ticket_(ticket) {}
 
-  std::string& text() { return text_; }
-  void Complain(std::string message) { complaints_.push_back(std::move(message)); }
+  std::string& text() { return result_.text; }
+  void Complain(std::string message) { result_.complaints.push_back(std::move(message)); }
 
   // After each block: writes what gathered when it is this input's turn.
   void Block() {
     if (!writing_) {
-      if (text_.size() >= kHold) {
-        scan_.WaitTurn(ticket_);
+      if (result_.text.size() >= kHold) {
+        scan_.order_.WaitTurn(ticket_);
         writing_ = true;
       } else {
-        writing_ = scan_.IsTurn(ticket_);
+        writing_ = scan_.order_.IsTurn(ticket_);
       }
     }
     if (!writing_) return;
-    Write();
+    WriteText();
     scan_.progress_.Show();
   }
 
-  // Writes the rest, then lets the next input write.
+  // Before a read that may wait for a writer (a pipe, `tail -f`): what
+  // can be shown leaves now instead of when the input ends.
+  void BeforeWait() {
+    if (!writing_) writing_ = scan_.order_.IsTurn(ticket_);
+    if (!writing_) return;
+    WriteText();
+    scan_.out_.Flush();
+  }
+
+  // Hands over the rest: written now, or kept for the turn if it is small.
   void Finish() {
-    if (!writing_) scan_.WaitTurn(ticket_);
-    Write();
-    for (const std::string& message : complaints_) {
-      scan_.progress_.Clear();
-      tool::Complain(message);
-    }
-    scan_.progress_.Show();
-    scan_.PassTurn();
+    if (!writing_ && result_.text.size() >= kHold) scan_.order_.WaitTurn(ticket_);
+    scan_.order_.Finish(ticket_, std::move(result_), [this](const Result& result) { scan_.Write(result); });
   }
 
  private:
-  void Write() {
-    if (text_.empty()) return;
+  void WriteText() {
+    if (result_.text.empty()) return;
     scan_.progress_.Clear();
-    scan_.out_.Put(text_);
+    scan_.out_.Put(result_.text);
     scan_.out_.EndRecord();
-    text_.clear();
+    result_.text.clear();
   }
 
   Scan& scan_;
   uint64_t ticket_;
   bool writing_ = false;
-  std::string text_;
-  std::vector<std::string> complaints_;
+  Result result_;
 };
+
+void Scan::Write(const Result& result) {
+  if (!result.text.empty()) {
+    progress_.Clear();
+    out_.Put(result.text);
+    out_.EndRecord();
+  }
+  for (const std::string& message : result.complaints) {
+    progress_.Clear();
+    tool::Complain(message);
+  }
+  progress_.Show();
+}
 
 void Scan::Finding(const CardFinding& f, const std::string& shown_path, std::string& out) const {
   char masked[kLongestFinding];
@@ -307,9 +321,9 @@ void Scan::Finding(const CardFinding& f, const std::string& shown_path, std::str
       out += shown;
       break;
     case Format::Json:
-      out += "{\"path\":\"";
+      out += "{\"path\":";
       out += shown_path;
-      out += "\",\"line\":";
+      out += ",\"line\":";
       AppendNumber(out, f.line);
       out += ",\"column\":";
       AppendNumber(out, f.column);
@@ -330,19 +344,13 @@ void Scan::Finding(const CardFinding& f, const std::string& shown_path, std::str
 void Scan::ScanInputOf(const Job& job, Output& output, Tally& tally) {
   const bool standard_input = job.found.kind == Found::StandardInput;
   const std::string& path = job.found.path;
-  const std::string shown_path = Escaped(standard_input ? kStandardInputName : path, quoting_);
+  // JSON names a path by a value of its own (JsonPath); the other formats escape it.
+  const std::string_view name = standard_input ? kStandardInputName : std::string_view(path);
+  const std::string shown_path = options_.format == Format::Json ? JsonPath(name) : Escaped(name);
   const std::string named = standard_input ? std::string(kStandardInputName) : Escaped(path);
 
-  sys::Handle handle = sys::StandardInput();
-  if (!standard_input) {
-    const sys::Opened opened = sys::OpenForReading(path);
-    if (opened.error != 0) {
-      output.Complain("cannot open " + named + ": " + sys::ErrorText(opened.error));
-      ++tally.unreadable;
-      return;
-    }
-    handle = opened.handle;
-  }
+  // The walk opened the file, as what it saw there.
+  const sys::Handle handle = standard_input ? sys::StandardInput() : job.found.handle;
   ++tally.files;
   ScanInput input(handle);
   CardScanner scanner(options_.rule);
@@ -355,7 +363,10 @@ void Scan::ScanInputOf(const Job& job, Output& output, Tally& tally) {
   };
   Text block;
   const bool first_only = options_.report == Report::Files;
-  while (!(first_only && tally.total() != 0) && input.Next(block)) {
+  const bool may_wait = standard_input ? sys::MayWait(handle) : job.found.may_wait;
+  while (!(first_only && tally.total() != 0)) {
+    if (may_wait) output.BeforeWait();
+    if (!input.Next(block)) break;
     tally.bytes += block.size();
     const uint64_t before = tally.total();
     take(scanner.ScanPadded(block));
@@ -387,7 +398,7 @@ void Scan::ScanInputOf(const Job& job, Output& output, Tally& tally) {
       }
       break;
     case Format::Json:
-      out += "{\"path\":\"" + shown_path + "\"";
+      out += "{\"path\":" + shown_path;
       if (options_.report == Report::Count) {
         out += ",\"count\":";
         AppendNumber(out, findings);
@@ -398,7 +409,7 @@ void Scan::ScanInputOf(const Job& job, Output& output, Tally& tally) {
   out += '\n';
 }
 
-void Scan::Process(const Job& job) {
+void Scan::Process(const Job& job, Tally& sum) {
   Output output(*this, job.ticket);
   Tally tally;
   if (job.found.kind == Found::Notice) {
@@ -408,61 +419,61 @@ void Scan::Process(const Job& job) {
     ScanInputOf(job, output, tally);
   }
   output.Finish();
-  Locked lock(mutex_);
-  tally_.Add(tally);
-  if (tally.total() != 0) status_ = std::max(status_, kSomeInvalid);
-  if (tally.unreadable != 0) status_ = kTrouble;
-}
-
-void Scan::Worker() {
-  for (;;) {
-    std::optional<Job> job;
-    {
-      Locked lock(mutex_);
-      while (queue_.empty() && !walk_done_) changed_.Wait(mutex_);
-      if (queue_.empty()) return;
-      job = std::move(queue_.front());
-      queue_.pop_front();
-      changed_.WakeAll();
-    }
-    Process(*job);
-  }
+  sum.Add(tally);
 }
 
 int Scan::Run() {
   const auto started = std::chrono::steady_clock::now();
+  // The walk's own, for -j1, then one per worker: added up at the end.
+  std::vector<Tally> sums(options_.jobs > 1 ? options_.jobs + 1 : 1);
   std::vector<std::unique_ptr<Thread>> workers;
   if (options_.jobs > 1) {
     for (unsigned i = 0; i < options_.jobs; ++i) {
-      auto worker = std::make_unique<Thread>([this] { Worker(); });
+      auto worker = std::make_unique<Thread>([this, &sum = sums[i + 1]] {
+        Batch batch;
+        while (queue_.Pop(batch))
+          for (const Job& job : batch) Process(job, sum);
+      });
       if (!worker->started()) break;
       workers.push_back(std::move(worker));
     }
   }
-  // A few inputs ahead of the workers, so none waits for the walk, and
-  // not many more, so a large tree is not held in memory.
-  const std::size_t ahead = 4 * workers.size();
+  // Inputs go to the workers a few at a time: handing over each small file
+  // on its own would cost more than scanning it.
+  Batch batch;
+  uint64_t batch_bytes = 0;
+  auto hand_over = [&] {
+    if (batch.empty()) return;
+    queue_.Push(std::move(batch));
+    batch.clear();
+    batch_bytes = 0;
+  };
   uint64_t tickets = 0;
   WalkCounts counts;
   Walk(options_.operands, options_.walk, [&](Found&& found) {
     Job job{tickets++, std::move(found)};
-    if (workers.empty()) return Process(job);
-    Locked lock(mutex_);
-    while (queue_.size() >= ahead) changed_.Wait(mutex_);
-    queue_.push_back(std::move(job));
-    changed_.WakeAll();
+    if (workers.empty()) return Process(job, sums[0]);
+    if (!order_.HasRoom(job.ticket)) {
+      hand_over();
+      order_.WaitForRoom(job.ticket, kBatch);
+    }
+    // A large file, or one that may wait for a writer, goes on its own.
+    const bool alone = job.found.kind == Found::StandardInput || job.found.size > kBatchBytes;
+    if (alone) hand_over();
+    batch_bytes += job.found.size;
+    batch.push_back(std::move(job));
+    if (alone || batch.size() >= kBatch || batch_bytes > kBatchBytes) hand_over();
   }, counts);
-  {
-    Locked lock(mutex_);
-    walk_done_ = true;
-    changed_.WakeAll();
-  }
+  hand_over();
+  queue_.Close();
   for (auto& worker : workers) worker->Join();
+  for (const Tally& sum : sums) tally_.Add(sum);
+  const int status = tally_.unreadable != 0 ? kTrouble : tally_.total() != 0 ? kSomeInvalid : kAllValid;
   out_.Flush();
   progress_.Clear();
   if (options_.summary)
     Summarize(counts, std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
-  return status_;
+  return status;
 }
 
 void Scan::Summarize(const WalkCounts& counts, double seconds) const {
@@ -485,6 +496,9 @@ void Scan::Summarize(const WalkCounts& counts, double seconds) const {
             " could not be read\n";
   if (counts.links_not_followed != 0)
     text += "tessera: " + std::to_string(counts.links_not_followed) + " symbolic links not followed (--follow)\n";
+  if (counts.walked_already != 0)
+    text += "tessera: " + std::to_string(counts.walked_already) +
+            " directories reached again through links, not walked again\n";
   if (counts.excluded != 0) text += "tessera: " + std::to_string(counts.excluded) + " left out by --exclude\n";
   WriteAll(sys::StandardError(), text);
 }
