@@ -63,7 +63,8 @@ struct Texts {
       p += t.size() + 1;
     }
   }
-  std::vector<std::string_view> views;
+  // Each followed by the texts after it and the padding.
+  std::vector<tessera::PaddedText> views;
 };
 
 // The length-known checks over views into one buffer, as the front ends call them.
@@ -71,7 +72,7 @@ template <class Judge>
 void RunViews(benchmark::State& state, Judge judge, const Texts& texts) {
   for (auto _ : state) {
     int32_t total = 0;
-    for (std::string_view text : texts.views) total += judge(text);
+    for (const tessera::PaddedText text : texts.views) total += judge(text);
     benchmark::DoNotOptimize(total);
   }
   const double calls = static_cast<double>(state.iterations()) * static_cast<double>(texts.views.size());
@@ -144,7 +145,7 @@ void RegisterAll() {
     RunViews(s, [](std::string_view t) { return static_cast<int32_t>(tessera::JudgeCard(t).valid()); }, Cards());
   });
   benchmark::RegisterBenchmark("cards/JudgeCardPadded (length known)", [](benchmark::State& s) {
-    RunViews(s, [](std::string_view t) { return static_cast<int32_t>(tessera::JudgeCardPadded(t).valid()); }, Cards());
+    RunViews(s, [](tessera::PaddedText t) { return static_cast<int32_t>(tessera::JudgeCardPadded(t).valid()); }, Cards());
   });
   benchmark::RegisterBenchmark("gpa/JudgeId (length known)", [](benchmark::State& s) {
     const tessera::Date today{2026, 12, 8};

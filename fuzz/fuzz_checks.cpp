@@ -71,15 +71,14 @@ void CheckViews(std::string_view text) {
   for (std::size_t at = 0; at < text.size(); at += 7) stream.Add(text.substr(at, 7));
   Require(stream.Sum() == LuhnSum(text), "the Luhn sum in pieces agrees with the whole");
   // The padded forms, over a copy followed by padding of garbage.
-  std::string padded(text);
-  padded.append(kPadding, '7');
-  const CardVerdict whole = JudgeCard(text), in_buffer = JudgeCardPadded(Text(padded.data(), text.size()));
+  const PaddedCopy padded(text, '7');
+  const CardVerdict whole = JudgeCard(text), in_buffer = JudgeCardPadded(padded.text());
   Require(whole.brand == in_buffer.brand && whole.checksum == in_buffer.checksum, "the padded card check agrees");
   // Every start of the text of up to 40 bytes, and the whole, as one batch:
   // numbers of every length and pairs of every mix of lengths.
-  std::vector<Text> batch;
-  for (std::size_t n = 0; n <= text.size() && n <= 40; ++n) batch.emplace_back(padded.data(), n);
-  batch.emplace_back(padded.data(), text.size());
+  std::vector<PaddedText> batch;
+  for (std::size_t n = 0; n <= text.size() && n <= 40; ++n) batch.push_back(padded.text().substr(0, n));
+  batch.push_back(padded.text());
   std::vector<CardVerdict> verdicts(batch.size());
   JudgeCardsPadded(batch.data(), batch.size(), verdicts.data());
   for (std::size_t i = 0; i < batch.size(); ++i) {

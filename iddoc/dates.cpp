@@ -34,6 +34,14 @@ IdVerdict JudgeId(Text number, Date today) {
   return {true, dates.unexpired, dates.age};
 }
 
+IdVerdict JudgeIdToday(Text number) {
+  if (!CheckGPANo(number)) return {false, false, 0};
+  const std::optional<Date> today = LocalToday();
+  if (!today) return {true, false, 0};
+  const GpaDates dates = DatesOf(number, *today);
+  return {true, dates.unexpired, dates.age};
+}
+
 // A text longer than a GPA number fails on its length alone, as its first
 // kGpaLength + 1 characters do.
 IdVerdict JudgeIdStream(Text head, uint64_t size, Date today) {

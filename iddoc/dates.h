@@ -3,8 +3,8 @@
 
 #include <cstdint>
 
-#include "frame/field.h"
-#include "frame/today.h"
+#include "base/field.h"
+#include "base/today.h"
 
 namespace tessera {
 
@@ -28,6 +28,10 @@ struct IdVerdict {
   constexpr bool valid() const { return check_digits && unexpired; }
 };
 IdVerdict JudgeId(Text number, Date today);
+
+// The same by the local clock, which is read only for a number whose check
+// digits are right; a clock that cannot be read judges the dates no.
+IdVerdict JudgeIdToday(Text number);
 
 // The verdict of a text too long to hold, known by its `size` and its first
 // characters: `head` holds at least the first kGpaLength + 1 of them, or

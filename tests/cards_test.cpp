@@ -44,10 +44,10 @@ void ExpectCase(const CardCase& row) {
 // The whole table judged as one batch, each number in a buffer of its own
 // followed by padding that is not zeros, as the tool's read buffer is.
 void ExpectBatch(std::span<const CardCase> rows) {
-  std::vector<std::string> buffers;
-  std::vector<Text> numbers;
-  for (const CardCase& row : rows) buffers.push_back(std::string(row.text) + std::string(kPadding, '5'));
-  for (std::size_t i = 0; i < rows.size(); ++i) numbers.emplace_back(buffers[i].data(), Text(rows[i].text).size());
+  std::vector<PaddedCopy> buffers;
+  std::vector<PaddedText> numbers;
+  for (const CardCase& row : rows) buffers.emplace_back(row.text, '5');
+  for (const PaddedCopy& buffer : buffers) numbers.push_back(buffer.text());
   std::vector<CardVerdict> verdicts(rows.size());
   JudgeCardsPadded(numbers.data(), numbers.size(), verdicts.data());
   for (std::size_t i = 0; i < rows.size(); ++i) {

@@ -353,7 +353,7 @@ void Scan::ScanInputOf(const Job& job, Output& output, Tally& tally) {
       if (options_.report == Report::Findings) Finding(f, shown_path, out);
     }
   };
-  Text block;
+  PaddedText block;
   const bool first_only = options_.report == Report::Files;
   while (!(first_only && tally.total() != 0) && input.Next(block)) {
     tally.bytes += block.size();
