@@ -58,7 +58,7 @@ struct LuhnForms {
 
 // The forms of `isa`, which the processor must run: the tests compare them.
 const LuhnForms& LuhnFormsFor(simd::Isa isa);
-// The forms of simd::RunningIsa(), chosen on the first call.
+// The forms for this processor, as simd::RunningIsa() found it once.
 const LuhnForms& RunningLuhnForms();
 
 // Texts this long are summed in the widest registers the processor has;
