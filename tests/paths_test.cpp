@@ -35,7 +35,7 @@ TEST(Paths, LuhnSumsAgreeAtEveryLength) {
         const LuhnForms& forms = LuhnFormsFor(isa);
         ASSERT_EQ(forms.sum(padded.text().bytes(), length), scalar) << IsaName(isa) << ", length " << length;
         // Batches of one to five, so that every lane of a batch form gets a turn.
-        const std::vector<PaddedText> batch(1 + round % 5, padded.text());
+        const std::vector<PaddedText> batch(static_cast<std::size_t>(1 + round % 5), padded.text());
         bool passes[5];
         forms.checks(batch.data(), batch.size(), passes);
         for (std::size_t i = 0; i < batch.size(); ++i)
