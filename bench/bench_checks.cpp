@@ -8,12 +8,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "bench/corpus.h"
 #include "frame/checks.h"
+#include "tessera_text.h"
 
 namespace {
 
@@ -63,7 +65,8 @@ struct Texts {
       p += t.size() + 1;
     }
   }
-  std::vector<std::string_view> views;
+  // Each followed by the texts after it and the padding.
+  std::vector<tessera::PaddedText> views;
 };
 
 // The length-known checks over views into one buffer, as the front ends call them.
@@ -71,7 +74,7 @@ template <class Judge>
 void RunViews(benchmark::State& state, Judge judge, const Texts& texts) {
   for (auto _ : state) {
     int32_t total = 0;
-    for (std::string_view text : texts.views) total += judge(text);
+    for (const tessera::PaddedText text : texts.views) total += judge(text);
     benchmark::DoNotOptimize(total);
   }
   const double calls = static_cast<double>(state.iterations()) * static_cast<double>(texts.views.size());
@@ -85,6 +88,34 @@ void Run(benchmark::State& state, Check check, const Texts& texts) {
     benchmark::DoNotOptimize(total);
   }
   const double calls = static_cast<double>(state.iterations()) * static_cast<double>(texts.starts.size());
+  state.counters["ns/number"] = benchmark::Counter(calls, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
+// The same texts as an Arrow column: end to end, without the NULs, and n + 1 offsets.
+struct ArrowColumn {
+  std::string data;
+  std::vector<int64_t> offsets{0};
+  explicit ArrowColumn(const Texts& texts) {
+    for (const tessera::PaddedText text : texts.views) {
+      data += text.text();
+      offsets.push_back(static_cast<int64_t>(data.size()));
+    }
+  }
+  std::size_t count() const { return offsets.size() - 1; }
+};
+
+template <class Answer, class... Day>
+void RunColumn(benchmark::State& state, const char* name, const ArrowColumn& column, Day... day) {
+  using Judge = void (*)(const char*, const int64_t*, std::size_t, Day..., Answer*);
+  static void* library = Load(TESSERA_LIBRARY);
+  const auto judge = reinterpret_cast<Judge>(dlsym(library, name));
+  if (!judge) std::exit(1);
+  const std::unique_ptr<Answer[]> answers(new Answer[column.count()]);
+  for (auto _ : state) {
+    judge(column.data.data(), column.offsets.data(), column.count(), day..., answers.get());
+    benchmark::DoNotOptimize(answers.get());
+  }
+  const double calls = static_cast<double>(state.iterations()) * static_cast<double>(column.count());
   state.counters["ns/number"] = benchmark::Counter(calls, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
@@ -144,11 +175,25 @@ void RegisterAll() {
     RunViews(s, [](std::string_view t) { return static_cast<int32_t>(tessera::JudgeCard(t).valid()); }, Cards());
   });
   benchmark::RegisterBenchmark("cards/JudgeCardPadded (length known)", [](benchmark::State& s) {
-    RunViews(s, [](std::string_view t) { return static_cast<int32_t>(tessera::JudgeCardPadded(t).valid()); }, Cards());
+    RunViews(s, [](tessera::PaddedText t) { return static_cast<int32_t>(tessera::JudgeCardPadded(t).valid()); }, Cards());
   });
   benchmark::RegisterBenchmark("gpa/JudgeId (length known)", [](benchmark::State& s) {
     const tessera::Date today{2026, 12, 8};
     RunViews(s, [today](std::string_view t) { return tessera::JudgeId(t, today).age; }, Gpas());
+  });
+  // Whole columns through the length-aware C interface, one call each.
+  benchmark::RegisterBenchmark("cards/tessera_large_strings_check_card (column)", [](benchmark::State& s) {
+    static const ArrowColumn column(Cards());
+    RunColumn<bool>(s, "tessera_large_strings_check_card", column);
+  });
+  benchmark::RegisterBenchmark("cards/tessera_large_strings_card_verdict (column)", [](benchmark::State& s) {
+    static const ArrowColumn column(Cards());
+    RunColumn<tessera_card_verdict>(s, "tessera_large_strings_card_verdict", column);
+  });
+  benchmark::RegisterBenchmark("gpa/tessera_large_strings_id_verdict (column)", [](benchmark::State& s) {
+    static const ArrowColumn column(Gpas());
+    const tessera_date today{2026, 12, 8};
+    RunColumn<tessera_id_verdict, const tessera_date*>(s, "tessera_large_strings_id_verdict", column, &today);
   });
   benchmark::RegisterBenchmark("cards/strlen", [](benchmark::State& s) { Run(s, Floor(), Cards()); });
   benchmark::RegisterBenchmark("gpa/strlen", [](benchmark::State& s) { Run(s, Floor(), Gpas()); });

@@ -42,5 +42,14 @@ for group, checks in groups.items():
             continue
         unit, scale = ("us", 1e-3) if value > 10000 else ("ns", 1)
         print(f"| {group} | {check} | {value * scale:.1f} {unit} | {floor * scale:.1f} {unit} | {value / floor:.2f} |")
+# Each export beside the baseline's, measured in the same run.
+earlier = {name[: -len(" (baseline)")]: value for name, value in ns.items() if name.endswith(" (baseline)")}
+if earlier:
+    print()
+    print("| texts | export | ns/call | baseline ns/call | ratio to baseline |")
+    print("|---|---|---:|---:|---:|")
+    for name, before in earlier.items():
+        group, check = name.split("/", 1)
+        print(f"| {group} | {check} | {ns[name]:.2f} | {before:.2f} | {ns[name] / before:.2f} |")
 PY
 bench/tool_speed.sh build/bench/tool/tessera build/bench/bench/tessera_corpus

@@ -16,18 +16,19 @@ namespace {
 
 constexpr std::size_t kPositions = kLongestBrandPrefix;
 
-// Class 0 is "any other byte"; class i > 0 is the byte members[i - 1].
-struct ByteClasses {
+// The classes of the bytes at one position of the prefixes: class 0 is
+// "any other byte"; class i > 0 is the byte members[i - 1].
+struct PositionClasses {
   std::array<uint8_t, 256> of{};
   std::array<unsigned char, 256> members{};
   std::size_t count = 1;
   unsigned char other = 0;  // a byte of class 0
 };
 
-constexpr std::array<ByteClasses, kPositions> MakeByteClasses() {
-  std::array<ByteClasses, kPositions> classes{};
+constexpr std::array<PositionClasses, kPositions> MakePositionClasses() {
+  std::array<PositionClasses, kPositions> classes{};
   for (std::size_t at = 0; at < kPositions; ++at) {
-    ByteClasses& c = classes[at];
+    PositionClasses& c = classes[at];
     for (const BrandRule& rule : kBrandRules)
       for (const BrandPrefix& prefix : rule.prefixes) {
         if (prefix.text.size() <= at) continue;
@@ -56,18 +57,18 @@ constexpr LengthClasses MakeLengthClasses() {
   return c;
 }
 
-constexpr auto kByteClasses = MakeByteClasses();
+constexpr auto kPositionClasses = MakePositionClasses();
 constexpr auto kLengthClasses = MakeLengthClasses();
 
 constexpr std::size_t kCells = [] {
   std::size_t cells = kLengthClasses.count;
-  for (const ByteClasses& c : kByteClasses) cells *= c.count;
+  for (const PositionClasses& c : kPositionClasses) cells *= c.count;
   return cells;
 }();
 
 constexpr std::size_t CellOf(std::size_t length_class, const std::array<std::size_t, kPositions>& byte_class) {
   std::size_t cell = length_class;
-  for (std::size_t at = 0; at < kPositions; ++at) cell = cell * kByteClasses[at].count + byte_class[at];
+  for (std::size_t at = 0; at < kPositions; ++at) cell = cell * kPositionClasses[at].count + byte_class[at];
   return cell;
 }
 
@@ -76,7 +77,7 @@ constexpr std::array<char, kLongestCard> Representative(std::size_t length,
                                                         const std::array<std::size_t, kPositions>& byte_class) {
   std::array<char, kLongestCard> text{};
   for (std::size_t at = 0; at < length; ++at) {
-    const ByteClasses& c = kByteClasses[at < kPositions ? at : 0];
+    const PositionClasses& c = kPositionClasses[at < kPositions ? at : 0];
     const std::size_t k = at < kPositions ? byte_class[at] : 0;
     text[at] = static_cast<char>(k == 0 ? c.other : c.members[k - 1]);
   }
@@ -96,14 +97,14 @@ constexpr std::array<Brand, kCells> MakeBrandTable() {
         std::array<std::size_t, kPositions> byte_class{};
         std::size_t free_cells = 1;
         for (std::size_t at = 0; at < kPositions; ++at) {
-          if (at < prefix.text.size()) byte_class[at] = kByteClasses[at].of[static_cast<unsigned char>(prefix.text[at])];
-          else free_cells *= kByteClasses[at].count;
+          if (at < prefix.text.size()) byte_class[at] = kPositionClasses[at].of[static_cast<unsigned char>(prefix.text[at])];
+          else free_cells *= kPositionClasses[at].count;
         }
         for (std::size_t n = 0; n < free_cells; ++n) {
           std::size_t rest = n;
           for (std::size_t at = kPositions; at-- > prefix.text.size();) {
-            byte_class[at] = rest % kByteClasses[at].count;
-            rest /= kByteClasses[at].count;
+            byte_class[at] = rest % kPositionClasses[at].count;
+            rest /= kPositionClasses[at].count;
           }
           Brand& cell = table[CellOf(kLengthClasses.of[length], byte_class)];
           if (cell != Brand::None) continue;
@@ -138,7 +139,7 @@ constexpr PlaceValues MakePlaceValues() {
   for (std::size_t at = 0; at < kPositions; ++at)
     for (std::size_t byte = 0; byte < 256; ++byte) {
       std::array<std::size_t, kPositions> only{};
-      only[at] = kByteClasses[at].of[byte];
+      only[at] = kPositionClasses[at].of[byte];
       v.byte[at][byte] = static_cast<uint16_t>(CellOf(0, only));
     }
   return v;
@@ -161,9 +162,8 @@ Brand BrandOf(Text text) {
   return LookUp(text.size(), reinterpret_cast<const unsigned char*>(text.data()));
 }
 
-void BrandsOfPadded(const Text* texts, std::size_t n, Brand* brands) {
-  for (std::size_t i = 0; i < n; ++i)
-    brands[i] = LookUp(texts[i].size(), reinterpret_cast<const unsigned char*>(texts[i].data()));
+void BrandsOfPadded(const PaddedText* texts, std::size_t n, Brand* brands) {
+  for (std::size_t i = 0; i < n; ++i) brands[i] = LookUp(texts[i].size(), texts[i].bytes());
 }
 
 }  // namespace tessera

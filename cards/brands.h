@@ -6,7 +6,8 @@
 #include <cstddef>
 #include <string_view>
 
-#include "frame/field.h"
+#include "base/field.h"
+#include "base/padded.h"
 
 namespace tessera {
 
@@ -79,7 +80,9 @@ inline constexpr std::size_t kLongestBrandPrefix = [] {
 inline constexpr std::size_t kBrandCount = std::size(kBrandRules) + 1;
 
 // BrandOf reads the first kLongestBrandPrefix characters of any text of an
-// accepted length, so no rule may accept a text shorter than that.
+// accepted length, so no rule may accept a text shorter than that; and
+// BrandsOfPadded reads them of every text, which the padding covers.
+static_assert(kLongestBrandPrefix <= kPadding);
 static_assert([] {
   for (const BrandRule& rule : kBrandRules)
     for (std::size_t length : rule.lengths)
@@ -90,9 +93,8 @@ static_assert([] {
 // The same answer as RuleBrandOf, from a table generated from the rules.
 Brand BrandOf(Text text);
 
-// BrandOf of each of n texts, each followed by at least kLongestBrandPrefix
-// readable bytes, with no call per text.
-void BrandsOfPadded(const Text* texts, std::size_t n, Brand* brands);
+// BrandOf of each of n texts, with no call per text.
+void BrandsOfPadded(const PaddedText* texts, std::size_t n, Brand* brands);
 
 // Any of the six brands.
 inline bool CheckOrganization(Text text) { return BrandOf(text) != Brand::None; }

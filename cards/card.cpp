@@ -3,7 +3,7 @@
 
 namespace tessera {
 
-void JudgeCardsPadded(const Text* numbers, std::size_t n, CardVerdict* verdicts) {
+void JudgeCardsPadded(const PaddedText* numbers, std::size_t n, CardVerdict* verdicts) {
   constexpr std::size_t kChunk = 64;
   std::array<Brand, kChunk> brands;
   std::array<bool, kChunk> passes;

@@ -22,13 +22,12 @@ struct CardVerdict {
 // every other number of a batch in which half the numbers fail.
 inline CardVerdict JudgeCard(Text number) { return {BrandOf(number), CheckNumber(number)}; }
 
-// For a view followed by kPadding readable bytes.
-inline CardVerdict JudgeCardPadded(Text number) { return {BrandOf(number), CheckNumberPadded(number)}; }
+inline CardVerdict JudgeCardPadded(PaddedText number) { return {BrandOf(number), CheckNumberPadded(number)}; }
 
-// JudgeCardPadded of each of n numbers, each followed by kPadding readable
-// bytes: the lookups and sums of a batch are independent, so the processor
-// works on several numbers at once, with no call per number.
-void JudgeCardsPadded(const Text* numbers, std::size_t n, CardVerdict* verdicts);
+// JudgeCardPadded of each of n numbers: the lookups and sums of a batch are
+// independent, so the processor works on several numbers at once, with no
+// call per number.
+void JudgeCardsPadded(const PaddedText* numbers, std::size_t n, CardVerdict* verdicts);
 
 inline bool CheckCard(Text number) { return JudgeCard(number).valid(); }
 

@@ -13,6 +13,31 @@ int16_t ScalarLuhnSum(Text text) {
   return Wrap16(sum);
 }
 
+namespace {
+
+int16_t PortableSum(const unsigned char* p, std::size_t n) {
+  return ScalarLuhnSum(Text(reinterpret_cast<const char*>(p), n));
+}
+
+void PortableChecks(const PaddedText* texts, std::size_t n, bool* passes) {
+  for (std::size_t i = 0; i < n; ++i) passes[i] = ScalarLuhnSum(texts[i]) % 10 == 0;
+}
+
+constexpr LuhnForms kLuhnForms[] = {
+    {PortableSum, PortableChecks},
+#if TESSERA_HAVE_SSE2
+    {simd::LuhnSumSse2, simd::LuhnChecksSse2Padded},
+#endif
+#if TESSERA_HAVE_AVX2
+    {simd::LuhnSumAvx2, simd::LuhnChecksAvx2Padded},
+#endif
+};
+
+}  // namespace
+
+const LuhnForms& LuhnFormsFor(simd::Isa isa) { return simd::FormsFor(kLuhnForms, isa); }
+const LuhnForms& RunningLuhnForms() { return simd::FormsFor(kLuhnForms, simd::RunningIsa()); }
+
 void LuhnStream::Add(Text piece) {
   const auto* bytes = reinterpret_cast<const unsigned char*>(piece.data());
   for (std::size_t i = 0; i < piece.size(); ++i) {
@@ -27,17 +52,6 @@ void LuhnStream::Add(Text piece) {
 int16_t LuhnStream::Sum() const {
   const std::size_t doubled = size_ % 2;
   return Wrap16(sums_[doubled][1] + sums_[1 - doubled][0]);
-}
-
-void LuhnChecksPadded(const Text* texts, std::size_t n, bool* passes) {
-#if TESSERA_HAVE_AVX2
-  if (simd::HaveAvx2()) return simd::LuhnChecksAvx2Padded(texts, n, passes);
-#endif
-#if TESSERA_HAVE_SSE2
-  simd::LuhnChecksSse2Padded(texts, n, passes);
-#else
-  for (std::size_t i = 0; i < n; ++i) passes[i] = CheckNumber(texts[i]);
-#endif
 }
 
 }  // namespace tessera

@@ -5,22 +5,22 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "frame/field.h"
-#include "frame/simd.h"
+#include "base/field.h"
+#include "base/padded.h"
+#include "base/simd.h"
 
 namespace tessera {
 
 namespace simd {
 #if TESSERA_HAVE_SSE2
 int16_t LuhnSumSse2(const unsigned char* p, std::size_t n);
-// May load up to 15 bytes past p + n.
-int16_t LuhnSumSse2Padded(const unsigned char* p, std::size_t n);
-void LuhnChecksSse2Padded(const Text* texts, std::size_t n, bool* passes);
+// For a text of at most 16 characters.
+int16_t LuhnSumSse2Padded(PaddedText text);
+void LuhnChecksSse2Padded(const PaddedText* texts, std::size_t n, bool* passes);
 #endif
 #if TESSERA_HAVE_AVX2
-bool HaveAvx2();
 int16_t LuhnSumAvx2(const unsigned char* p, std::size_t n);
-void LuhnChecksAvx2Padded(const Text* texts, std::size_t n, bool* passes);
+void LuhnChecksAvx2Padded(const PaddedText* texts, std::size_t n, bool* passes);
 #endif
 }  // namespace simd
 
@@ -50,24 +50,35 @@ constexpr int16_t Wrap16(uint64_t sum) { return static_cast<int16_t>(static_cast
 // one before it are doubled, the last one never.
 int16_t ScalarLuhnSum(Text text);
 
+// The vector forms of the sum for one instruction set.
+struct LuhnForms {
+  int16_t (*sum)(const unsigned char* p, std::size_t n);
+  void (*checks)(const PaddedText* texts, std::size_t n, bool* passes);
+};
+
+// The forms of `isa`, which the processor must run: the tests compare them.
+const LuhnForms& LuhnFormsFor(simd::Isa isa);
+// The forms for this processor, as simd::RunningIsa() found it once.
+const LuhnForms& RunningLuhnForms();
+
+// Texts this long are summed in the widest registers the processor has;
+// short numbers gain nothing from them.
+inline constexpr std::size_t kLongLuhnText = 256;
+
 // The same sum, by the fastest form this processor has.
 inline int16_t LuhnSum(Text text) {
-#if TESSERA_HAVE_SSE2
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
-#if TESSERA_HAVE_AVX2
-  // Long texts only: short numbers gain nothing from the wide registers.
-  if (text.size() >= 256 && simd::HaveAvx2()) return simd::LuhnSumAvx2(bytes, text.size());
-#endif
+  if (text.size() >= kLongLuhnText) [[unlikely]] return RunningLuhnForms().sum(bytes, text.size());
+#if TESSERA_HAVE_SSE2
   return simd::LuhnSumSse2(bytes, text.size());
 #else
   return ScalarLuhnSum(text);
 #endif
 }
 
-// The same, for a view followed by kPadding readable bytes.
-inline int16_t LuhnSumPadded(Text text) {
+inline int16_t LuhnSumPadded(PaddedText text) {
 #if TESSERA_HAVE_SSE2
-  if (text.size() <= 16) return simd::LuhnSumSse2Padded(reinterpret_cast<const unsigned char*>(text.data()), text.size());
+  if (text.size() <= 16) return simd::LuhnSumSse2Padded(text);
 #endif
   return LuhnSum(text);
 }
@@ -75,12 +86,12 @@ inline int16_t LuhnSumPadded(Text text) {
 // Yes for the empty text and for text without digits: their sum is 0.
 // The remainder takes the sign of the sum; only whether it is 0 matters.
 inline bool CheckNumber(Text text) { return LuhnSum(text) % 10 == 0; }
-// The same, for a view followed by kPadding readable bytes.
-inline bool CheckNumberPadded(Text text) { return LuhnSumPadded(text) % 10 == 0; }
+inline bool CheckNumberPadded(PaddedText text) { return LuhnSumPadded(text) % 10 == 0; }
 
-// CheckNumber of each of n texts, each followed by kPadding readable bytes,
-// with no call per text.
-void LuhnChecksPadded(const Text* texts, std::size_t n, bool* passes);
+// CheckNumber of each of n texts, with no call per text.
+inline void LuhnChecksPadded(const PaddedText* texts, std::size_t n, bool* passes) {
+  RunningLuhnForms().checks(texts, n, passes);
+}
 
 // The sum of a text that arrives in pieces (a line longer than a read
 // buffer): which characters are doubled depends on the length, known only

@@ -1,9 +1,9 @@
 // luhn_avx2.cpp -- the Luhn sum of long texts, sixty-four characters at a time
 #include "cards/luhn.h"
 
-#if TESSERA_HAVE_AVX2
+#include "base/byte_masks.h"
 
-#include <immintrin.h>
+#if TESSERA_HAVE_AVX2
 
 #include <algorithm>
 
@@ -12,52 +12,42 @@ namespace {
 
 // Digits become 0x76-0x7f, everything else 0x80 or more, which vpshufb
 // turns into 0; the share tables are indexed by the low nibble of that.
-__attribute__((target("avx2"))) inline __m256i TableIndex(const unsigned char* p) {
-  const __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+TESSERA_AVX2 inline __m256i TableIndex(__m256i bytes) {
   return _mm256_adds_epu8(_mm256_sub_epi8(bytes, _mm256_set1_epi8('0')), _mm256_set1_epi8(0x76));
 }
 
 // The digits' rows of kLuhnShares at lanes 6 + 1 ... 15, twice over.
-__attribute__((target("avx2"))) inline __m256i ShareTable(const std::array<uint8_t, 256>& shares) {
+TESSERA_AVX2 inline __m256i ShareTable(const std::array<uint8_t, 256>& shares) {
   alignas(32) unsigned char lanes[32] = {};
   for (int digit = 0; digit < 10; ++digit) lanes[6 + digit] = lanes[22 + digit] = shares[static_cast<std::size_t>('0' + digit)];
   return _mm256_load_si256(reinterpret_cast<const __m256i*>(lanes));
 }
 
-// Lanes [0, 16 - k) set, at kLanes + k.
-alignas(16) constexpr unsigned char kLanes[32] = {
-    0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff};
-// The doubled lanes of a number of even or odd length.
-alignas(16) constexpr uint16_t kDoubledLanes[2][8] = {
-    {0x00ff, 0x00ff, 0x00ff, 0x00ff, 0x00ff, 0x00ff, 0x00ff, 0x00ff},
-    {0xff00, 0xff00, 0xff00, 0xff00, 0xff00, 0xff00, 0xff00, 0xff00}};
-
-__attribute__((target("avx2"))) inline __m256i TwoVectors(const void* low, const void* high) {
+TESSERA_AVX2 inline __m256i TwoVectors(const void* low, const void* high) {
   return _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_loadu_si128(static_cast<const __m128i*>(low))),
                                  _mm_loadu_si128(static_cast<const __m128i*>(high)), 1);
 }
 
 // The shares of two numbers of at most 16 bytes, one per half; the bytes
-// past each are the caller's padding and are masked out.
-__attribute__((target("avx2"))) inline __m256i PairShares(Text a, Text b, __m256i plain, __m256i twice) {
-  const __m256i keep = TwoVectors(kLanes + 16 - a.size(), kLanes + 16 - b.size());
-  const __m256i doubled = TwoVectors(kDoubledLanes[a.size() % 2], kDoubledLanes[b.size() % 2]);
+// past each are the caller's padding and are masked out. A character is
+// doubled when its offset has the parity of the length.
+TESSERA_AVX2 inline __m256i PairShares(PaddedText a, PaddedText b, __m256i plain, __m256i twice) {
+  const __m256i keep = TwoVectors(kFirstLanes + 16 - a.size(), kFirstLanes + 16 - b.size());
+  const __m256i doubled = TwoVectors(kParityLanes[a.size() % 2], kParityLanes[b.size() % 2]);
   const __m256i bytes = _mm256_and_si256(TwoVectors(a.data(), b.data()), keep);
-  const __m256i index = _mm256_adds_epu8(_mm256_sub_epi8(bytes, _mm256_set1_epi8('0')), _mm256_set1_epi8(0x76));
+  const __m256i index = TableIndex(bytes);
   return _mm256_blendv_epi8(_mm256_shuffle_epi8(plain, index), _mm256_shuffle_epi8(twice, index), doubled);
 }
 
 }  // namespace
 
-bool HaveAvx2() { return __builtin_cpu_supports("avx2"); }
-
 // A byte's share is looked up (vpshufb) in two tables, the plain and the
 // doubled one, into two accumulators; the doubled lanes are the same in
 // every chunk, so they are chosen once per block, not per byte.
-__attribute__((target("avx2"))) int16_t LuhnSumAvx2(const unsigned char* p, std::size_t n) {
+TESSERA_AVX2 int16_t LuhnSumAvx2(const unsigned char* p, std::size_t n) {
   const __m256i plain = ShareTable(kLuhnShares.plain);
   const __m256i twice = ShareTable(kLuhnShares.doubled);
-  const __m256i doubled = n % 2 == 0 ? _mm256_set1_epi16(0x00ff) : _mm256_set1_epi16(static_cast<short>(0xff00));
+  const __m256i doubled = TwoVectors(kParityLanes[n % 2], kParityLanes[n % 2]);
   const __m256i zero = _mm256_setzero_si256();
   __m256i sums = zero;
   std::size_t i = 0;
@@ -66,7 +56,7 @@ __attribute__((target("avx2"))) int16_t LuhnSumAvx2(const unsigned char* p, std:
     const std::size_t end = i + std::min<std::size_t>((n - i) / 64, 14) * 64;
     __m256i as_plain = zero, as_doubled = zero, more_plain = zero, more_doubled = zero;
     for (; i < end; i += 64) {
-      const __m256i first = TableIndex(p + i), second = TableIndex(p + i + 32);
+      const __m256i first = TableIndex(avx2::Load(p + i)), second = TableIndex(avx2::Load(p + i + 32));
       as_plain = _mm256_add_epi8(as_plain, _mm256_shuffle_epi8(plain, first));
       as_doubled = _mm256_add_epi8(as_doubled, _mm256_shuffle_epi8(twice, first));
       more_plain = _mm256_add_epi8(more_plain, _mm256_shuffle_epi8(plain, second));
@@ -87,13 +77,13 @@ __attribute__((target("avx2"))) int16_t LuhnSumAvx2(const unsigned char* p, std:
 
 // Four numbers at a time, two per register: their sums are lined up in
 // one register and tested for a multiple of ten together.
-__attribute__((target("avx2"))) void LuhnChecksAvx2Padded(const Text* texts, std::size_t n, bool* passes) {
+TESSERA_AVX2 void LuhnChecksAvx2Padded(const PaddedText* texts, std::size_t n, bool* passes) {
   const __m256i plain = ShareTable(kLuhnShares.plain);
   const __m256i twice = ShareTable(kLuhnShares.doubled);
   const __m256i zero = _mm256_setzero_si256();
   std::size_t i = 0;
   for (; i + 4 <= n; i += 4) {
-    const Text* t = texts + i;
+    const PaddedText* t = texts + i;
     if (std::max({t[0].size(), t[1].size(), t[2].size(), t[3].size()}) > 16) [[unlikely]] {
       LuhnChecksSse2Padded(t, 4, passes + i);
       continue;

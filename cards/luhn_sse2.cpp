@@ -1,9 +1,9 @@
 // luhn_sse2.cpp -- the Luhn sum sixteen characters at a time
 #include "cards/luhn.h"
 
-#if TESSERA_HAVE_SSE2
+#include "base/byte_masks.h"
 
-#include <emmintrin.h>
+#if TESSERA_HAVE_SSE2
 
 #include <algorithm>
 #include <cstring>
@@ -32,11 +32,14 @@ inline __m128i LoadUpTo16(const unsigned char* p, std::size_t n) {
   return _mm_set_epi64x(static_cast<long long>(high), static_cast<long long>(low));
 }
 
+using sse2::DigitValues;
+using sse2::FirstLanes;
+using sse2::ParityLanes;
+
 // kLuhnShares computed per lane: the digit value, and on the lanes of
 // `doubled` twice that less 9 when it exceeds 9. Non-digits give 0.
 inline __m128i Shares(__m128i bytes, __m128i doubled) {
-  const __m128i t = _mm_sub_epi8(bytes, _mm_set1_epi8('0'));
-  const __m128i value = _mm_and_si128(t, _mm_cmpeq_epi8(_mm_min_epu8(t, _mm_set1_epi8(9)), t));
+  const __m128i value = DigitValues(bytes);
   const __m128i nine_over = _mm_and_si128(_mm_cmpgt_epi8(value, _mm_set1_epi8(4)), _mm_set1_epi8(9));
   return _mm_add_epi8(value, _mm_and_si128(_mm_sub_epi8(value, nine_over), doubled));
 }
@@ -50,32 +53,22 @@ inline uint64_t Total(__m128i sums) {
 // Chunks start at even offsets, so one lane mask serves the whole text: a
 // character is doubled when its offset has the parity of the length.
 // Loaded from a table: building the mask from n costs more than the sum of a card number.
-alignas(16) constexpr uint16_t kDoubledLanes[2][8] = {
-    {0x00ff, 0x00ff, 0x00ff, 0x00ff, 0x00ff, 0x00ff, 0x00ff, 0x00ff},
-    {0xff00, 0xff00, 0xff00, 0xff00, 0xff00, 0xff00, 0xff00, 0xff00}};
-inline __m128i DoubledLanes(std::size_t n) { return _mm_load_si128(reinterpret_cast<const __m128i*>(kDoubledLanes[n % 2])); }
+inline __m128i DoubledLanes(std::size_t n) { return ParityLanes(n % 2); }
 
 inline int16_t SumOfOneVector(__m128i bytes, std::size_t n) {
   return Wrap16(Total(_mm_sad_epu8(Shares(bytes, DoubledLanes(n)), _mm_setzero_si128())));
 }
 
-// Lanes [0, 16 - k) set, at kLanes + k.
-alignas(16) constexpr unsigned char kLanes[32] = {
-    0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff};
-
-// The shares of the n <= 16 bytes at p; the bytes past them are the
+// The shares of a text of at most 16 bytes; the bytes past it are the
 // caller's padding and, whatever they hold, are masked out.
-inline __m128i PaddedShares(const unsigned char* p, std::size_t n) {
-  const __m128i keep = _mm_loadu_si128(reinterpret_cast<const __m128i*>(kLanes + 16 - n));
-  const __m128i bytes = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), keep);
-  return Shares(bytes, DoubledLanes(n));
+inline __m128i PaddedShares(PaddedText text) {
+  const __m128i bytes = _mm_and_si128(sse2::Load(text.data()), FirstLanes(text.size()));
+  return Shares(bytes, DoubledLanes(text.size()));
 }
 
-inline int16_t PaddedSum(const unsigned char* p, std::size_t n) {
-  return Wrap16(Total(_mm_sad_epu8(PaddedShares(p, n), _mm_setzero_si128())));
+inline int16_t PaddedSum(PaddedText text) {
+  return Wrap16(Total(_mm_sad_epu8(PaddedShares(text), _mm_setzero_si128())));
 }
-
-inline const unsigned char* BytesOf(Text text) { return reinterpret_cast<const unsigned char*>(text.data()); }
 
 }  // namespace
 
@@ -91,7 +84,7 @@ int16_t LuhnSumSse2(const unsigned char* p, std::size_t n) {
     const std::size_t end = i + std::min<std::size_t>((n - i) / 16, 28) * 16;
     __m128i lanes = zero;
     for (; i < end; i += 16) {
-      lanes = _mm_add_epi8(lanes, Shares(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)), doubled));
+      lanes = _mm_add_epi8(lanes, Shares(sse2::Load(p + i), doubled));
     }
     sums = _mm_add_epi64(sums, _mm_sad_epu8(lanes, zero));
   }
@@ -99,22 +92,22 @@ int16_t LuhnSumSse2(const unsigned char* p, std::size_t n) {
   return Wrap16(Total(sums));
 }
 
-int16_t LuhnSumSse2Padded(const unsigned char* p, std::size_t n) { return PaddedSum(p, n); }
+int16_t LuhnSumSse2Padded(PaddedText text) { return PaddedSum(text); }
 
 // Two numbers at a time share the horizontal sums: psadbw leaves each
 // number's sum in two halves, and one unpack lines up the halves of both.
-void LuhnChecksSse2Padded(const Text* texts, std::size_t n, bool* passes) {
+void LuhnChecksSse2Padded(const PaddedText* texts, std::size_t n, bool* passes) {
   const __m128i zero = _mm_setzero_si128();
   std::size_t i = 0;
   for (; i + 2 <= n; i += 2) {
-    const Text a = texts[i], b = texts[i + 1];
+    const PaddedText a = texts[i], b = texts[i + 1];
     if (a.size() > 16 || b.size() > 16) [[unlikely]] {
       passes[i] = CheckNumber(a);
       passes[i + 1] = CheckNumber(b);
       continue;
     }
-    const __m128i sum_a = _mm_sad_epu8(PaddedShares(BytesOf(a), a.size()), zero);
-    const __m128i sum_b = _mm_sad_epu8(PaddedShares(BytesOf(b), b.size()), zero);
+    const __m128i sum_a = _mm_sad_epu8(PaddedShares(a), zero);
+    const __m128i sum_b = _mm_sad_epu8(PaddedShares(b), zero);
     const __m128i sums = _mm_add_epi64(_mm_unpacklo_epi64(sum_a, sum_b), _mm_unpackhi_epi64(sum_a, sum_b));
     // Each sum is at most 16 * 9: both fit one 32-bit word.
     const __m128i lined_up = _mm_shuffle_epi32(sums, _MM_SHUFFLE(3, 1, 2, 0));
@@ -123,8 +116,8 @@ void LuhnChecksSse2Padded(const Text* texts, std::size_t n, bool* passes) {
     passes[i + 1] = (both >> 16) % 10 == 0;
   }
   if (i < n) {
-    const Text last = texts[i];
-    passes[i] = (last.size() <= 16 ? PaddedSum(BytesOf(last), last.size()) : LuhnSum(last)) % 10 == 0;
+    const PaddedText last = texts[i];
+    passes[i] = (last.size() <= 16 ? PaddedSum(last) : LuhnSum(last)) % 10 == 0;
   }
 }
 

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <string>
 
-#include "frame/field.h"
+#include "base/field.h"
 
 namespace tessera {
 

@@ -25,23 +25,28 @@ using scan_skip::IsSeparator;
 
 namespace {
 
-detail::ScanSkipper Skipper(std::size_t longest) {
-  detail::ScanSkipper skipper{};
-  skipper.longest = longest;
-  skipper.skip = SkipPortable;
+constexpr ScanForms kScanForms[] = {
+    {ClassifyBytesScalar, SkipPortable},
 #if TESSERA_HAVE_SSE2
-  skipper.classify = simd::ClassifyBytesSse2;
-#else
-  skipper.classify = ClassifyBytesScalar;
+    {simd::ClassifyBytesSse2, SkipPortable},
 #endif
 #if TESSERA_HAVE_AVX2
-  if (simd::HaveAvx2()) skipper.classify = simd::ClassifyBytesAvx2;
-  if (simd::HaveAvx2Bits()) skipper.skip = simd::SkipAvx2;
+    {simd::ClassifyBytesAvx2, simd::SkipAvx2},
 #endif
+};
+
+detail::ScanSkipper Skipper(std::size_t longest) {
+  const ScanForms& forms = ScanFormsFor(simd::RunningIsa());
+  detail::ScanSkipper skipper{};
+  skipper.longest = longest;
+  skipper.classify = forms.classify;
+  skipper.skip = forms.skip;
   return skipper;
 }
 
 }  // namespace
+
+const ScanForms& ScanFormsFor(simd::Isa isa) { return simd::FormsFor(kScanForms, isa); }
 
 void ClassifyBytesScalar(const unsigned char* p, std::size_t chunks, ByteClasses* out) {
   for (std::size_t chunk = 0; chunk < chunks; ++chunk, p += 64) {
@@ -64,9 +69,9 @@ std::span<const CardFinding> CardScanner::Scan(Text block) {
   return findings_;
 }
 
-std::span<const CardFinding> CardScanner::ScanPadded(Text block) {
+std::span<const CardFinding> CardScanner::ScanPadded(PaddedText block) {
   findings_.clear();
-  Run(reinterpret_cast<const unsigned char*>(block.data()), block.size(), true);
+  Run(block.bytes(), block.size(), true);
   return findings_;
 }
 
@@ -203,7 +208,7 @@ void CardScanner::ResolveHead() {
     std::memcpy(digits_.data() + digits, text_.data() + groups_[k].begin, groups_[k].digits);
     digits += groups_[k].digits;
     if (digits < kShortestCard) continue;
-    const Text run(digits_.data(), digits);
+    const PaddedText run(digits_.data(), digits);
     if (rule_ == ScanRule::Card) {
       const CardVerdict verdict = JudgeCardPadded(run);
       if (verdict.valid()) {

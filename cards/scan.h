@@ -15,8 +15,9 @@
 #include <span>
 #include <vector>
 
+#include "base/padded.h"
 #include "cards/brands.h"
-#include "frame/checks.h"
+#include "cards/card.h"
 
 namespace tessera {
 
@@ -98,8 +99,7 @@ class CardScanner {
   // The findings this block completes, in input order, valid until the next
   // call. A number still open at the end of the block comes with a later call.
   std::span<const CardFinding> Scan(Text block);
-  // The same, for a block followed by kPadding readable bytes.
-  std::span<const CardFinding> ScanPadded(Text block);
+  std::span<const CardFinding> ScanPadded(PaddedText block);
   // Ends the input: reports what the last block left open, and starts the
   // scanner afresh for another input.
   std::span<const CardFinding> Finish();

@@ -3,38 +3,17 @@
 
 #if TESSERA_HAVE_AVX2
 
-#include <immintrin.h>
-
 #include <cstdint>
 
+#include "base/byte_masks.h"
 #include "cards/scan_skip.h"
 
 namespace tessera::simd {
-namespace {
 
-struct Masks32 {
-  uint32_t digits, separators, newlines;
-};
-
-__attribute__((target("avx2"))) inline Masks32 Classify32(const unsigned char* p) {
-  const __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-  const __m256i offset = _mm256_sub_epi8(bytes, _mm256_set1_epi8('0'));
-  const __m256i digit = _mm256_cmpeq_epi8(_mm256_min_epu8(offset, _mm256_set1_epi8(9)), offset);
-  const __m256i separator = _mm256_or_si256(_mm256_cmpeq_epi8(bytes, _mm256_set1_epi8(' ')),
-                                            _mm256_cmpeq_epi8(bytes, _mm256_set1_epi8('-')));
-  const __m256i newline = _mm256_cmpeq_epi8(bytes, _mm256_set1_epi8('\n'));
-  return {static_cast<uint32_t>(_mm256_movemask_epi8(digit)), static_cast<uint32_t>(_mm256_movemask_epi8(separator)),
-          static_cast<uint32_t>(_mm256_movemask_epi8(newline))};
-}
-
-}  // namespace
-
-__attribute__((target("avx2"))) void ClassifyBytesAvx2(const unsigned char* p, std::size_t chunks, ByteClasses* out) {
+TESSERA_AVX2 void ClassifyBytesAvx2(const unsigned char* p, std::size_t chunks, ByteClasses* out) {
   for (std::size_t chunk = 0; chunk < chunks; ++chunk, p += 64) {
-    const Masks32 low = Classify32(p), high = Classify32(p + 32);
-    out[chunk] = {low.digits | static_cast<uint64_t>(high.digits) << 32,
-                  low.separators | static_cast<uint64_t>(high.separators) << 32,
-                  low.newlines | static_cast<uint64_t>(high.newlines) << 32};
+    const avx2::Chunk bytes = avx2::Chunk::Load(p);
+    out[chunk] = {bytes.Digits(), bytes.EitherByte(' ', '-'), bytes.Byte('\n')};
   }
   // Leave the wide registers clean before running SSE code again.
   _mm256_zeroupper();
@@ -51,15 +30,9 @@ struct InstructionBits {
 
 }  // namespace
 
-bool HaveAvx2Bits() {
-  return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2") &&
-         __builtin_cpu_supports("popcnt");
-}
-
 // The same loop as the portable one; only the instructions differ.
-__attribute__((target("avx2,bmi,bmi2,popcnt,lzcnt"))) std::size_t SkipAvx2(detail::ScanSkipper& skipper,
-                                                                          const unsigned char* p, std::size_t at,
-                                                                          std::size_t end, bool padded) {
+TESSERA_AVX2 std::size_t SkipAvx2(detail::ScanSkipper& skipper, const unsigned char* p, std::size_t at,
+                                  std::size_t end, bool padded) {
   return scan_skip::Skip<InstructionBits>(skipper, p, at, end, padded);
 }
 

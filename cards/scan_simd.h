@@ -4,7 +4,7 @@
 #include <cstddef>
 
 #include "cards/scan.h"
-#include "frame/simd.h"
+#include "base/simd.h"
 
 namespace tessera {
 
@@ -23,11 +23,20 @@ void ClassifyBytesSse2(const unsigned char* p, std::size_t chunks, ByteClasses* 
 
 #if TESSERA_HAVE_AVX2
 void ClassifyBytesAvx2(const unsigned char* p, std::size_t chunks, ByteClasses* out);
-// The skipper built for processors with AVX2, which all count bits and
-// leading zeros in one instruction each.
-bool HaveAvx2Bits();
+// The portable skipper's loop, with the bits counted and found in one
+// instruction each.
 std::size_t SkipAvx2(detail::ScanSkipper& skipper, const unsigned char* p, std::size_t at, std::size_t end, bool padded);
 #endif
 
 }  // namespace simd
+
+// The skipper's forms for one instruction set.
+struct ScanForms {
+  detail::ScanSkipper::ClassifyFunction classify;
+  detail::ScanSkipper::SkipFunction skip;
+};
+
+// The forms of `isa`, which the processor must run: the tests compare them.
+const ScanForms& ScanFormsFor(simd::Isa isa);
+
 }  // namespace tessera

@@ -14,11 +14,14 @@ foreach(lib tessera tessera_static)
   target_include_directories(${lib} PUBLIC
     "$<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/include>"
     "$<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>")
-  set_target_properties(${lib} PROPERTIES OUTPUT_NAME tessera PUBLIC_HEADER include/tessera.h)
+  set_target_properties(${lib} PROPERTIES OUTPUT_NAME tessera PUBLIC_HEADER "include/tessera.h;include/tessera_text.h")
 endforeach()
 set_target_properties(tessera PROPERTIES
   VERSION ${PROJECT_VERSION}
   SOVERSION ${PROJECT_VERSION_MAJOR})
+# Every exported name carries the version it came with.
+target_link_options(tessera PRIVATE "LINKER:--version-script=${PROJECT_SOURCE_DIR}/resources/tessera.map")
+set_property(TARGET tessera APPEND PROPERTY LINK_DEPENDS "${PROJECT_SOURCE_DIR}/resources/tessera.map")
 add_library(Tessera::tessera ALIAS tessera)
 add_library(Tessera::tessera_static ALIAS tessera_static)
 

@@ -48,20 +48,7 @@ int32_t TESSERA_CALL CheckNumber(const char* text) { return Truth(tessera::Check
 int32_t TESSERA_CALL CheckCard(const char* text) { return Truth(tessera::CheckCard(CardView(text))); }
 int32_t TESSERA_CALL CheckGPANo(const char* text) { return Truth(tessera::CheckGPANo(GpaView(text))); }
 
-// The clock is read only for numbers that can have a date; a clock that
-// cannot be read gives no answer, 0.
-int32_t TESSERA_CALL CheckGPANoExpired(const char* text) {
-  const Text number = GpaView(text);
-  if (!tessera::CheckGPANo(number)) return 0;
-  const auto today = tessera::LocalToday();
-  return today ? Truth(tessera::DatesOf(number, *today).unexpired) : 0;
-}
-
-int32_t TESSERA_CALL CheckGPANoAge(const char* text) {
-  const Text number = GpaView(text);
-  if (!tessera::CheckGPANo(number)) return 0;
-  const auto today = tessera::LocalToday();
-  return today ? tessera::DatesOf(number, *today).age : 0;
-}
+int32_t TESSERA_CALL CheckGPANoExpired(const char* text) { return Truth(tessera::JudgeIdToday(GpaView(text)).unexpired); }
+int32_t TESSERA_CALL CheckGPANoAge(const char* text) { return tessera::JudgeIdToday(GpaView(text)).age; }
 
 }  // extern "C"

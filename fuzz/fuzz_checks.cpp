@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "frame/checks.h"
 #include "iddoc/gpa.h"
 #include "tessera.h"
+#include "tessera_text.h"
 
 namespace {
 
@@ -71,15 +73,14 @@ void CheckViews(std::string_view text) {
   for (std::size_t at = 0; at < text.size(); at += 7) stream.Add(text.substr(at, 7));
   Require(stream.Sum() == LuhnSum(text), "the Luhn sum in pieces agrees with the whole");
   // The padded forms, over a copy followed by padding of garbage.
-  std::string padded(text);
-  padded.append(kPadding, '7');
-  const CardVerdict whole = JudgeCard(text), in_buffer = JudgeCardPadded(Text(padded.data(), text.size()));
+  const PaddedCopy padded(text, '7');
+  const CardVerdict whole = JudgeCard(text), in_buffer = JudgeCardPadded(padded.text());
   Require(whole.brand == in_buffer.brand && whole.checksum == in_buffer.checksum, "the padded card check agrees");
   // Every start of the text of up to 40 bytes, and the whole, as one batch:
   // numbers of every length and pairs of every mix of lengths.
-  std::vector<Text> batch;
-  for (std::size_t n = 0; n <= text.size() && n <= 40; ++n) batch.emplace_back(padded.data(), n);
-  batch.emplace_back(padded.data(), text.size());
+  std::vector<PaddedText> batch;
+  for (std::size_t n = 0; n <= text.size() && n <= 40; ++n) batch.push_back(padded.text().substr(0, n));
+  batch.push_back(padded.text());
   std::vector<CardVerdict> verdicts(batch.size());
   JudgeCardsPadded(batch.data(), batch.size(), verdicts.data());
   for (std::size_t i = 0; i < batch.size(); ++i) {
@@ -103,6 +104,50 @@ void CheckViews(std::string_view text) {
   }
 }
 
+// The bytes as a column cut at each newline, in an exact-size copy: every
+// column answer is the answer for its text alone, in both offset widths,
+// and that is the core's.
+template <class Offset>
+void CheckColumn(std::string_view bytes) {
+  std::vector<Offset> offsets{0};
+  for (std::size_t at = 1; at < bytes.size(); ++at)
+    if (bytes[at] == '\n') offsets.push_back(static_cast<Offset>(at));
+  offsets.push_back(static_cast<Offset>(bytes.size()));
+  const std::size_t count = offsets.size() - 1;
+  const std::unique_ptr<char[]> data(new char[bytes.size()]);
+  if (!bytes.empty()) std::memcpy(data.get(), bytes.data(), bytes.size());
+  const tessera_date day{2026, 12, 8};
+  std::vector<tessera_card_verdict> cards(count);
+  std::vector<tessera_id_verdict> ids(count);
+  std::string masked(bytes.size(), '?');
+  if constexpr (sizeof(Offset) == 4) {
+    tessera_strings_card_verdict(data.get(), offsets.data(), count, cards.data());
+    tessera_strings_id_verdict(data.get(), offsets.data(), count, &day, ids.data());
+    tessera_strings_mask_card(data.get(), offsets.data(), count, masked.data());
+  } else {
+    tessera_large_strings_card_verdict(data.get(), offsets.data(), count, cards.data());
+    tessera_large_strings_id_verdict(data.get(), offsets.data(), count, &day, ids.data());
+    tessera_large_strings_mask_card(data.get(), offsets.data(), count, masked.data());
+  }
+  for (std::size_t i = 0; i < count; ++i) {
+    const auto from = static_cast<std::size_t>(offsets[i]), size = static_cast<std::size_t>(offsets[i + 1]) - from;
+    const std::string_view text = bytes.substr(from, size);
+    const tessera_card_verdict card = tessera_text_card_verdict(text.data(), size);
+    Require(card.valid == cards[i].valid && card.brand == cards[i].brand && card.checksum == cards[i].checksum,
+            "a column's card verdicts are those of its texts");
+    const tessera::CardVerdict core = tessera::JudgeCard(text);
+    Require(card.brand == static_cast<tessera_brand>(core.brand) && card.checksum == core.checksum &&
+                card.valid == core.valid(),
+            "the C card verdict is the core's");
+    const tessera_id_verdict id = tessera_text_id_verdict(text.data(), size, &day);
+    Require(id.valid == ids[i].valid && id.check_digits == ids[i].check_digits && id.unexpired == ids[i].unexpired &&
+                id.age == ids[i].age,
+            "a column's id verdicts are those of its texts");
+    Require(id.check_digits == tessera::CheckGPANo(text), "the C id verdict agrees with CheckGPANo");
+    Require(masked.compare(from, size, tessera::MaskedCardNumber(text)) == 0, "a masked column masks each text");
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
@@ -115,5 +160,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   std::free(text);
   CheckExports(nullptr);
   CheckViews(bytes);
+  CheckColumn<int32_t>(bytes);
+  CheckColumn<int64_t>(bytes);
   return 0;
 }

@@ -1,8 +1,6 @@
 // dates.cpp -- expiry and age of a GPA number
 #include "iddoc/dates.h"
 
-#include "iddoc/gpa.h"
-
 namespace tessera {
 
 GpaDates DatesOf(Text valid_number, Date today) {
@@ -26,12 +24,6 @@ GpaDates DatesOf(Text valid_number, Date today) {
   auto age = static_cast<int16_t>(current - birth);
   if (age <= 0) age = static_cast<int16_t>(current + 100 - birth);
   return {printed >= TodayNumber(today), age};
-}
-
-IdVerdict JudgeId(Text number, Date today) {
-  if (!CheckGPANo(number)) return {false, false, 0};
-  const GpaDates dates = DatesOf(number, today);
-  return {true, dates.unexpired, dates.age};
 }
 
 // A text longer than a GPA number fails on its length alone, as its first

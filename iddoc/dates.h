@@ -2,9 +2,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
-#include "frame/field.h"
-#include "frame/today.h"
+#include "base/field.h"
+#include "base/today.h"
+#include "iddoc/gpa.h"
 
 namespace tessera {
 
@@ -27,7 +29,24 @@ struct IdVerdict {
   int32_t age;
   constexpr bool valid() const { return check_digits && unexpired; }
 };
-IdVerdict JudgeId(Text number, Date today);
+
+// The verdict on the day that today() gives (a std::optional<Date>), which
+// is asked only for a number whose check digits are right: reading the
+// clock costs more than the check. No day judges the dates no.
+template <class Today>
+IdVerdict JudgeIdOn(Text number, Today&& today) {
+  if (!CheckGPANo(number)) return {false, false, 0};
+  const std::optional<Date> day = today();
+  if (!day) return {true, false, 0};
+  const GpaDates dates = DatesOf(number, *day);
+  return {true, dates.unexpired, dates.age};
+}
+
+inline IdVerdict JudgeId(Text number, Date today) {
+  return JudgeIdOn(number, [today] { return std::optional<Date>(today); });
+}
+// By the local clock.
+inline IdVerdict JudgeIdToday(Text number) { return JudgeIdOn(number, LocalToday); }
 
 // The verdict of a text too long to hold, known by its `size` and its first
 // characters: `head` holds at least the first kGpaLength + 1 of them, or

@@ -5,8 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "frame/field.h"
-#include "frame/simd.h"
+#include "base/field.h"
+#include "base/simd.h"
 
 namespace tessera {
 

@@ -5,9 +5,9 @@
 // below is generated from the layout in gpa.h.
 #include "iddoc/gpa.h"
 
-#if TESSERA_HAVE_SSE2
+#include "base/byte_masks.h"
 
-#include <emmintrin.h>
+#if TESSERA_HAVE_SSE2
 
 #include <array>
 #include <cstddef>
@@ -62,13 +62,9 @@ constexpr ViewLanes MakeViewLanes(std::size_t view) {
 
 constexpr ViewLanes kLanes[2] = {MakeViewLanes(0), MakeViewLanes(1)};
 
-inline __m128i Load(const void* p) { return _mm_loadu_si128(static_cast<const __m128i*>(p)); }
+using sse2::DigitValues;
+using sse2::Load;
 inline __m128i Load(const Lanes& lanes) { return Load(lanes.data()); }
-
-inline __m128i DigitValues(__m128i bytes) {
-  const __m128i t = _mm_sub_epi8(bytes, _mm_set1_epi8('0'));
-  return _mm_and_si128(t, _mm_cmpeq_epi8(_mm_min_epu8(t, _mm_set1_epi8(9)), t));
-}
 
 inline __m128i Products(__m128i value, const WeightBits& weight) {
   const __m128i twice = _mm_add_epi8(value, value);

@@ -44,10 +44,10 @@ void ExpectCase(const CardCase& row) {
 // The whole table judged as one batch, each number in a buffer of its own
 // followed by padding that is not zeros, as the tool's read buffer is.
 void ExpectBatch(std::span<const CardCase> rows) {
-  std::vector<std::string> buffers;
-  std::vector<Text> numbers;
-  for (const CardCase& row : rows) buffers.push_back(std::string(row.text) + std::string(kPadding, '5'));
-  for (std::size_t i = 0; i < rows.size(); ++i) numbers.emplace_back(buffers[i].data(), Text(rows[i].text).size());
+  std::vector<PaddedCopy> buffers;
+  std::vector<PaddedText> numbers;
+  for (const CardCase& row : rows) buffers.emplace_back(row.text, '5');
+  for (const PaddedCopy& buffer : buffers) numbers.push_back(buffer.text());
   std::vector<CardVerdict> verdicts(rows.size());
   JudgeCardsPadded(numbers.data(), numbers.size(), verdicts.data());
   for (std::size_t i = 0; i < rows.size(); ++i) {
@@ -67,24 +67,8 @@ TEST(Brands, PrefixBoundaries) { ExpectAll(cases::kBrandPrefixCases); }
 TEST(Luhn, DoublingAndPositions) { ExpectAll(cases::kLuhnCases); }
 TEST(Card, TestNumbersOfEveryBrand) { ExpectAll(cases::kCardCases); }
 
-// The first six and last four digits stay, separators stay in place.
 TEST(Mask, FirstSixAndLastFourDigits) {
-  struct Row {
-    const char* number;
-    const char* masked;
-    const char* why;
-  } const rows[] = {
-      {"4111111111111111", "411111******1111", "16 digits"},
-      {"4111 1111 1111 1111", "4111 11** **** 1111", "spaces kept"},
-      {"3782-822463-10005", "3782-82****-*0005", "dashes kept, Amex grouping"},
-      {"4222222222222", "422222***2222", "13 digits: three hidden"},
-      {"6011000990139424123", "601100*********4123", "19 digits"},
-      {"1234567890", "1234567890", "ten digits: none hidden"},
-      {"12345678901", "123456*8901", "eleven digits: one hidden"},
-      {"card 41111111 11111111 x", "card 411111** ****1111 x", "letters around"},
-      {"", "", "the empty text"},
-  };
-  for (const Row& row : rows) EXPECT_EQ(MaskedCardNumber(row.number), row.masked) << row.why;
+  for (const cases::MaskCase& row : cases::kMaskCases) EXPECT_EQ(MaskedCardNumber(row.number), row.masked) << row.why;
 }
 
 // The sum is signed 16-bit and wraps; a run of 9s sums to 9 per character

@@ -1,8 +1,8 @@
 // field_test.cpp -- the text primitives at their edges, and the date forms
 #include <gtest/gtest.h>
 
-#include "frame/field.h"
-#include "frame/today.h"
+#include "base/field.h"
+#include "base/today.h"
 
 namespace tessera {
 namespace {

@@ -7,7 +7,7 @@
 #include <span>
 #include <string>
 
-#include "frame/today.h"
+#include "base/today.h"
 #include "iddoc/dates.h"
 #include "iddoc/gpa.h"
 #include "tessera.h"

@@ -2,44 +2,26 @@
 // inaccessible page, in read-only memory: any read past the NUL or any write
 // to the caller's text faults
 #include <gtest/gtest.h>
-#include <sys/mman.h>
-#include <unistd.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include "tests/cases/exports.h"
 #include "tests/cases/gpa.h"
+#include "tests/guarded.h"
 
 namespace {
 
 using tessera::cases::kExports;
 
+// A NUL-terminated text whose NUL is the last readable byte.
 class GuardedText {
  public:
-  explicit GuardedText(const std::string& text) {
-    const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
-    readable_ = (text.size() + 1 + page - 1) / page * page;
-    void* block = mmap(nullptr, readable_ + page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (block == MAP_FAILED) throw std::runtime_error("mmap failed");
-    base_ = static_cast<char*>(block);
-    text_ = base_ + readable_ - text.size() - 1;
-    std::memcpy(text_, text.c_str(), text.size() + 1);
-    if (mprotect(base_, readable_, PROT_READ) != 0 || mprotect(base_ + readable_, page, PROT_NONE) != 0)
-      throw std::runtime_error("mprotect failed");
-    mapped_ = readable_ + page;
-  }
-  ~GuardedText() { munmap(base_, mapped_); }
-  GuardedText(const GuardedText&) = delete;
-  GuardedText& operator=(const GuardedText&) = delete;
-  const char* c_str() const { return text_; }
+  explicit GuardedText(const std::string& text) : bytes_(std::string_view(text.c_str(), text.size() + 1)) {}
+  const char* c_str() const { return bytes_.data(); }
 
  private:
-  char* base_;
-  char* text_;
-  std::size_t readable_ = 0;
-  std::size_t mapped_ = 0;
+  tessera::fixtures::GuardedBytes bytes_;
 };
 
 // Per length, texts that reach deep into each check: card-like digits,

@@ -11,16 +11,23 @@ prefix=$work/prefix
 cmake --install "$build" --prefix "$prefix" > /dev/null
 
 libdir=$(dirname "$(find "$prefix" -name 'libtessera.so.1.1.0' | head -1)")
-for file in include/tessera.h bin/tessera share/man/man1/tessera.1; do
+for file in include/tessera.h include/tessera_text.h bin/tessera share/man/man1/tessera.1; do
   check "installed $file" test -f "$prefix/$file"
 done
 check "libtessera.so.1 links to the full version" test "$(readlink "$libdir/libtessera.so.1")" = libtessera.so.1.1.0
 check "libtessera.so links to the SONAME" test "$(readlink "$libdir/libtessera.so")" = libtessera.so.1
 check "SONAME is libtessera.so.1" bash -c "objdump -p '$libdir/libtessera.so.1.1.0' | grep -q 'SONAME *libtessera.so.1\$'"
 check "static library" test -f "$libdir/libtessera.a"
-exported=$(nm -D --defined-only "$libdir/libtessera.so.1.1.0" | awk '{ print $3 }' | sort | tr '\n' ' ')
-check "the shared library exports the twelve checks and nothing else" test "$exported" = \
-  "CheckCard CheckGPANo CheckGPANoAge CheckGPANoExpired CheckNumber CheckOrganization IsAmex IsDC IsDisc IsJCB IsMC IsVisa "
+# The names with their versions; the versions themselves are listed as A.
+exported=$(nm -D --defined-only "$libdir/libtessera.so.1.1.0" | awk '$2 != "A" { print $3 }' | sort)
+expected=$({
+  printf '%s@@TESSERA_1.0\n' CheckCard CheckGPANo CheckGPANoAge CheckGPANoExpired CheckNumber CheckOrganization \
+    IsAmex IsDC IsDisc IsJCB IsMC IsVisa
+  grep -E '^TESSERA_API' "$source/include/tessera_text.h" | grep -oE '\btessera_[a-z0-9_]+\(' | tr -d '(' |
+    sed 's/$/@@TESSERA_1.1/'
+} | sort)
+check "the shared library exports the twelve checks at TESSERA_1.0, those of tessera_text.h at TESSERA_1.1, and nothing else" \
+  test "$exported" = "$expected"
 check "CMake package" test -f "$libdir/cmake/Tessera/TesseraConfigVersion.cmake"
 check "installed tool runs" bash -c "'$prefix/bin/tessera' card 4111111111111111 | grep -q ': valid'"
 
@@ -54,6 +61,17 @@ check "hello.c builds without warnings" in_hello "cc -Wall -Wextra -Wpedantic -W
 check "the guide's hello, built with -rpath, finds the library" hello_answers "$with_rpath && $run"
 check "the guide's hello, built without -rpath, runs with LD_LIBRARY_PATH" hello_answers "$plain && $with_path"
 check "the guide's hello, built without -rpath, does not find the library by itself" hello_not_found "$plain && $run"
+
+# The guide's second program, over the length-aware checks.
+cp "$source/tests/consumers/c/column.c" "$work/hello/"
+column_answers() {
+  local printed
+  printed=$(in_hello "$(guide_line 'cc -o column column\.c ') && $(guide_line '\./column$')") || return
+  [[ $printed == $'411111******1111: Visa, valid\n411111******1112: Visa, invalid\n378282*****0005: American Express, valid\n12345678970-7506154-0909309-0: check digits right, expired, holder aged 51' ]] ||
+    { echo "printed: $printed"; return 1; }
+}
+check "column.c builds without warnings" in_hello "cc -Wall -Wextra -Wpedantic -Werror -c column.c \$(pkg-config --cflags tessera)"
+check "the guide's column program judges its column" column_answers
 
 for static in OFF ON; do
   check "C++ consumer through find_package (static $static)" bash -c "

@@ -31,7 +31,7 @@ expect_stripped() {
   done
 }
 
-linux_files=('include/tessera\.h$' 'lib[^ ]*/libtessera\.so\.1\.1\.0$' 'lib[^ ]*/libtessera\.so\.1 ' 'lib[^ ]*/libtessera\.a$'
+linux_files=('include/tessera\.h$' 'include/tessera_text\.h$' 'lib[^ ]*/libtessera\.so\.1\.1\.0$' 'lib[^ ]*/libtessera\.so\.1 ' 'lib[^ ]*/libtessera\.a$'
   'lib[^ ]*/cmake/Tessera/TesseraConfig\.cmake$' 'lib[^ ]*/cmake/Tessera/TesseraConfigVersion\.cmake$'
   'lib[^ ]*/pkgconfig/tessera\.pc$' 'bin/tessera$' 'share/doc/tessera/LICENSE$')
 

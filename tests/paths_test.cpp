@@ -8,6 +8,7 @@
 #include "frame/checks.h"
 #include "iddoc/gpa.h"
 #include "tests/cases/gpa.h"
+#include "tests/isas.h"
 
 namespace tessera {
 namespace {
@@ -19,7 +20,8 @@ std::string RandomText(std::mt19937& random, std::size_t length) {
   return text;
 }
 
-// Both sides of every vector width, and long texts for the wide path.
+// Both sides of every vector width, and long texts for the wide path, in
+// every form this processor runs.
 TEST(Paths, LuhnSumsAgreeAtEveryLength) {
   std::mt19937 random(7);
   for (std::size_t length = 0; length <= 300; ++length) {
@@ -27,8 +29,18 @@ TEST(Paths, LuhnSumsAgreeAtEveryLength) {
       const std::string text = RandomText(random, length);
       const int16_t scalar = ScalarLuhnSum(text);
       ASSERT_EQ(LuhnSum(text), scalar) << "length " << length << ": " << text;
-      std::string padded = text + std::string(kPadding, '9');
-      ASSERT_EQ(LuhnSumPadded(std::string_view(padded.data(), length)), scalar) << "padded, length " << length;
+      const PaddedCopy padded(text, '9');
+      ASSERT_EQ(LuhnSumPadded(padded.text()), scalar) << "padded, length " << length;
+      for (const simd::Isa isa : kRunningIsas) {
+        const LuhnForms& forms = LuhnFormsFor(isa);
+        ASSERT_EQ(forms.sum(padded.text().bytes(), length), scalar) << IsaName(isa) << ", length " << length;
+        // Batches of one to five, so that every lane of a batch form gets a turn.
+        const std::vector<PaddedText> batch(static_cast<std::size_t>(1 + round % 5), padded.text());
+        bool passes[5];
+        forms.checks(batch.data(), batch.size(), passes);
+        for (std::size_t i = 0; i < batch.size(); ++i)
+          ASSERT_EQ(passes[i], scalar % 10 == 0) << IsaName(isa) << " batch, length " << length;
+      }
       LuhnStream stream;
       for (std::size_t at = 0; at < length; at += 5) stream.Add(std::string_view(text).substr(at, 5));
       ASSERT_EQ(stream.Sum(), scalar) << "in pieces, length " << length;
@@ -37,6 +49,9 @@ TEST(Paths, LuhnSumsAgreeAtEveryLength) {
   for (std::size_t length : {32767u, 65536u, 1u << 20}) {
     const std::string text = RandomText(random, length);
     EXPECT_EQ(LuhnSum(text), ScalarLuhnSum(text)) << length;
+    for (const simd::Isa isa : kRunningIsas)
+      EXPECT_EQ(LuhnFormsFor(isa).sum(reinterpret_cast<const unsigned char*>(text.data()), length), ScalarLuhnSum(text))
+          << IsaName(isa) << ", length " << length;
   }
 }
 

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "cards/scan.h"
-#include "cards/luhn.h"  // simd::HaveAvx2
 #include "cards/scan_simd.h"
+#include "tests/isas.h"
 #include "tests/scan_reference.h"
 
 namespace tessera {
@@ -68,7 +68,7 @@ std::vector<std::string> ScanInBlocks(const std::string& text, ScanRule rule, co
     if (padded) {
       std::string block = text.substr(from, to - from);
       block.append(kPadding, '7');
-      take(scanner.ScanPadded(Text(block.data(), to - from)));
+      take(scanner.ScanPadded(PaddedText(block.data(), to - from)));
     } else {
       std::vector<char> block(text.begin() + static_cast<std::ptrdiff_t>(from), text.begin() + static_cast<std::ptrdiff_t>(to));
       take(scanner.Scan(Text(block.data(), block.size())));
@@ -320,23 +320,15 @@ TEST(Scan, ByteClassesOfEveryForm) {
       EXPECT_EQ(actual[i].newlines, expected[i].newlines);
     }
   };
-#if TESSERA_HAVE_SSE2
-  simd::ClassifyBytesSse2(bytes.data(), chunks, actual.data());
-  same("SSE2");
-#endif
-#if TESSERA_HAVE_AVX2
-  if (simd::HaveAvx2()) {
-    simd::ClassifyBytesAvx2(bytes.data(), chunks, actual.data());
-    same("AVX2");
+  for (const simd::Isa isa : kRunningIsas) {
+    ScanFormsFor(isa).classify(bytes.data(), chunks, actual.data());
+    same(IsaName(isa));
   }
-#endif
 }
 
 // The skipper built for AVX2 processors equals the portable one: the same
 // next chain, and the same lines counted on the way.
 TEST(Scan, SkipperOfEveryForm) {
-#if TESSERA_HAVE_AVX2
-  if (!simd::HaveAvx2Bits()) GTEST_SKIP() << "no AVX2 here";
   std::mt19937 random(5);
   for (int round = 0; round < 100; ++round) {
     std::string text = MixedText(random, 100 + random() % 2000);
@@ -351,14 +343,15 @@ TEST(Scan, SkipperOfEveryForm) {
         s->base = 1000;
       }
       const std::size_t expected = SkipPortable(portable, p, at, end, true);
-      EXPECT_EQ(simd::SkipAvx2(fast, p, at, end, true), expected) << text.substr(at, end - at);
-      EXPECT_EQ(fast.lines, portable.lines);
-      EXPECT_EQ(fast.line_start, portable.line_start);
+      for (const simd::Isa isa : kRunningIsas) {
+        detail::ScanSkipper fast_form = fast;
+        EXPECT_EQ(ScanFormsFor(isa).skip(fast_form, p, at, end, true), expected)
+            << IsaName(isa) << ": " << text.substr(at, end - at);
+        EXPECT_EQ(fast_form.lines, portable.lines);
+        EXPECT_EQ(fast_form.line_start, portable.line_start);
+      }
     }
   }
-#else
-  GTEST_SKIP() << "no AVX2 form in this build";
-#endif
 }
 
 }  // namespace

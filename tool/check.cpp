@@ -381,7 +381,7 @@ class Checker {
 
   // Lines judged first and shown after: the judgments are independent, so
   // the processor overlaps them.
-  bool Records(const Text* values, const uint64_t* lines, std::size_t n) {
+  bool Records(const PaddedText* values, const uint64_t* lines, std::size_t n) {
     if (s_.kind != Kind::kCard || s_.strip) {
       for (std::size_t i = 0; i < n; ++i)
         if (!Record({values[i], lines[i], values[i].size(), Field::kWhole})) return false;
@@ -416,7 +416,7 @@ class Checker {
 
   // The batch as most runs have it: numbers shown as they are, nothing
   // counted, most of them written straight from the buffer.
-  bool ShowPlainCards(const Text* values, const uint64_t* lines, uint64_t first, const CardVerdict* verdicts, std::size_t n) {
+  bool ShowPlainCards(const PaddedText* values, const uint64_t* lines, uint64_t first, const CardVerdict* verdicts, std::size_t n) {
     for (std::size_t i = 0; i < n; ++i) {
       const CardVerdict card = verdicts[i];
       if (IsBlank(values[i])) [[unlikely]] {
@@ -432,7 +432,7 @@ class Checker {
   }
 
   // The common record, kept apart so that it compiles to straight code.
-  TESSERA_INLINE bool WholeCard(Text value, uint64_t line, uint64_t record) {
+  TESSERA_INLINE bool WholeCard(PaddedText value, uint64_t line, uint64_t record) {
     return ShowCard(value, line, record, JudgeCardPadded(s_.strip ? Stripped(value) : value));
   }
 
@@ -479,7 +479,7 @@ class Checker {
       }
       ResetStream();
     } else if (field.kind == Field::kWhole && !IsBlank(field.value)) {
-      const Text judged = s_.kind == Kind::kCard && s_.strip ? Stripped(field.value) : field.value;
+      const PaddedText judged = s_.kind == Kind::kCard && s_.strip ? Stripped(field.value) : field.value;
       if (s_.kind == Kind::kCard) {
         card = JudgeCardPadded(judged);
         if (s_.mask) {
@@ -540,12 +540,12 @@ class Checker {
   }
 
   // Without spaces and dashes, in the padded scratch buffer.
-  Text Stripped(Text value) {
+  PaddedText Stripped(Text value) {
     char* out = scratch_.get() + kReadBlock;
     std::size_t n = 0;
     for (char c : value)
       if (c != ' ' && c != '-') out[n++] = c;
-    return Text(out, n);
+    return PaddedText(out, n);
   }
 
   void Count(Verdict verdict, const CardVerdict& card, const IdVerdict& id) {
@@ -692,7 +692,7 @@ int RunWith(const Settings& s) {
         checker.StartInput(&arguments, argument_count);
         checker.ReadClock();
         padded.assign(source.text).append(kPadding, '\0');
-        const Text number(padded.data(), source.text.size());
+        const PaddedText number(padded.data(), source.text.size());
         stop = !checker.Record({number, ++argument_count, number.size(), Field::kWhole});
         break;
       }

@@ -25,12 +25,9 @@
 #include <optional>
 #include <vector>
 
+#include "base/byte_masks.h"
 #include "frame/checks.h"
 #include "tool/platform.h"
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 // The work per record is a few nanoseconds: calls to it are inlined into
 // the scanning loops, so that a record's parts stay in registers.
@@ -62,13 +59,12 @@ struct RecordLayout {
 
 struct Field {
   enum Kind : unsigned char {
-    kWhole,     // `value` holds it, followed by kPadding readable bytes
+    kWhole,     // `value` holds it
     kStreamed,  // its pieces went to RecordSink::Piece; `size` bytes in all
     kMissing,   // the record has fewer fields
   };
-  // Empty for kStreamed and kMissing, and followed by kPadding readable
-  // bytes but for kStreamed.
-  Text value;
+  // Empty for kStreamed and kMissing.
+  PaddedText value;
   uint64_t line;  // where the record starts, from 1
   uint64_t size;
   Kind kind;
@@ -96,7 +92,7 @@ struct Field {
 //   // get them: n <= kRecordBatch.
 //   // Judging them first and showing them after lets the processor work
 //   // on several at once.
-//   bool Records(const Text* values, const uint64_t* lines, std::size_t n);
+//   bool Records(const PaddedText* values, const uint64_t* lines, std::size_t n);
 //   // Around each read; before it is the time to show what is ready.
 //   void BeforeRead();
 //   void AfterRead();
@@ -126,20 +122,10 @@ struct Masks {
 // One bit per byte of the 64 at `p`; lines need only the line ends.
 template <bool kCsv>
 TESSERA_INLINE Masks Classify(const char* p, char delimiter) {
-#if defined(__SSE2__)
-  const __m128i lf = _mm_set1_epi8('\n'), cr = _mm_set1_epi8('\r'), quote = _mm_set1_epi8('"');
-  const __m128i delim = _mm_set1_epi8(delimiter);
-  Masks m{0, 0, 0, 0};
-  for (int k = 0; k < 4; ++k) {
-    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
-    const int shift = 16 * k;
-    m.lf |= uint64_t{static_cast<uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(b, lf)))} << shift;
-    m.cr |= uint64_t{static_cast<uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(b, cr)))} << shift;
-    if (!kCsv) continue;
-    m.delimiter |= uint64_t{static_cast<uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(b, delim)))} << shift;
-    m.quote |= uint64_t{static_cast<uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(b, quote)))} << shift;
-  }
-  return m;
+#if TESSERA_HAVE_SSE2
+  const simd::sse2::Chunk bytes = simd::sse2::Chunk::Load(p);
+  if (!kCsv) return {bytes.Byte('\n'), bytes.Byte('\r'), 0, 0};
+  return {bytes.Byte('\n'), bytes.Byte('\r'), bytes.Byte(delimiter), bytes.Byte('"')};
 #else
   Masks m{0, 0, 0, 0};
   for (std::size_t i = 0; i < kBlock; ++i) {
@@ -204,8 +190,8 @@ class Unquoter {
 
 // The value of a whole field: a view of the buffer where it needs no
 // change, else a copy in `scratch` (padded like the buffer).
-Text UnquoteQuoted(Text raw, char* scratch);
-inline Text Unquote(Text raw, char* scratch) {
+PaddedText UnquoteQuoted(PaddedText raw, char* scratch);
+inline PaddedText Unquote(PaddedText raw, char* scratch) {
   return raw.empty() || raw[0] != '"' ? raw : UnquoteQuoted(raw, scratch);
 }
 
@@ -298,11 +284,11 @@ class Scanner {
     if (streamed_ > 0) {
       if (!Deliver()) return false;
       sink_.Piece(Text(at(from), p - from));
-      const Field field{Text(), line, streamed_ + (p - from), Field::kStreamed};
+      const Field field{PaddedText(), line, streamed_ + (p - from), Field::kStreamed};
       streamed_ = 0;
       return sink_.Record(field);
     }
-    batch_values_[batch_size_] = Text(at(from), p - from);
+    batch_values_[batch_size_] = PaddedText(at(from), p - from);
     batch_lines_[batch_size_] = line;
     return ++batch_size_ < kRecordBatch || Deliver();
   }
@@ -340,7 +326,7 @@ class Scanner {
         for (; ends != 0; ends &= ends - 1) {
           const auto bit = static_cast<unsigned>(std::countr_zero(ends));
           const std::size_t p = pos_ + bit;
-          batch_values_[count] = Text(base + begin, p - begin);
+          batch_values_[count] = PaddedText(base + begin, p - begin);
           batch_lines_[count] = line++;
           begin = p + 1;
           if ((m.cr >> bit) & 1) {
@@ -402,7 +388,7 @@ class Scanner {
 
   void EndField(std::size_t p) {
     if (in_header_) {
-      if (!header_field_long_) sink_.HeaderField(Unquote(Text(at(begin_), p - begin_), scratch()), true);
+      if (!header_field_long_) sink_.HeaderField(Unquote(PaddedText(at(begin_), p - begin_), scratch()), true);
       header_field_long_ = false;
     } else if (field_ == column_) {
       if (target_ == kStreaming) {
@@ -414,7 +400,7 @@ class Scanner {
         target_end_ = p;
       }
     } else if (!kept_.empty()) [[unlikely]] {
-      Keep(Text(at(begin_), p - begin_));
+      Keep(PaddedText(at(begin_), p - begin_));
       kept_streaming_ = false;
     }
     ++field_;
@@ -424,7 +410,7 @@ class Scanner {
 
   // The open field, or a piece of it, to every slot that keeps it; once a
   // field streams, its pieces are unquoted by one state to its end.
-  void Keep(Text raw) {
+  void Keep(PaddedText raw) {
     if (!IsKept(field_)) return;
     auto give = [this](Text value, bool whole) {
       for (std::size_t slot = 0; slot < kept_.size(); ++slot)
@@ -439,7 +425,7 @@ class Scanner {
   bool EndRecord(std::size_t p) {
     const uint64_t line = record_line_;
     const bool lone_blank_field =
-        field_ == 0 && column_ > 0 && !first_field_long_ && !in_header_ && IsBlank(Unquote(Text(at(begin_), p - begin_), scratch()));
+        field_ == 0 && column_ > 0 && !first_field_long_ && !in_header_ && IsBlank(Unquote(PaddedText(at(begin_), p - begin_), scratch()));
     EndField(p);
     bool go_on = true;
     if (in_header_) {
@@ -454,7 +440,7 @@ class Scanner {
       }
     } else if (target_ == kDone) {
       ++outcome_.found;
-      const Text value = Unquote(Text(at(target_begin_), target_end_ - target_begin_), scratch());
+      const PaddedText value = Unquote(PaddedText(at(target_begin_), target_end_ - target_begin_), scratch());
       if (value.data() != scratch_.get() && kept_.empty()) {
         // A view of the buffer: it waits in the batch until the buffer changes.
         batch_values_[batch_size_] = value;
@@ -465,13 +451,13 @@ class Scanner {
       }
     } else if (target_ == kStreamDone) {
       ++outcome_.found;
-      go_on = Deliver() && sink_.Record({Text(), line, streamed_, Field::kStreamed});
+      go_on = Deliver() && sink_.Record({PaddedText(), line, streamed_, Field::kStreamed});
     } else if (lone_blank_field) {
-      go_on = Deliver() && sink_.Record({Text(at(p), 0), line, 0, Field::kWhole});
+      go_on = Deliver() && sink_.Record({PaddedText(at(p), 0), line, 0, Field::kWhole});
     } else {
       if (outcome_.missing++ == 0) outcome_.first_missing_line = line;
       outcome_.widest_missing = std::max(outcome_.widest_missing, field_);
-      go_on = Deliver() && sink_.Record({Text(at(p), 0), line, 0, Field::kMissing});
+      go_on = Deliver() && sink_.Record({PaddedText(at(p), 0), line, 0, Field::kMissing});
     }
     field_ = 0;
     target_ = kNone;
@@ -644,7 +630,7 @@ class Scanner {
     if (size_ < kCapacity) return;
     if (in_header_) {
       // A header name longer than the buffer: its first bytes tell enough.
-      sink_.HeaderField(Unquote(Text(at(begin_), size_ - begin_), scratch()), false);
+      sink_.HeaderField(Unquote(PaddedText(at(begin_), size_ - begin_), scratch()), false);
       header_field_long_ = true;
     } else if (field_ == column_) {
       // The field to check is longer than the buffer: it streams past,
@@ -656,7 +642,7 @@ class Scanner {
       // So does a field to carry along.
       if (!kept_streaming_) kept_unquoter_ = Unquoter();
       kept_streaming_ = true;
-      Keep(Text(at(begin_), size_ - begin_));
+      Keep(PaddedText(at(begin_), size_ - begin_));
       first_field_long_ = true;
     } else {
       first_field_long_ = true;
@@ -685,7 +671,7 @@ class Scanner {
   bool lf_may_follow_ = false;
   uint64_t line_ = 1;      // the line of pos_
   uint64_t streamed_ = 0;  // bytes of the field that went by in pieces
-  std::array<Text, kRecordBatch> batch_values_;
+  std::array<PaddedText, kRecordBatch> batch_values_;
   std::array<uint64_t, kRecordBatch> batch_lines_;
   std::size_t batch_size_ = 0;
   bool in_header_;
@@ -703,7 +689,7 @@ class Scanner {
   bool kept_streaming_ = false;  // the open field is kept, and longer than the buffer
   Unquoter kept_unquoter_;
 #if TESSERA_HAVE_AVX2
-  const bool avx2_ = simd::HaveAvx2();
+  const bool avx2_ = simd::RunningIsa() == simd::Isa::Avx2;
 #endif
 };
 

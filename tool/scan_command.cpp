@@ -361,7 +361,7 @@ void Scan::ScanInputOf(const Job& job, Output& output, Tally& tally) {
       if (options_.report == Report::Findings) Finding(f, shown_path, out);
     }
   };
-  Text block;
+  PaddedText block;
   const bool first_only = options_.report == Report::Files;
   const bool may_wait = standard_input ? sys::MayWait(handle) : job.found.may_wait;
   while (!(first_only && tally.total() != 0)) {

@@ -42,7 +42,7 @@ bool ScanInput::Fill(std::size_t at) {
   return true;
 }
 
-bool ScanInput::Next(Text& block) {
+bool ScanInput::Next(PaddedText& block) {
   if (!started_) {
     started_ = true;
     // Two bytes tell gzip; a pipe may hand them over one at a time.
@@ -74,14 +74,14 @@ bool ScanInput::Next(Text& block) {
   if (compressed_) return NextInflated(block);
   if (raw_size_ == 0 && (at_end_ || !Fill(0))) return false;
   // The padding after the bytes stays as it was: the scanner only needs it readable.
-  block = Text(raw_.get(), raw_size_);
+  block = PaddedText(raw_.get(), raw_size_);
   raw_size_ = 0;
   return true;
 }
 
 #if TESSERA_HAVE_ZLIB
 
-bool ScanInput::NextInflated(Text& block) {
+bool ScanInput::NextInflated(PaddedText& block) {
   z_stream& z = inflater_->stream;
   for (;;) {
     if (z.avail_in == 0 && !at_end_) {
@@ -116,7 +116,7 @@ bool ScanInput::NextInflated(Text& block) {
       inflater_->in_member = false;
     }
     if (produced > 0) {
-      block = Text(plain_.get(), produced);
+      block = PaddedText(plain_.get(), produced);
       return true;
     }
     if (!error_.empty()) return false;

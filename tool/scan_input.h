@@ -23,9 +23,9 @@ class ScanInput {
   ScanInput(const ScanInput&) = delete;
   ScanInput& operator=(const ScanInput&) = delete;
 
-  // The next block, followed by kPadding readable bytes; false at the end
-  // of the input or at an error. Valid until the next call.
-  bool Next(Text& block);
+  // The next block; false at the end of the input or at an error. Valid
+  // until the next call.
+  bool Next(PaddedText& block);
 
   // Empty when the input ended normally; else what went wrong.
   const std::string& error() const { return error_; }
@@ -33,7 +33,7 @@ class ScanInput {
 
  private:
   bool Fill(std::size_t at);
-  bool NextInflated(Text& block);
+  bool NextInflated(PaddedText& block);
 
   struct Inflater;
 

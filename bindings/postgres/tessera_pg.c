@@ -13,7 +13,7 @@
 #include "utils/date.h"
 #include "utils/datetime.h"
 
-#include "tessera_sql.h"
+#include "tessera_text.h"
 
 PG_MODULE_MAGIC;
 
@@ -37,23 +37,23 @@ static bool known_longer(FunctionCallInfo fcinfo, int n, size_t longest) {
   return toast_raw_datum_size(datum) - VARHDRSZ > longest;
 }
 
-static tessera_sql_brand brand_argument(FunctionCallInfo fcinfo) {
+static tessera_brand brand_argument(FunctionCallInfo fcinfo) {
   Argument number;
-  if (known_longer(fcinfo, 0, tessera_sql_longest_card)) return TESSERA_SQL_NO_BRAND;
+  if (known_longer(fcinfo, 0, TESSERA_LONGEST_CARD)) return TESSERA_NO_BRAND;
   number = argument_text(fcinfo, 0);
-  return tessera_sql_brand_of(number.text, number.size);
+  return tessera_text_card_brand(number.text, number.size);
 }
 
 #define BRAND_FUNCTION(name, brand)                                  \
   PG_FUNCTION_INFO_V1(name);                                         \
   Datum name(PG_FUNCTION_ARGS) { PG_RETURN_BOOL(brand_argument(fcinfo) == (brand)); }
 
-BRAND_FUNCTION(tessera_is_amex, TESSERA_SQL_AMEX)
-BRAND_FUNCTION(tessera_is_dc, TESSERA_SQL_DINERS_CLUB)
-BRAND_FUNCTION(tessera_is_disc, TESSERA_SQL_DISCOVER)
-BRAND_FUNCTION(tessera_is_jcb, TESSERA_SQL_JCB)
-BRAND_FUNCTION(tessera_is_mc, TESSERA_SQL_MASTERCARD)
-BRAND_FUNCTION(tessera_is_visa, TESSERA_SQL_VISA)
+BRAND_FUNCTION(tessera_is_amex, TESSERA_AMEX)
+BRAND_FUNCTION(tessera_is_dc, TESSERA_DINERS_CLUB)
+BRAND_FUNCTION(tessera_is_disc, TESSERA_DISCOVER)
+BRAND_FUNCTION(tessera_is_jcb, TESSERA_JCB)
+BRAND_FUNCTION(tessera_is_mc, TESSERA_MASTERCARD)
+BRAND_FUNCTION(tessera_is_visa, TESSERA_VISA)
 
 /* A check that says no to every text longer than `longest`. */
 #define SHORT_TEXT_CHECK(name, check, longest)                        \
@@ -65,23 +65,22 @@ BRAND_FUNCTION(tessera_is_visa, TESSERA_SQL_VISA)
     PG_RETURN_BOOL(check(number.text, number.size));                  \
   }
 
-SHORT_TEXT_CHECK(tessera_check_organization, tessera_sql_check_organization, tessera_sql_longest_card)
-SHORT_TEXT_CHECK(tessera_check_card, tessera_sql_check_card, tessera_sql_longest_card)
-SHORT_TEXT_CHECK(tessera_check_gpa_no, tessera_sql_check_gpa_no, tessera_sql_gpa_length)
+SHORT_TEXT_CHECK(tessera_check_organization, tessera_text_check_organization, TESSERA_LONGEST_CARD)
+SHORT_TEXT_CHECK(tessera_check_card, tessera_text_check_card, TESSERA_LONGEST_CARD)
+SHORT_TEXT_CHECK(tessera_check_gpa_no, tessera_text_check_gpa_no, TESSERA_GPA_LENGTH)
 
 /* The checksum reads every character of any length. */
 PG_FUNCTION_INFO_V1(tessera_check_number);
 Datum tessera_check_number(PG_FUNCTION_ARGS) {
   Argument number = argument_text(fcinfo, 0);
-  PG_RETURN_BOOL(tessera_sql_check_number(number.text, number.size));
+  PG_RETURN_BOOL(tessera_text_check_number(number.text, number.size));
 }
 
 PG_FUNCTION_INFO_V1(tessera_card_brand);
 Datum tessera_card_brand(PG_FUNCTION_ARGS) {
-  size_t size = 0;
-  const char *name = tessera_sql_brand_name(brand_argument(fcinfo), &size);
-  if (name == NULL) PG_RETURN_NULL();
-  PG_RETURN_TEXT_P(cstring_to_text_with_len(name, (int)size));
+  tessera_brand brand = brand_argument(fcinfo);
+  if (brand == TESSERA_NO_BRAND) PG_RETURN_NULL();
+  PG_RETURN_TEXT_P(cstring_to_text(tessera_brand_name(brand)));
 }
 
 PG_FUNCTION_INFO_V1(tessera_mask_card);
@@ -89,36 +88,36 @@ Datum tessera_mask_card(PG_FUNCTION_ARGS) {
   Argument number = argument_text(fcinfo, 0);
   text *masked = (text *)palloc(VARHDRSZ + number.size);
   SET_VARSIZE(masked, VARHDRSZ + number.size);
-  tessera_sql_mask_card(number.text, number.size, VARDATA(masked));
+  tessera_text_mask_card(number.text, number.size, VARDATA(masked));
   PG_RETURN_TEXT_P(masked);
 }
 
 /* The day to judge a GPA number on; a day the dates printed in the number
  * cannot be compared with is an error, not a silent no. */
-static tessera_sql_date day_argument(FunctionCallInfo fcinfo, int n, const char *function) {
+static tessera_date day_argument(FunctionCallInfo fcinfo, int n, const char *function) {
   DateADT date = PG_GETARG_DATEADT(n);
   int year = 0, month = 0, day = 0;
-  tessera_sql_date today;
+  tessera_date today;
   if (!DATE_NOT_FINITE(date)) j2date(date + POSTGRES_EPOCH_JDATE, &year, &month, &day);
   today.year = year;
   today.month = month;
   today.day = day;
-  if (DATE_NOT_FINITE(date) || !tessera_sql_representable(today))
+  if (DATE_NOT_FINITE(date) || !tessera_date_comparable(today))
     ereport(ERROR, (errcode(ERRCODE_DATETIME_VALUE_OUT_OF_RANGE),
                     errmsg("date out of range for tessera.%s", function),
-                    errdetail("The date must lie between the years 1 and %d.", (int)tessera_sql_latest_year)));
+                    errdetail("The date must lie between the years 1 and %d.", (int)TESSERA_LATEST_YEAR)));
   return today;
 }
 
-static tessera_sql_id_verdict judge_id(FunctionCallInfo fcinfo, const char *function) {
-  tessera_sql_date today = day_argument(fcinfo, 1, function);
+static tessera_id_verdict judge_id(FunctionCallInfo fcinfo, const char *function) {
+  tessera_date today = day_argument(fcinfo, 1, function);
   Argument number;
-  if (known_longer(fcinfo, 0, tessera_sql_gpa_length)) {
-    tessera_sql_id_verdict none = {false, false, 0};
+  if (known_longer(fcinfo, 0, TESSERA_GPA_LENGTH)) {
+    tessera_id_verdict none = {false, false, false, 0};
     return none;
   }
   number = argument_text(fcinfo, 0);
-  return tessera_sql_judge_id(number.text, number.size, today);
+  return tessera_text_id_verdict(number.text, number.size, &today);
 }
 
 /* True while the document is still valid on the day: not expired. */

@@ -13,7 +13,7 @@ SQLITE_EXTENSION_INIT1
 #include <stddef.h>
 #include <stdint.h>
 
-#include "tessera_sql.h"
+#include "tessera_text.h"
 
 #ifndef SQLITE_INNOCUOUS /* before SQLite 3.31 every function counted as innocuous */
 #define SQLITE_INNOCUOUS 0
@@ -47,8 +47,8 @@ static void is_brand(sqlite3_context *context, int argc, sqlite3_value **argv) {
   Argument number;
   (void)argc;
   if (read_argument(context, argv[0], &number))
-    answer(context, tessera_sql_brand_of(number.text, number.size) ==
-                        (tessera_sql_brand)(intptr_t)sqlite3_user_data(context));
+    answer(context, tessera_text_card_brand(number.text, number.size) ==
+                        (tessera_brand)(intptr_t)sqlite3_user_data(context));
 }
 
 #define TEXT_CHECK(name, check)                                          \
@@ -58,19 +58,18 @@ static void is_brand(sqlite3_context *context, int argc, sqlite3_value **argv) {
     if (read_argument(context, argv[0], &number)) answer(context, check(number.text, number.size)); \
   }
 
-TEXT_CHECK(check_organization, tessera_sql_check_organization)
-TEXT_CHECK(check_number, tessera_sql_check_number)
-TEXT_CHECK(check_card, tessera_sql_check_card)
-TEXT_CHECK(check_gpa_no, tessera_sql_check_gpa_no)
+TEXT_CHECK(check_organization, tessera_text_check_organization)
+TEXT_CHECK(check_number, tessera_text_check_number)
+TEXT_CHECK(check_card, tessera_text_check_card)
+TEXT_CHECK(check_gpa_no, tessera_text_check_gpa_no)
 
 static void card_brand(sqlite3_context *context, int argc, sqlite3_value **argv) {
   Argument number;
-  size_t size = 0;
-  const char *name;
+  tessera_brand brand;
   (void)argc;
   if (!read_argument(context, argv[0], &number)) return;
-  name = tessera_sql_brand_name(tessera_sql_brand_of(number.text, number.size), &size);
-  if (name != NULL) sqlite3_result_text(context, name, (int)size, SQLITE_STATIC);
+  brand = tessera_text_card_brand(number.text, number.size);
+  if (brand != TESSERA_NO_BRAND) sqlite3_result_text(context, tessera_brand_name(brand), -1, SQLITE_STATIC);
 }
 
 /* TEXT stays TEXT and a BLOB stays a BLOB: masking keeps every byte that is no digit. */
@@ -84,7 +83,7 @@ static void mask_card(sqlite3_context *context, int argc, sqlite3_value **argv) 
     sqlite3_result_error_nomem(context);
     return;
   }
-  tessera_sql_mask_card(number.text, number.size, masked);
+  tessera_text_mask_card(number.text, number.size, masked);
   if (sqlite3_value_type(argv[0]) == SQLITE_BLOB)
     sqlite3_result_blob64(context, masked, number.size, sqlite3_free);
   else
@@ -95,7 +94,7 @@ static bool is_leap(int32_t year) { return (year % 4 == 0 && year % 100 != 0) ||
 
 /* 'YYYY-MM-DD', a real calendar day: four digits of year, as SQLite's date functions write them,
  * so 0000 to 9999; `day` is left unchecked for representability (no year 0). */
-static bool parse_day(const unsigned char *text, int size, tessera_sql_date *day) {
+static bool parse_day(const unsigned char *text, int size, tessera_date *day) {
   static const int32_t kMonthDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
   int32_t fields[3] = {0, 0, 0};
   int field = 0;
@@ -119,15 +118,15 @@ static bool parse_day(const unsigned char *text, int size, tessera_sql_date *day
 /* The day to judge on: the second argument, or the local date. False when
  * the answer is NULL or an error has been set. The function's name is its
  * user data, for the messages. */
-static bool read_day(sqlite3_context *context, int argc, sqlite3_value **argv, tessera_sql_date *day) {
+static bool read_day(sqlite3_context *context, int argc, sqlite3_value **argv, tessera_date *day) {
   const char *function = sqlite3_user_data(context);
   if (argc < 2) {
-    if (tessera_sql_local_today(day)) return true;
+    if (tessera_local_today(day)) return true;
     sqlite3_result_error(context, "the local date cannot be read", -1);
     return false;
   }
   if (sqlite3_value_type(argv[1]) == SQLITE_NULL) return false;
-  if (!parse_day(sqlite3_value_text(argv[1]), sqlite3_value_bytes(argv[1]), day) || !tessera_sql_representable(*day)) {
+  if (!parse_day(sqlite3_value_text(argv[1]), sqlite3_value_bytes(argv[1]), day) || !tessera_date_comparable(*day)) {
     char *message = sqlite3_mprintf("%s: the day must be a date 'YYYY-MM-DD' of the years 0001 to 9999", function);
     if (message == NULL) {
       sqlite3_result_error_nomem(context);
@@ -140,22 +139,22 @@ static bool read_day(sqlite3_context *context, int argc, sqlite3_value **argv, t
   return true;
 }
 
-static bool judge_id(sqlite3_context *context, int argc, sqlite3_value **argv, tessera_sql_id_verdict *verdict) {
+static bool judge_id(sqlite3_context *context, int argc, sqlite3_value **argv, tessera_id_verdict *verdict) {
   Argument number;
-  tessera_sql_date day;
+  tessera_date day;
   if (!read_argument(context, argv[0], &number) || !read_day(context, argc, argv, &day)) return false;
-  *verdict = tessera_sql_judge_id(number.text, number.size, day);
+  *verdict = tessera_text_id_verdict(number.text, number.size, &day);
   return true;
 }
 
 /* 1 while the document is still valid on the day: not expired. */
 static void check_gpa_no_expired(sqlite3_context *context, int argc, sqlite3_value **argv) {
-  tessera_sql_id_verdict verdict;
+  tessera_id_verdict verdict;
   if (judge_id(context, argc, argv, &verdict)) answer(context, verdict.unexpired);
 }
 
 static void gpa_age(sqlite3_context *context, int argc, sqlite3_value **argv) {
-  tessera_sql_id_verdict verdict;
+  tessera_id_verdict verdict;
   if (judge_id(context, argc, argv, &verdict)) sqlite3_result_int(context, (int)verdict.age);
 }
 
@@ -174,12 +173,12 @@ typedef struct Function {
 /* Without a day the answer depends on the clock, so only the two-argument
  * forms of the date functions are deterministic. */
 static const Function kFunctions[] = {
-    {"tessera_is_amex", 1, true, is_brand, BRAND(TESSERA_SQL_AMEX)},
-    {"tessera_is_dc", 1, true, is_brand, BRAND(TESSERA_SQL_DINERS_CLUB)},
-    {"tessera_is_disc", 1, true, is_brand, BRAND(TESSERA_SQL_DISCOVER)},
-    {"tessera_is_jcb", 1, true, is_brand, BRAND(TESSERA_SQL_JCB)},
-    {"tessera_is_mc", 1, true, is_brand, BRAND(TESSERA_SQL_MASTERCARD)},
-    {"tessera_is_visa", 1, true, is_brand, BRAND(TESSERA_SQL_VISA)},
+    {"tessera_is_amex", 1, true, is_brand, BRAND(TESSERA_AMEX)},
+    {"tessera_is_dc", 1, true, is_brand, BRAND(TESSERA_DINERS_CLUB)},
+    {"tessera_is_disc", 1, true, is_brand, BRAND(TESSERA_DISCOVER)},
+    {"tessera_is_jcb", 1, true, is_brand, BRAND(TESSERA_JCB)},
+    {"tessera_is_mc", 1, true, is_brand, BRAND(TESSERA_MASTERCARD)},
+    {"tessera_is_visa", 1, true, is_brand, BRAND(TESSERA_VISA)},
     {"tessera_check_organization", 1, true, check_organization, NULL},
     {"tessera_check_number", 1, true, check_number, NULL},
     {"tessera_check_card", 1, true, check_card, NULL},

@@ -124,4 +124,23 @@ inline constexpr CardCase kCardCases[] = {
     {"34000000000000", None, true, "passes the checksum but no brand"},
 };
 
+struct MaskCase {
+  const char* number;
+  const char* masked;
+  const char* why;
+};
+
+// The first six and last four digits stay, separators stay in place.
+inline constexpr MaskCase kMaskCases[] = {
+    {"4111111111111111", "411111******1111", "16 digits"},
+    {"4111 1111 1111 1111", "4111 11** **** 1111", "spaces kept"},
+    {"3782-822463-10005", "3782-82****-*0005", "dashes kept, Amex grouping"},
+    {"4222222222222", "422222***2222", "13 digits: three hidden"},
+    {"6011000990139424123", "601100*********4123", "19 digits"},
+    {"1234567890", "1234567890", "ten digits: none hidden"},
+    {"12345678901", "123456*8901", "eleven digits: one hidden"},
+    {"card 41111111 11111111 x", "card 411111** ****1111 x", "letters around"},
+    {"", "", "the empty text"},
+};
+
 }  // namespace tessera::cases

@@ -385,7 +385,9 @@ class Column {
 
   std::size_t rows() const { return kinds_.size(); }
   Kind kind(std::size_t row) const { return kinds_[row]; }
-  Text text(std::size_t row) const { return Text(bytes_.data() + starts_[row], starts_[row + 1] - starts_[row]); }
+  tessera::PaddedText text(std::size_t row) const {
+    return tessera::PaddedText(bytes_.data() + starts_[row], starts_[row + 1] - starts_[row]);
+  }
   std::size_t start(std::size_t row) const { return starts_[row]; }
   std::size_t text_bytes() const { return starts_.back(); }
 
@@ -544,8 +546,8 @@ void JudgeColumn(Op op, const Column& column, Date today, unsigned char* const* 
   };
   switch (op) {
     case Op::CheckOrganization: return each([&](std::size_t r, Text t) { out[0][r] = tessera::CheckOrganization(t); });
-    case Op::CheckNumber: return each([&](std::size_t r, Text t) { out[0][r] = tessera::CheckNumberPadded(t); });
-    case Op::CheckCard: return each([&](std::size_t r, Text t) { out[0][r] = tessera::JudgeCardPadded(t).valid(); });
+    case Op::CheckNumber: return each([&](std::size_t r, tessera::PaddedText t) { out[0][r] = tessera::CheckNumberPadded(t); });
+    case Op::CheckCard: return each([&](std::size_t r, tessera::PaddedText t) { out[0][r] = tessera::JudgeCardPadded(t).valid(); });
     case Op::CheckGpaNo: return each([&](std::size_t r, Text t) { out[0][r] = tessera::CheckGPANo(t); });
     case Op::CheckGpaNoExpired:
       return each([&](std::size_t r, Text t) { out[0][r] = tessera::JudgeId(t, today).unexpired; });
@@ -553,7 +555,7 @@ void JudgeColumn(Op op, const Column& column, Date today, unsigned char* const* 
     case Op::CardBrand:
       return each([&](std::size_t r, Text t) { out[0][r] = static_cast<unsigned char>(tessera::BrandOf(t)); });
     case Op::CardVerdict:
-      return each([&](std::size_t r, Text t) {
+      return each([&](std::size_t r, tessera::PaddedText t) {
         const tessera::CardVerdict verdict = tessera::JudgeCardPadded(t);
         out[0][r] = verdict.valid();
         out[1][r] = static_cast<unsigned char>(verdict.brand);

@@ -1,5 +1,5 @@
 // today.cpp -- reads the local calendar date from the system clock
-#include "frame/today.h"
+#include "base/today.h"
 
 #if defined(_WIN32)
 #include <windows.h>
