@@ -155,6 +155,7 @@ struct Member {
   std::string name;        // the path inside; "" for the container's own text
   Stream* stream = nullptr;  // valid until the next call; null when skipped
   Fault skipped;           // why, when it has no stream
+  bool plain = false;      // text as it is, not looked into (a mail's headers)
 };
 
 class Container {

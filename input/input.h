@@ -121,7 +121,7 @@ class Reader {
  private:
   struct Level;
 
-  void Open(std::unique_ptr<Stream> stream, std::string where, unsigned depth, OfficePart part);
+  void Open(std::unique_ptr<Stream> stream, std::string where, unsigned depth, OfficePart part, bool plain);
   void CloseText();
   void Report(const std::string& where, const Fault& fault);
 

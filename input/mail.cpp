@@ -492,7 +492,7 @@ class MailContainer final : public Container {
     section_.clear();
     state_ = kBody;
     text_.Reset(DecodeEncodedWords(headers));
-    member = Member{Named(message_section_), &text_, {}};
+    member = Member{Named(message_section_), &text_, {}, true};
     message_section_.clear();
     return true;
   }
@@ -512,7 +512,7 @@ class MailContainer final : public Container {
       entity_ = EntityOf(headers);
       section_ = message_section_;
       text_.Reset(DecodeEncodedWords(headers));
-      member = Member{Named(message_section_), &text_, {}};
+      member = Member{Named(message_section_), &text_, {}, true};
       // Its body's parts are numbered under it.
       if (!entity_.type.starts_with("multipart/")) section_ = Sub(section_, 1);
       message_section_.clear();

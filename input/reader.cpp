@@ -138,7 +138,7 @@ bool Reader::NextText(std::string& where) {
     if (read_error_ != 0) return false;
     if (!started_) {
       started_ = true;
-      Open(std::make_unique<Borrowed>(input_), "", 0, OfficePart::kNone);
+      Open(std::make_unique<Borrowed>(input_), "", 0, OfficePart::kNone, false);
     } else if (stack_.empty()) {
       return false;
     } else {
@@ -167,7 +167,7 @@ bool Reader::NextText(std::string& where) {
         Report(inside, Skip(Reason::kUnsupported, "an Office part, and this tessera was built without expat to read it"));
         continue;
       }
-      Open(std::make_unique<Borrowed>(*member.stream), std::move(inside), level.depth, part);
+      Open(std::make_unique<Borrowed>(*member.stream), std::move(inside), level.depth, part, member.plain);
     }
     if (text_) {
       where = text_where_;
@@ -176,9 +176,10 @@ bool Reader::NextText(std::string& where) {
   }
 }
 
-void Reader::Open(std::unique_ptr<Stream> stream, std::string where, unsigned depth, OfficePart part) {
-  if (part != OfficePart::kNone) {
-    text_ = MakeOfficeText(std::move(stream), part, *shared_, lost_);
+void Reader::Open(std::unique_ptr<Stream> stream, std::string where, unsigned depth, OfficePart part, bool plain) {
+  if (part != OfficePart::kNone || plain) {
+    text_ = plain ? MakePlain(std::move(stream), std::unique_ptr<char[]>(new char[kBlock + kBlockPadding]), 0)
+                  : MakeOfficeText(std::move(stream), part, *shared_, lost_);
     text_where_ = std::move(where);
     return;
   }

@@ -41,6 +41,7 @@ enum FlagId : int {
   kExcludeFlag,
   kFollowFlag,
   kJobsFlag,
+  kStrictFlag,
   kHelpFlag,
   kVersionFlag,
 };
