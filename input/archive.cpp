@@ -97,7 +97,9 @@ class ArchiveContainer final : public Container {
       }
       const auto produced = static_cast<std::size_t>(n);
       out_ += produced;
-      std::string why = owner_.expansion_.Out(produced);
+      // What the archive's reader consumed, not what it read ahead.
+      const la_int64_t consumed = archive_filter_bytes(owner_.archive_, 0);
+      std::string why = owner_.expansion_.Out(produced, consumed > 0 ? static_cast<uint64_t>(consumed) : 0);
       if (why.empty() && out_ > owner_.shared_.limits.most_decoded) why = "a member larger than the limit";
       if (!why.empty()) {
         // Passing over the rest of a bomb would mean decompressing it.
@@ -148,7 +150,6 @@ class ArchiveContainer final : public Container {
     auto& c = *static_cast<ArchiveContainer*>(self);
     const std::size_t n = c.source_->Read(c.in_.get(), kChunk);
     if (n == 0 && c.source_->fault()) return -1;
-    c.expansion_.In(n);
     *buffer = c.in_.get();
     return static_cast<la_ssize_t>(n);
   }

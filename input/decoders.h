@@ -59,17 +59,18 @@ class Reservation {
 };
 
 // Bytes in and out of one decoder, against the limits of size and expansion.
+// Input is counted as the decoder consumed it, not as it was read ahead:
+// deflate reaches 1032 to 1, so a chunk read ahead would hide a bomb for
+// gigabytes.
 class Expansion {
  public:
   explicit Expansion(const Limits& limits) : limits_(limits) {}
-  void In(uint64_t bytes) { in_ += bytes; }
-  // Empty while within the limits after `bytes` more came out; else why not.
-  std::string Out(uint64_t bytes);
-  uint64_t out() const { return out_; }
+  // Empty while within the limits after `bytes` more came out of `consumed`
+  // bytes in all; else why not.
+  std::string Out(uint64_t bytes, uint64_t consumed);
 
  private:
   const Limits& limits_;
-  uint64_t in_ = 0;
   uint64_t out_ = 0;
 };
 
@@ -98,6 +99,7 @@ class Decompressor : public Stream {
   std::unique_ptr<char[]> in_;
   const char* next_ = nullptr;  // input not yet decoded
   std::size_t available_ = 0;
+  uint64_t read_ = 0;  // bytes read from below
   bool at_end_ = false;
 };
 

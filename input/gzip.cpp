@@ -25,6 +25,8 @@ class GzipStream final : public Stream {
     if (ready_) inflateEnd(&z_);
   }
 
+  bool as_it_is() const override { return raw_ && total_ == 0; }
+
   std::size_t Read(char* to, std::size_t size) override {
     if (fault_) return 0;
     if (raw_) return ReadRaw(to, size);
@@ -84,7 +86,7 @@ class GzipStream final : public Stream {
       Inherit(*source_);
       return !fault_;
     }
-    expansion_.In(n);
+    read_ += n;
     z_.next_in = reinterpret_cast<Bytef*>(in_.get());
     z_.avail_in = static_cast<uInt>(n);
     return true;
@@ -93,7 +95,7 @@ class GzipStream final : public Stream {
   // Bytes out, and the fault of passing a limit with them.
   std::size_t Count(std::size_t produced) {
     total_ += produced;
-    if (std::string why = expansion_.Out(produced); !why.empty()) Fail(Reason::kTooLarge, std::move(why));
+    if (std::string why = expansion_.Out(produced, read_ - z_.avail_in); !why.empty()) Fail(Reason::kTooLarge, std::move(why));
     return produced;
   }
 
@@ -125,6 +127,7 @@ class GzipStream final : public Stream {
   bool at_end_ = false;
   bool raw_ = false;
   uint64_t total_ = 0;
+  uint64_t read_ = 0;
   std::string late_;  // the fault to report at the end of raw bytes
 };
 

@@ -81,7 +81,7 @@ class PdfStream final : public Stream {
           if (inflating_) Broken();
           continue;
         }
-        expansion_.In(available_);
+        read_ += available_;
       }
       switch (mode_) {
         case kObjects:
@@ -220,7 +220,7 @@ class PdfStream final : public Stream {
       // A line break between what a stream held and what follows it.
       to[produced++] = '\n';
     }
-    if (std::string why = expansion_.Out(produced); !why.empty()) Fail(Reason::kTooLarge, std::move(why));
+    if (std::string why = expansion_.Out(produced, read_ - (available_ - at_)); !why.empty()) Fail(Reason::kTooLarge, std::move(why));
     return produced;
   }
 
@@ -262,6 +262,7 @@ class PdfStream final : public Stream {
   Expansion expansion_;
   std::unique_ptr<char[]> in_;
   std::size_t at_ = 0, available_ = 0;
+  uint64_t read_ = 0;
   bool at_end_ = false;
   Mode mode_ = kObjects;
   z_stream z_{};

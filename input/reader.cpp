@@ -187,7 +187,8 @@ void Reader::Open(std::unique_ptr<Stream> stream, std::string where, unsigned de
     Head head = Sniff(*stream);
     if (stream->fault().kind == Fault::kReadError || (head.size == 0 && stream->fault()))
       return Report(where, stream->fault());
-    const Detection& d = head.detection;
+    Detection& d = head.detection;
+    if (stream->as_it_is()) d = Detection{};
     if (d.format == Format::kPlain || d.format == Format::kCompoundFile) {
       if (d.format == Format::kCompoundFile)
         Report(where, Skip(Reason::kUnsupported,

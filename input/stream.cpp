@@ -41,13 +41,13 @@ std::size_t Stream::Inherit(const Stream& below) {
   return 0;
 }
 
-std::string Expansion::Out(uint64_t bytes) {
+std::string Expansion::Out(uint64_t bytes, uint64_t consumed) {
   out_ += bytes;
   if (out_ > limits_.most_decoded)
     return "more than " + std::to_string(limits_.most_decoded >> 30) + " GiB decoded: the rest is not read";
-  if (out_ > limits_.ratio_floor && out_ / limits_.ratio > in_)
+  if (out_ > limits_.ratio_floor && out_ / limits_.ratio > consumed)
     return "expands more than " + std::to_string(limits_.ratio) + " times (" + std::to_string(out_ >> 20) +
-           " MiB from " + std::to_string(in_ >> 10) + " KiB): a decompression bomb, not read further";
+           " MiB from " + std::to_string(consumed >> 10) + " KiB): a decompression bomb, not read further";
   return {};
 }
 
@@ -59,14 +59,14 @@ bool Decompressor::Fill() {
     Inherit(*source_);
     return !fault_;
   }
-  expansion_.In(n);
+  read_ += n;
   next_ = in_.get();
   available_ = n;
   return true;
 }
 
 std::size_t Decompressor::Count(std::size_t produced) {
-  if (std::string why = expansion_.Out(produced); !why.empty()) Fail(Reason::kTooLarge, std::move(why));
+  if (std::string why = expansion_.Out(produced, read_ - available_); !why.empty()) Fail(Reason::kTooLarge, std::move(why));
   return produced;
 }
 

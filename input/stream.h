@@ -39,6 +39,9 @@ class Stream {
   // and 0 from then on.
   virtual std::size_t Read(char* to, std::size_t size) = 0;
   const Fault& fault() const { return fault_; }
+  // The bytes come out as they went in: a decoder that found its data was
+  // not of its format after all. They are not looked into again.
+  virtual bool as_it_is() const { return false; }
 
  protected:
   // The first fault is kept. They return 0, for `return Fail(...)`.
