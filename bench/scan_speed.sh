@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # scan_speed.sh -- tessera scan against ripgrep on a generated web-application
-# log, side by side in one run: medians of interleaved runs of whole processes.
+# log, side by side in one run: medians of interleaved runs of whole processes;
+# then the input layer: the log in UTF-16 against the same log in UTF-8, the
+# log compressed against its decompressor alone, and a zip of 1,000 docx files.
 #
-# usage: bench/scan_speed.sh [MEBIBYTES] [RUNS]     (default 512 MiB, 5 runs)
+# usage: bench/scan_speed.sh [MEBIBYTES] [RUNS] [DECODED_MEBIBYTES]
+#        (default 512 MiB, 5 runs; 256 MiB for the input layer's log)
 #
 # ripgrep only finds candidates with a regular expression and checks
 # nothing; tessera scan finds the same shapes and runs the card check on
@@ -10,7 +13,7 @@
 # and as a directory of eight files for the -j2 against -j1 comparison.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-mib=${1:-512} runs=${2:-5}
+mib=${1:-512} runs=${2:-5} decoded_mib=${3:-256}
 command -v rg > /dev/null || { echo "ripgrep is needed (Debian: ripgrep)"; exit 1; }
 cmake --preset bench > /dev/null
 cmake --build --preset bench -j2 --target tessera_tool tessera_logs > /dev/null
@@ -72,3 +75,55 @@ row "tessera scan -c -j1 DIR (8 files)" "${us[j1]}" "$dir_bytes" ""
 row "tessera scan -c -j2 DIR (8 files)" "${us[j2]}" "$dir_bytes" "$(ratio "${us[j1]}" "${us[j2]}")x the speed of -j1 (goal: at least 1.8)"
 echo
 echo "peak resident size of tessera scan: ${peak} KiB (-j1), ${peak2} KiB (-j2)"
+
+# ---- the input layer ----------------------------------------------------------
+# The compressors at their default levels, xz in one thread so that xzcat
+# decodes one stream as the scan does.
+inputs=$corpus/inputs-$decoded_mib
+if [[ ! -f $inputs/docx.zip ]]; then
+  rm -rf "$corpus"/inputs-*
+  mkdir -p "$inputs"
+  build/bench/bench/tessera_logs "$decoded_mib" 7 > "$inputs/log.txt"
+  python3 bench/make_inputs.py "$inputs/log.txt" "$inputs"
+  gzip -k "$inputs/log.txt"
+  bzip2 -k "$inputs/log.txt"
+  xz -k -T1 "$inputs/log.txt"
+  zstd -q -k "$inputs/log.txt"
+fi
+cat "$inputs"/* > /dev/null
+unset samples us
+declare -A samples us
+tools=(gz:zcat bz2:bzcat xz:xzcat zst:zstdcat)
+for ((run = 0; run < runs; run++)); do
+  samples[utf8]+="$(time_us "$tessera" scan -c -j1 "$inputs/log.txt") "
+  samples[utf16]+="$(time_us "$tessera" scan -c -j1 "$inputs/log16.txt") "
+  for pair in "${tools[@]}"; do
+    kind=${pair%%:*} tool=${pair#*:}
+    samples[$tool]+="$(time_us "$tool" "$inputs/log.txt.$kind") "
+    samples[$kind]+="$(time_us "$tessera" scan -c -j1 "$inputs/log.txt.$kind") "
+  done
+  samples[docx]+="$(time_us "$tessera" scan -c -j1 "$inputs/docx.zip") "
+done
+for name in "${!samples[@]}"; do us[$name]=$(median "${samples[$name]}"); done
+log_bytes=$(stat -c %s "$inputs/log.txt")
+same=$("$tessera" scan -c "$inputs/log.txt" | sed 's/.*://'):$("$tessera" scan -c "$inputs/log16.txt" | sed 's/.*://')
+docx_found=$( ("$tessera" scan -l "$inputs/docx.zip" || true) | wc -l)
+
+printf '\ninput layer: a %s MiB log (%s findings in UTF-8:UTF-16), times of the decoded bytes\n\n' "$decoded_mib" "$same"
+printf '| command (median of %s) | s | GB/s decoded | note |\n|---|---:|---:|---|\n' "$runs"
+row "tessera scan -c -j1 log.txt (UTF-8)" "${us[utf8]}" "$log_bytes" ""
+row "tessera scan -c -j1 log16.txt (UTF-16LE)" "${us[utf16]}" "$log_bytes" \
+  "$(ratio "${us[utf8]}" "${us[utf16]}")x the speed of UTF-8 (goal: at least 0.5)"
+for pair in "${tools[@]}"; do
+  kind=${pair%%:*} tool=${pair#*:}
+  row "$tool log.txt.$kind > /dev/null" "${us[$tool]}" "$log_bytes" ""
+  row "tessera scan -c -j1 log.txt.$kind" "${us[$kind]}" "$log_bytes" \
+    "$(ratio "${us[$kind]}" "${us[$tool]}")x the time of $tool (goal: at most 1.2)"
+done
+awk -v us="${us[docx]}" -v found="$docx_found" 'BEGIN {
+  printf "| tessera scan -c -j1 docx.zip (1,000 docx) | %.3f | | %.0f files/s; %d with a finding (of 100) |\n", us / 1e6, 1000 / (us / 1e6), found }'
+echo
+for kind in gz bz2 xz zst; do
+  peak=$( { /usr/bin/time -f '%M' "$tessera" scan -c -j1 "$inputs/log.txt.$kind" > /dev/null || true; } 2>&1 | tail -1)
+  printf 'peak resident size of tessera scan log.txt.%s: %s KiB\n' "$kind" "$peak"
+done

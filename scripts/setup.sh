@@ -36,6 +36,8 @@ packages=(
   zlib1g-dev libz-mingw-w64-dev time ripgrep hyperfine postgresql-15 postgresql-server-dev-15 sqlite3 libsqlite3-dev
   python3 python3-dev python3-venv python3-setuptools python3-wheel python3-pip python3-pytest
   python3-numpy python3-pandas python3-dask python3-distributed
+  # the input layer's decoders (archives, compressors, XML), and the tools its tests and benchmarks compare with
+  libarchive-dev libbz2-dev liblzma-dev libzstd-dev libexpat1-dev bzip2 xz-utils zstd zip
 )
 
 passed=0 failed=0 skipped=0

@@ -19,6 +19,7 @@
 #include <utility>
 #include <vector>
 
+#include "make_files.h"
 #include "process.h"
 #include "tool/escape.h"
 #include "tool/glob.h"
@@ -29,20 +30,7 @@ namespace {
 using tessera_test::Outcome;
 using tessera_test::Slurp;
 
-// gzip members of `text`, as gzip writes them.
-std::string Gzip(const std::string& text) {
-  z_stream z{};
-  EXPECT_EQ(deflateInit2(&z, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY), Z_OK);
-  std::string out(deflateBound(&z, text.size()) + 32, '\0');
-  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
-  z.avail_in = static_cast<uInt>(text.size());
-  z.next_out = reinterpret_cast<Bytef*>(out.data());
-  z.avail_out = static_cast<uInt>(out.size());
-  EXPECT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
-  out.resize(z.total_out);
-  deflateEnd(&z);
-  return out;
-}
+using tessera_test::Gzip;
 
 class ScanToolTest : public tessera_test::ScratchTest {
  protected:
@@ -125,7 +113,7 @@ TEST_F(ScanToolTest, MaskingOfThirteenToNineteenDigits) {
 TEST_F(ScanToolTest, JsonAndTsv) {
   const std::string path = File("f", "ab\ncard 4111 1111 1111 1111\n");
   const Outcome json = Scan({"--format", "json", path});
-  EXPECT_EQ(json.out, "{\"path\":\"" + path +
+  EXPECT_EQ(json.out, "{\"type\":\"card\",\"path\":\"" + path +
                           "\",\"line\":2,\"column\":6,\"offset\":8,\"length\":19,\"brand\":\"Visa\","
                           "\"number\":\"4111 11** **** 1111\"}\n");
   const Outcome tsv = Scan({"--format=tsv", "--unmasked", path});
@@ -157,21 +145,94 @@ TEST_F(ScanToolTest, GzipIsReadDecompressedWithItsMembersAsOneText) {
       << "the name does not matter, the magic bytes do";
 }
 
-TEST_F(ScanToolTest, DamagedGzipIsAnErrorAfterWhatCameBefore) {
+TEST_F(ScanToolTest, DamagedGzipIsNamedAfterWhatCameBefore) {
   std::string lines;
   for (int i = 0; i < 20000; ++i) lines += "line " + std::to_string(i) + " 4111111111111111\n";
   const std::string gz = Gzip(lines);
   const std::string path = File("cut.gz", gz.substr(0, gz.size() / 2));
   const Outcome run = Scan({"-c", path});
-  EXPECT_EQ(run.status, 2) << "2 wins over 1";
-  EXPECT_EQ(run.err, "tessera: " + path + ": the gzip data ends early: the file is cut short\n");
+  EXPECT_EQ(run.status, 1) << "not seen into, without --strict";
+  EXPECT_EQ(run.err, "tessera: " + path + ": not seen into (damaged): the gzip data ends early: the file is cut short\n");
   ASSERT_EQ(run.out.rfind(path + ":", 0), 0u);
   const long found = std::stol(run.out.substr(path.size() + 1));
   EXPECT_GT(found, 0);
   EXPECT_LT(found, 20000);
-  const Outcome garbage = Scan({File("garbage.gz", gz + "trailing bytes")});
-  EXPECT_EQ(garbage.status, 2);
-  EXPECT_NE(garbage.err.find("damaged gzip data"), std::string::npos) << garbage.err;
+  EXPECT_EQ(Scan({"--strict", "-c", path}).status, 2) << "2 wins over 1";
+  // Bytes after the gzip data are scanned as they are, and named.
+  const Outcome garbage = Scan({File("garbage.gz", gz + "trailing 5555555555554444")});
+  EXPECT_EQ(garbage.status, 1);
+  EXPECT_NE(garbage.out.find(":20001:10: MasterCard 555555******4444\n"), std::string::npos) << garbage.out;
+  EXPECT_NE(garbage.err.find("not seen into (damaged): bytes after the end of the gzip data"), std::string::npos) << garbage.err;
+}
+
+// Members are named ARCHIVE!/MEMBER in every format; UTF-16 positions are
+// those of the file (columns in code units); Office text is found whole.
+TEST_F(ScanToolTest, InsideArchivesUtf16AndOfficeFiles) {
+  const std::string zip = File("a.zip", tessera_test::Zip({
+      {"u.txt", tessera_test::Utf16(u"\u00e9\nx 4111 1111 1111 1111\n", false, true)},
+      {"r.docx", tessera_test::Docx({{"Card: 5555 5555", " 5555 4444"}})},
+      {"h.gz", Gzip("\x1f\x8b text that is no gzip 4111111111111111\n") + std::string(64, '\0'), false},
+  }));
+  const Outcome text = Scan({zip});
+  EXPECT_EQ(text.out, zip + "!/u.txt:2:3: Visa 4111 11** **** 1111\n" + zip +
+                          "!/r.docx!/word/document.xml:1:7: MasterCard 5555 55** **** 4444\n" + zip +
+                          "!/h.gz:1:25: Visa 411111******1111\n");
+  EXPECT_EQ(text.err, "") << "gzip of a text that begins like gzip, with trailing zeros: nothing to say";
+  const Outcome tsv = Scan({"--format", "tsv", zip});
+  EXPECT_EQ(tsv.out.substr(0, tsv.out.find('\n')), zip + "!/u.txt\t2\t3\t10\t19\tVisa\t4111 11** **** 1111");
+  const Outcome json = Scan({"--format", "json", "-c", zip});
+  EXPECT_EQ(json.out.substr(0, json.out.find('\n')), "{\"path\":\"" + zip + "!/u.txt\",\"count\":1}");
+}
+
+// A spreadsheet's number cell that rounded a card number away is a
+// finding of its own kind.
+TEST_F(ScanToolTest, NumbersASpreadsheetRounded) {
+  const std::string sheet = "<worksheet xmlns=\"" + std::string(tessera_test::kSheetNamespace) +
+                            "\"><sheetData><row><c><v>4.11111111111111E+15</v></c><c><v>1.23456789012345E+15</v></c>"
+                            "</row></sheetData></worksheet>";
+  const std::string book = File("b.xlsx", tessera_test::Zip({{"xl/worksheets/sheet1.xml", sheet}}));
+  const Outcome text = Scan({book});
+  EXPECT_EQ(text.out, book + "!/xl/worksheets/sheet1.xml:1:1: Visa (rounded) 4.11111*********E+15\n")
+      << "1.23456789012345E+15 has no brand";
+  EXPECT_EQ(text.status, 1);
+  const Outcome json = Scan({"--format", "json", "--unmasked", book});
+  EXPECT_EQ(json.out, "{\"type\":\"rounded\",\"path\":\"" + book +
+                          "!/xl/worksheets/sheet1.xml\",\"line\":1,\"column\":1,\"offset\":0,\"length\":20,"
+                          "\"brand\":\"Visa\",\"number\":\"4.11111111111111E+15\"}\n");
+}
+
+// What it cannot see into: a line on standard error, an object in JSON,
+// counts in --summary; --strict makes it status 2. Bombs and deep nesting
+// stop early, in little memory.
+TEST_F(ScanToolTest, WhatItCannotSeeIntoIsNamed) {
+  Dir("t");
+  File("t/a.log", "4111111111111111\n");
+  File("t/b.zip", tessera_test::Zip({{"secret", "x", false, true}}));
+  File("t/c.zip", tessera_test::ZipBomb(10240));
+  std::string nested = "5555555555554444\n";
+  for (int i = 0; i < 100; ++i) nested = Gzip(nested);
+  File("t/d.gz", nested);
+  const std::string t = dir_ + "/t";
+  const Outcome run = Scan({"--format", "json", "--summary", t});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.out.find("{\"type\":\"skipped\",\"path\":\"" + t + "/b.zip!/secret\",\"reason\":\"encrypted\",\"detail\":"),
+            std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("{\"type\":\"skipped\",\"path\":\"" + t + "/c.zip!/zeros.txt\",\"reason\":\"too-large\","),
+            std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("{\"type\":\"skipped\",\"path\":\"" + t + "/d.gz\",\"reason\":\"too-deep\","), std::string::npos)
+      << run.out;
+  EXPECT_NE(run.err.find("tessera: " + t + "/b.zip!/secret: not seen into (encrypted): "), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("\ntessera: decoded: gzip 12, zip 2; 2 members opened\n"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("\ntessera: not seen into: 3 (encrypted 1, too-deep 1, too-large 1)\n"), std::string::npos) << run.err;
+  EXPECT_EQ(Scan({"--strict", "-q", "-l", t}).status, 2);
+  if (access("/usr/bin/time", X_OK) != 0) GTEST_SKIP() << "peak memory needs /usr/bin/time (Debian: time)";
+  for (const char* file : {"t/c.zip", "t/d.gz"}) {
+    const std::string peak = dir_ + "/.peak";
+    Execute({"/usr/bin/time", "-f", "%M", "-o", peak, TESSERA_TOOL, "scan", "-c", dir_ + "/" + file});
+    std::string report = Slurp(peak);
+    while (!report.empty() && report.back() == '\n') report.pop_back();
+    EXPECT_LT(std::stol(report.substr(report.rfind('\n') + 1)), 32 * 1024) << file << ": peak resident size in KiB";
+  }
 }
 
 TEST_F(ScanToolTest, DirectoriesInNameOrderWithExcludes) {

@@ -22,6 +22,7 @@
 #include <utility>
 #include <vector>
 
+#include "make_files.h"
 #include "process.h"
 
 namespace {
@@ -673,6 +674,30 @@ TEST_F(Tool, EveryRecordGetsOneOutputRowInOrder) {
 }
 
 // 2^30 nines: each counts 9 doubled or not, and 9 * 2^30 wraps the 16-bit sum to 0.
+// Records are read through the input layer: compressed, archived and UTF-16
+// inputs alike, each member on its own, lines counted in the decoded text.
+TEST_F(Tool, RecordsOfEveryKindOfInput) {
+  using tessera_test::Gzip;
+  const std::string csv = "id,card\n1,4111111111111111\n2,4111111111111112\n";
+  const std::string judged = ":2: 4111111111111111: valid (Visa, checksum ok)\n";
+  Expect({
+      {"a gzip'd export", {"card", "-f", "{dir}/p.csv.gz", "-c", "card", "-n", "--valid"}, "", "{dir}/p.csv.gz" + judged, 1,
+       "", {{"p.csv.gz", Gzip(csv)}}},
+      {"gzip on standard input", {"card", "-c", "card", "-n", "--valid"}, Gzip(csv), "(standard input)" + judged, 1},
+      {"Unicode Text from a spreadsheet: UTF-16 with tabs", {"card", "--tsv", "-c", "card", "-n", "-f", "{dir}/u.txt"}, "",
+       "{dir}/u.txt" + judged, 0, "",
+       {{"u.txt", tessera_test::Utf16(u"id\tcard\r\n1\t4111111111111111\r\n", false, true)}}},
+      {"each member of a zip on its own, with its header",
+       {"card", "-c", "card", "-n", "-f", "{dir}/e.zip"}, "",
+       "{dir}/e.zip!/a.csv" + judged + "{dir}/e.zip!/b.csv:2: 5555555555554444: valid (MasterCard, checksum ok)\n", 0, "",
+       {{"e.zip", tessera_test::Zip({{"a.csv", "card\n4111111111111111\n"}, {"b.csv", "card\n5555555555554444\n"}})}}},
+      {"what cannot be seen into fails the run", {"card", "-f", "{dir}/x.zip"}, "",
+       "4111111111111111: valid (Visa, checksum ok)\n", 2,
+       "tessera: {dir}/x.zip!/s: not seen into (encrypted): an encrypted member: a password is needed\n",
+       {{"x.zip", tessera_test::Zip({{"a", "4111111111111111\n"}, {"s", "x", false, true}})}}},
+  });
+}
+
 TEST_F(Tool, AGibibyteLineInLittleMemory) {
   int feed[2];
   ASSERT_EQ(pipe(feed), 0);

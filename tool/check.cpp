@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "frame/checks.h"
+#include "input/input.h"
 #include "tool/cat.h"
 #include "tool/command.h"
 #include "tool/format.h"
@@ -18,6 +19,7 @@
 #include "tool/format_json.h"
 #include "tool/format_text.h"
 #include "tool/format_tsv.h"
+#include "tool/handle_stream.h"
 #include "tool/records.h"
 #include "tool/status.h"
 #include "tool/writer.h"
@@ -621,9 +623,58 @@ class Checker {
   char stream_last_ = 0;  // the last byte judged
 };
 
-// Reads one input; returns the status it calls for, leaving the verdicts to the checker.
+// The texts of the input layer as the bytes records are read from.
+class TextBytes final : public ByteSource {
+ public:
+  explicit TextBytes(input::Reader& reader) : reader_(reader) {}
+  sys::Transfer Read(char* to, std::size_t size) override { return {reader_.Read(to, size), 0}; }
+
+ private:
+  input::Reader& reader_;
+};
+
+// What the input layer could not see into: records that were not read.
+class Unseen final : public input::Listener {
+ public:
+  explicit Unseen(const std::string& path) : path_(path) {}
+  void Skipped(std::string_view where, input::Reason reason, std::string_view detail) override {
+    Complain(Cat(Escaped(path_ + std::string(where)), ": not seen into (", std::string(input::ReasonName(reason)), "): ",
+                 Escaped(detail)));
+    any_ = true;
+  }
+  bool any() const { return any_; }
+
+ private:
+  const std::string& path_;
+  bool any_ = false;
+};
+
 template <class Checker>
-int CheckInput(const Settings& s, Checker& checker, sys::Handle in, const InputName& name, bool& stop) {
+int CheckText(const Settings& s, Checker& checker, ByteSource& in, const InputName& name, bool& stop);
+
+// Reads one input, each text inside it (a member of an archive, say) on
+// its own; returns the status it calls for, leaving the verdicts to the checker.
+template <class Checker>
+int CheckInput(const Settings& s, Checker& checker, sys::Handle in, const std::string& path, bool& stop) {
+  HandleStream stream(in);
+  Unseen unseen(path);
+  input::Reader reader(stream, unseen);
+  TextBytes bytes(reader);
+  int status = kAllValid;
+  std::string where;
+  while (!stop && reader.NextText(where)) {
+    const InputName name(path + where);
+    status = std::max(status, CheckText(s, checker, bytes, name, stop));
+  }
+  if (reader.read_error() != 0) {
+    Complain(Cat("cannot read ", Escaped(path), ": ", Escaped(sys::ErrorText(reader.read_error()))));
+    status = kTrouble;
+  }
+  return unseen.any() ? kTrouble : status;
+}
+
+template <class Checker>
+int CheckText(const Settings& s, Checker& checker, ByteSource& in, const InputName& name, bool& stop) {
   checker.StartInput(&name);
   const ScanOutcome o = ScanRecords(in, s.layout, checker);
   stop = o.stopped && !o.header_rejected;
@@ -680,7 +731,7 @@ int RunWith(const Settings& s) {
     return kTrouble;
   }
   int status = kAllValid;
-  const InputName arguments("(argument)"), standard_input("(standard input)");
+  const InputName arguments("(argument)");
   uint64_t argument_count = 0;
   // Numbers from the command line are copied into a padded buffer, as records are.
   std::string padded;
@@ -704,7 +755,7 @@ int RunWith(const Settings& s) {
           Complain("reading numbers from the terminal, one per line; end with Ctrl-D (see --help)");
 #endif
         }
-        status = std::max(status, CheckInput(s, checker, sys::StandardInput(), standard_input, stop));
+        status = std::max(status, CheckInput(s, checker, sys::StandardInput(), std::string("(standard input)"), stop));
         break;
       case Source::kFile: {
         const InputName name(source.text);
@@ -714,7 +765,7 @@ int RunWith(const Settings& s) {
           status = kTrouble;
           break;
         }
-        status = std::max(status, CheckInput(s, checker, file.handle, name, stop));
+        status = std::max(status, CheckInput(s, checker, file.handle, source.text, stop));
         sys::Close(file.handle);
         break;
       }

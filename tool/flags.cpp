@@ -51,8 +51,9 @@ constexpr Flag kFlags[] = {
      "or per reason (id) to standard error.", kBoth},
     {kMaskFlag, '\0', "mask", "", "Show card numbers masked: the first six and the last four digits, every other "
      "digit as '*', separators kept (\"4111 11** **** 1111\").", kCard},
-    {kScanSummaryFlag, '\0', "summary", "", "At the end, write to standard error the files and bytes scanned, the "
-     "findings per brand, the inputs that could not be read, the links not followed and the time taken.", kScan},
+    {kScanSummaryFlag, '\0', "summary", "", "At the end, write to standard error the files and bytes scanned, what "
+     "was decoded (per kind) and opened (members), the findings per brand, the inputs that could not be read, "
+     "what could not be seen into (per reason), the links not followed and the time taken.", kScan},
     {kCountFlag, 'c', "count", "", "Show PATH:N for each input with findings, N its number of findings.", kScan},
     {kFilesWithMatchesFlag, 'l', "files-with-matches", "", "Show only the path of each input with a finding; "
      "each input is read only up to its first finding.", kScan},
@@ -70,6 +71,9 @@ constexpr Flag kFlags[] = {
      "however many links lead to it; a link back to a directory being walked is named on standard error.", kScan},
     {kJobsFlag, 'j', "jobs", "N", "Scan N files at a time (default: the number of processors, at most 16). "
      "The output keeps the order of the inputs.", kScan},
+    {kStrictFlag, '\0', "strict", "", "Exit with status 2 when anything could not be seen into (an encrypted "
+     "or damaged member, a format not decoded, nesting or expansion past the limits), as when an input could "
+     "not be read.", kScan},
     {kHelpFlag, 'h', "help", "", "Show this help and exit.", kAll},
     {kVersionFlag, 'V', "version", "", "Show the version and exit.", kAll},
 };
@@ -86,7 +90,10 @@ constexpr CommandDoc kCommands[] = {
      "judged only when the check digits are right."},
     {"scan", kScan, "[PATH | -]...", "find card numbers inside files",
      "Finds payment card numbers inside files, directories (walked recursively, in name order) and standard "
-     "input: logs, exports, dumps and binary files, gzip-compressed ones decompressed. With no PATH it reads "
+     "input: logs, exports, dumps and binary files, and inside what they hold, recognised by their content: "
+     "gzip, bzip2, xz and zstd data, zip, tar, cpio and ar archives (members are named ARCHIVE!/MEMBER), UTF-16 "
+     "text, the text of Office and OpenDocument files, mail and its attachments, and the compressed streams of "
+     "PDF. What it cannot see into is named on standard error with the reason. With no PATH it reads "
      "standard input, or walks the current directory when standard input is a terminal. During a walk, links "
      "are not followed (unless --follow) and pipes, devices and pseudo file systems (/proc, /sys) are not read. "
      "A group is a run of "
@@ -94,7 +101,8 @@ constexpr CommandDoc kCommands[] = {
      "longest run of whole groups whose digits pass the card check (13 to 16 digits, a brand and the Luhn "
      "checksum) is a finding, and the search goes on after it. Each finding is shown as PATH:LINE:COLUMN: BRAND "
      "NUMBER, masked (\"4111 11** **** 1111\") unless --unmasked is given. Exit status 0: nothing found; 1: "
-     "something found; 2: an input could not be read (2 wins)."},
+     "something found; 2: an input could not be read, or with --strict something could not be seen into (2 "
+     "wins)."},
 };
 
 constexpr Section kSections[] = {
@@ -103,7 +111,11 @@ constexpr Section kSections[] = {
      "is given. Each line is one record; a line may end in LF, CR LF or a lone CR (as in files from old Mac "
      "programs), and a last line needs no ending. A UTF-8 byte-order mark at the start of an input is "
      "skipped.\n\n"
-     "With --csv, --tsv, --delimiter, --column or --keep, records are CSV: the field of --column is checked, "
+     "Files and standard input are read as tessera scan reads them, by their content: gzip, bzip2, xz or zstd "
+     "data decompressed, UTF-16 (a spreadsheet's \"Unicode Text\") converted, each member of a zip or tar "
+     "archive read on its own and named ARCHIVE!/MEMBER. Line numbers count in the decoded text. What cannot be "
+     "seen into (an encrypted member, damaged data) is named on standard error and makes the exit status 2.\n\n"
+          "With --csv, --tsv, --delimiter, --column or --keep, records are CSV: the field of --column is checked, "
      "unquoted. The first record of each input is a header, as in csvkit, unless --no-header is given; its "
      "names are matched as they stream past, so a header of any size is read in constant memory. A record "
      "whose field is empty or only blanks is reported as empty: it is neither valid nor invalid and does not "

@@ -44,6 +44,7 @@ enum FlagId : int {
   kExcludeFlag,
   kFollowFlag,
   kJobsFlag,
+  kStrictFlag,
   kHelpFlag,
   kVersionFlag,
 };

@@ -108,6 +108,16 @@ struct ScanOutcome {
   std::size_t widest_missing = 0;  // the most fields of a record without it
 };
 
+// Where a reader's bytes come from, with sys::Read's contract: 0 bytes
+// and no error at the end.
+class ByteSource {
+ public:
+  virtual sys::Transfer Read(char* to, std::size_t size) = 0;
+
+ protected:
+  ~ByteSource() = default;
+};
+
 namespace records {
 
 
@@ -198,7 +208,7 @@ inline PaddedText Unquote(PaddedText raw, char* scratch) {
 template <class Sink>
 class Scanner {
  public:
-  Scanner(sys::Handle in, const RecordLayout& layout, Sink& sink)
+  Scanner(ByteSource& in, const RecordLayout& layout, Sink& sink)
       : in_(in), layout_(layout), sink_(sink), column_(layout.columns.check), kept_(layout.columns.kept),
         buffer_(new char[kCapacity + kPadding]), in_header_(layout.header) {
     ClearPadding();
@@ -223,7 +233,7 @@ class Scanner {
   bool Read() {
     if (eof_ || size_ == kCapacity) return false;
     sink_.BeforeRead();
-    const sys::Transfer t = sys::Read(in_, at(size_), kCapacity - size_);
+    const sys::Transfer t = in_.Read(at(size_), kCapacity - size_);
     sink_.AfterRead();
     if (t.error != 0) outcome_.read_error = t.error;
     if (t.bytes == 0) eof_ = true;
@@ -656,7 +666,7 @@ class Scanner {
     return scratch_.get();
   }
 
-  sys::Handle in_;
+  ByteSource& in_;
   const RecordLayout& layout_;
   Sink& sink_;
   std::size_t column_;
@@ -696,7 +706,7 @@ class Scanner {
 }  // namespace records
 
 template <class Sink>
-ScanOutcome ScanRecords(sys::Handle in, const RecordLayout& layout, Sink& sink) {
+ScanOutcome ScanRecords(ByteSource& in, const RecordLayout& layout, Sink& sink) {
   return records::Scanner<Sink>(in, layout, sink).Run();
 }
 

@@ -19,11 +19,13 @@
 #include <string>
 #include <vector>
 
+#include "cards/mask.h"
 #include "cards/scan.h"
+#include "input/input.h"
 #include "tool/command.h"
 #include "tool/escape.h"
+#include "tool/handle_stream.h"
 #include "tool/platform.h"
-#include "tool/scan_input.h"
 #include "tool/status.h"
 #include "tool/threads.h"
 #include "tool/walk.h"
@@ -45,6 +47,7 @@ struct ScanOptions {
   Format format = Format::Text;
   bool unmasked = false;
   bool summary = false;
+  bool strict = false;
   unsigned jobs = 0;
   WalkOptions walk;
   std::vector<std::string> operands;
@@ -71,6 +74,9 @@ std::optional<std::string> Configure(const ParsedArgs& args, ScanOptions& option
         break;
       case kScanSummaryFlag:
         options.summary = true;
+        break;
+      case kStrictFlag:
+        options.strict = true;
         break;
       case kFollowFlag:
         options.walk.follow = true;
@@ -122,17 +128,28 @@ struct Tally {
   uint64_t bytes = 0;
   uint64_t unreadable = 0;
   std::array<uint64_t, kBrandCount> findings{};
+  uint64_t rounded = 0;  // numbers a spreadsheet rounded, of a card's brand and length
+  input::Counts inside;  // decoded, opened, not seen into
 
   uint64_t total() const {
-    uint64_t sum = 0;
+    uint64_t sum = rounded;
     for (uint64_t n : findings) sum += n;
+    return sum;
+  }
+  uint64_t not_seen() const {
+    uint64_t sum = 0;
+    for (uint64_t n : inside.skipped) sum += n;
     return sum;
   }
   void Add(const Tally& other) {
     files += other.files;
     bytes += other.bytes;
     unreadable += other.unreadable;
+    rounded += other.rounded;
     for (std::size_t i = 0; i < kBrandCount; ++i) findings[i] += other.findings[i];
+    for (std::size_t i = 0; i < input::kKindCount; ++i) inside.decoded[i] += other.inside.decoded[i];
+    for (std::size_t i = 0; i < input::kReasonCount; ++i) inside.skipped[i] += other.inside.skipped[i];
+    inside.members += other.inside.members;
   }
 };
 
@@ -203,7 +220,16 @@ class Scan {
 
   void Process(const Job& job, Tally& sum);
   void ScanInputOf(const Job& job, Output& output, Tally& tally);
+  class Skips;
+
   void Finding(const CardFinding& f, const std::string& shown_path, std::string& out) const;
+  void Rounded(const input::LostDigits& lost, Brand brand, const std::string& shown_path, std::string& out) const;
+  void Counted(const std::string& shown_path, uint64_t findings, std::string& out) const;
+  // JSON names a path by a value of its own (JsonPath); the other formats escape it.
+  std::string ShownPath(std::string_view path) const {
+    return options_.format == Format::Json ? JsonPath(path) : Escaped(path);
+  }
+  Quoting quoting() const { return options_.format == Format::Json ? Quoting::Json : Quoting::Text; }
   // By the thread whose turn it is.
   void Write(const Result& result);
   void Summarize(const WalkCounts& counts, double seconds) const;
@@ -321,7 +347,7 @@ void Scan::Finding(const CardFinding& f, const std::string& shown_path, std::str
       out += shown;
       break;
     case Format::Json:
-      out += "{\"path\":";
+      out += "{\"type\":\"card\",\"path\":";
       out += shown_path;
       out += ",\"line\":";
       AppendNumber(out, f.line);
@@ -341,47 +367,64 @@ void Scan::Finding(const CardFinding& f, const std::string& shown_path, std::str
   out += '\n';
 }
 
-void Scan::ScanInputOf(const Job& job, Output& output, Tally& tally) {
-  const bool standard_input = job.found.kind == Found::StandardInput;
-  const std::string& path = job.found.path;
-  // JSON names a path by a value of its own (JsonPath); the other formats escape it.
-  const std::string_view name = standard_input ? kStandardInputName : std::string_view(path);
-  const std::string shown_path = options_.format == Format::Json ? JsonPath(name) : Escaped(name);
-  const std::string named = standard_input ? std::string(kStandardInputName) : Escaped(path);
-
-  // The walk opened the file, as what it saw there.
-  const sys::Handle handle = standard_input ? sys::StandardInput() : job.found.handle;
-  ++tally.files;
-  ScanInput input(handle);
-  CardScanner scanner(options_.rule);
-  std::string& out = output.text();
-  auto take = [&](std::span<const CardFinding> found) {
-    for (const CardFinding& f : found) {
-      ++tally.findings[static_cast<std::size_t>(f.brand)];
-      if (options_.report == Report::Findings) Finding(f, shown_path, out);
+// A number cell of a spreadsheet whose digits after the 15th were lost:
+// shown as stored, its mantissa's digits after the sixth masked.
+void Scan::Rounded(const input::LostDigits& lost, Brand brand, const std::string& shown_path, std::string& out) const {
+  std::string stored = lost.stored;
+  if (!options_.unmasked) {
+    int digits = 0;
+    for (char& c : stored) {
+      if (c == 'E' || c == 'e') break;
+      if (c >= '0' && c <= '9' && ++digits > 6) c = '*';
     }
-  };
-  PaddedText block;
-  const bool first_only = options_.report == Report::Files;
-  const bool may_wait = standard_input ? sys::MayWait(handle) : job.found.may_wait;
-  while (!(first_only && tally.total() != 0)) {
-    if (may_wait) output.BeforeWait();
-    if (!input.Next(block)) break;
-    tally.bytes += block.size();
-    const uint64_t before = tally.total();
-    take(scanner.ScanPadded(block));
-    progress_.Count(0, block.size(), tally.total() - before);
-    output.Block();
   }
-  if (!(first_only && tally.total() != 0)) take(scanner.Finish());
-  if (!standard_input) sys::Close(handle);
-  progress_.Count(1, 0, 0);
-  if (!input.error().empty()) {
-    output.Complain(named + ": " + input.error());
-    ++tally.unreadable;
+  const std::string number = Escaped(stored, quoting());
+  const Text name = BrandName(brand);
+  switch (options_.format) {
+    case Format::Text:
+      out += shown_path;
+      out += ':';
+      AppendNumber(out, lost.line);
+      out += ':';
+      AppendNumber(out, lost.column);
+      out += ": ";
+      out += name;
+      out += " (rounded) ";
+      out += number;
+      break;
+    case Format::Tsv:
+      out += shown_path;
+      for (uint64_t value : {lost.line, lost.column, lost.offset, uint64_t{stored.size()}}) {
+        out += '\t';
+        AppendNumber(out, value);
+      }
+      out += '\t';
+      out += name;
+      out += " (rounded)\t";
+      out += number;
+      break;
+    case Format::Json:
+      out += "{\"type\":\"rounded\",\"path\":";
+      out += shown_path;
+      out += ",\"line\":";
+      AppendNumber(out, lost.line);
+      out += ",\"column\":";
+      AppendNumber(out, lost.column);
+      out += ",\"offset\":";
+      AppendNumber(out, lost.offset);
+      out += ",\"length\":";
+      AppendNumber(out, stored.size());
+      out += ",\"brand\":\"";
+      out += name;
+      out += "\",\"number\":\"";
+      out += number;
+      out += "\"}";
+      break;
   }
-  const uint64_t findings = tally.total();
-  if (findings == 0 || options_.report == Report::Findings) return;
+  out += '\n';
+}
+
+void Scan::Counted(const std::string& shown_path, uint64_t findings, std::string& out) const {
   switch (options_.format) {
     case Format::Text:
       out += shown_path;
@@ -407,6 +450,104 @@ void Scan::ScanInputOf(const Job& job, Output& output, Tally& tally) {
       break;
   }
   out += '\n';
+}
+
+// What the input layer could not see into: a line on standard error, and
+// in JSON an object of its own among the findings.
+class Scan::Skips final : public input::Listener {
+ public:
+  Skips(const Scan& scan, Output& output, const std::string& path) : scan_(scan), output_(output), path_(path) {}
+
+  void Skipped(std::string_view where, input::Reason reason, std::string_view detail) override {
+    const std::string path = path_ + std::string(where);
+    output_.Complain(Escaped(path) + ": not seen into (" + std::string(input::ReasonName(reason)) + "): " + Escaped(detail));
+    if (scan_.options_.format != Format::Json) return;
+    std::string& out = output_.text();
+    out += "{\"type\":\"skipped\",\"path\":";
+    out += JsonPath(path);
+    out += ",\"reason\":\"";
+    out += input::ReasonName(reason);
+    out += "\",\"detail\":\"";
+    out += Escaped(detail, Quoting::Json);
+    out += "\"}\n";
+  }
+
+ private:
+  const Scan& scan_;
+  Output& output_;
+  const std::string& path_;
+};
+
+void Scan::ScanInputOf(const Job& job, Output& output, Tally& tally) {
+  const bool standard_input = job.found.kind == Found::StandardInput;
+  const std::string path = standard_input ? std::string(kStandardInputName) : job.found.path;
+
+  // The walk opened the file, as what it saw there.
+  const sys::Handle handle = standard_input ? sys::StandardInput() : job.found.handle;
+  const bool may_wait = standard_input ? sys::MayWait(handle) : job.found.may_wait;
+  ++tally.files;
+  HandleStream stream(handle);
+  Skips skips(*this, output, path);
+  input::Reader reader(stream, skips);
+  CardScanner scanner(options_.rule);
+  const bool first_only = options_.report == Report::Files;
+  std::string where;
+  // Each text (the input, or a member inside it) is scanned on its own.
+  while (reader.NextText(where)) {
+    const std::string shown_path = ShownPath(path + where);
+    std::string& out = output.text();
+    uint64_t found = 0;
+    // Spreadsheet cells that held a card's number before rounding.
+    auto rounded = [&](const input::LostDigits& lost) {
+      const Brand brand = RuleBrandOf(lost.digits);
+      if (brand == Brand::None) return;
+      ++found;
+      ++tally.rounded;
+      if (options_.report == Report::Findings) Rounded(lost, brand, shown_path, out);
+    };
+    // Findings and rounded numbers, in the order of their offsets.
+    auto take = [&](std::span<const CardFinding> findings) {
+      std::vector<input::LostDigits>& lost = reader.lost_digits();
+      std::size_t next = 0;
+      for (CardFinding f : findings) {
+        for (; next < lost.size() && lost[next].offset < f.offset; ++next) rounded(lost[next]);
+        ++found;
+        ++tally.findings[static_cast<std::size_t>(f.brand)];
+        if (options_.report != Report::Findings) continue;
+        if (reader.recoded()) {
+          const input::Place place = reader.Locate(f.offset, f.offset - (f.column - 1));
+          f.offset = place.offset;
+          f.column = place.column;
+        }
+        Finding(f, shown_path, out);
+      }
+      for (; next < lost.size(); ++next) rounded(lost[next]);
+      lost.clear();
+    };
+    PaddedText block;
+    while (!(first_only && found != 0)) {
+      if (may_wait) output.BeforeWait();
+      if (!reader.NextBlock(block)) break;
+      tally.bytes += block.size();
+      const uint64_t before = found;
+      take(scanner.ScanPadded(block));
+      progress_.Count(0, block.size(), found - before);
+      output.Block();
+    }
+    const std::span<const CardFinding> last = scanner.Finish();
+    if (!(first_only && found != 0)) take(last);
+    if (found != 0 && options_.report != Report::Findings) Counted(shown_path, found, out);
+  }
+  if (!standard_input) sys::Close(handle);
+  progress_.Count(1, 0, 0);
+  const input::Counts& counts = reader.counts();
+  tally.inside.members += counts.members;
+  for (std::size_t i = 0; i < input::kKindCount; ++i) tally.inside.decoded[i] += counts.decoded[i];
+  for (std::size_t i = 0; i < input::kReasonCount; ++i) tally.inside.skipped[i] += counts.skipped[i];
+  if (reader.read_error() != 0) {
+    output.Complain("cannot read " + Escaped(path) + ": " + sys::ErrorText(reader.read_error()));
+    ++tally.unreadable;
+  }
 }
 
 void Scan::Process(const Job& job, Tally& sum) {
@@ -468,7 +609,7 @@ int Scan::Run() {
   queue_.Close();
   for (auto& worker : workers) worker->Join();
   for (const Tally& sum : sums) tally_.Add(sum);
-  const int status = tally_.unreadable != 0 ? kTrouble : tally_.total() != 0 ? kSomeInvalid : kAllValid;
+  const int status = tally_.unreadable != 0 || (options_.strict && tally_.not_seen() != 0) ? kTrouble : tally_.total() != 0 ? kSomeInvalid : kAllValid;
   out_.Flush();
   progress_.Clear();
   if (options_.summary)
@@ -490,7 +631,26 @@ void Scan::Summarize(const WalkCounts& counts, double seconds) const {
     brands += (brands.empty() ? "" : ", ") + std::string(FindingBrandName(static_cast<Brand>(brand))) + " " +
               std::to_string(tally_.findings[brand]);
   }
+  if (tally_.rounded != 0) brands += (brands.empty() ? "" : ", ") + std::string("rounded by a spreadsheet ") + std::to_string(tally_.rounded);
   text += brands.empty() ? "\n" : ": " + brands + "\n";
+  std::string decoded;
+  for (std::size_t kind = 0; kind < input::kKindCount; ++kind) {
+    if (tally_.inside.decoded[kind] == 0) continue;
+    decoded += (decoded.empty() ? "" : ", ") + std::string(input::KindName(static_cast<input::Kind>(kind))) + " " +
+               std::to_string(tally_.inside.decoded[kind]);
+  }
+  if (!decoded.empty() || tally_.inside.members != 0)
+    text += "tessera: decoded: " + (decoded.empty() ? std::string("nothing") : decoded) + "; " +
+            std::to_string(tally_.inside.members) + (tally_.inside.members == 1 ? " member" : " members") + " opened\n";
+  if (tally_.not_seen() != 0) {
+    std::string reasons;
+    for (std::size_t reason = 0; reason < input::kReasonCount; ++reason) {
+      if (tally_.inside.skipped[reason] == 0) continue;
+      reasons += (reasons.empty() ? "" : ", ") + std::string(input::ReasonName(static_cast<input::Reason>(reason))) +
+                 " " + std::to_string(tally_.inside.skipped[reason]);
+    }
+    text += "tessera: not seen into: " + std::to_string(tally_.not_seen()) + " (" + reasons + ")\n";
+  }
   if (tally_.unreadable != 0)
     text += "tessera: " + std::to_string(tally_.unreadable) + (tally_.unreadable == 1 ? " input" : " inputs") +
             " could not be read\n";
