@@ -106,7 +106,7 @@ for ((run = 0; run < runs; run++)); do
 done
 for name in "${!samples[@]}"; do us[$name]=$(median "${samples[$name]}"); done
 log_bytes=$(stat -c %s "$inputs/log.txt")
-same=$("$tessera" scan -c "$inputs/log.txt" | sed 's/.*://'):$("$tessera" scan -c "$inputs/log16.txt" | sed 's/.*://')
+same=$( ("$tessera" scan -c "$inputs/log.txt" || true) | sed 's/.*://'):$( ("$tessera" scan -c "$inputs/log16.txt" || true) | sed 's/.*://')
 docx_found=$( ("$tessera" scan -l "$inputs/docx.zip" || true) | wc -l)
 
 printf '\ninput layer: a %s MiB log (%s findings in UTF-8:UTF-16), times of the decoded bytes\n\n' "$decoded_mib" "$same"

@@ -107,7 +107,7 @@ class Reader {
   bool recoded() const;
   // For the text's offset `offset` on the line that begins at `line_start`:
   // the offset in the original bytes and the column in UTF-16 code units.
-  // Both at most a block and 64 bytes back from the end of the last block.
+  // Both at most a block and 128 bytes back from the end of the last block.
   Place Locate(uint64_t offset, uint64_t line_start);
 
   // Numbers with lost digits met so far in the current text; the caller

@@ -11,14 +11,44 @@
 // open at that point began in the original.
 #include <cstring>
 
+#include "cards/luhn.h"  // simd::HaveAvx2
+#include "frame/simd.h"
 #include "input/decoders.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if TESSERA_HAVE_AVX2
+#include <immintrin.h>
+#endif
 
 namespace tessera::input {
 namespace {
+
+#if TESSERA_HAVE_AVX2
+// Thirty-two code units at a time while all are ASCII; returns how many
+// were converted.
+__attribute__((target("avx2"))) std::size_t AsciiAvx2(const unsigned char* in, std::size_t units, unsigned char* out,
+                                                      bool big_endian) {
+  const __m256i high = _mm256_set1_epi16(static_cast<short>(big_endian ? 0x80ff : 0xff80));
+  std::size_t i = 0;
+  for (; i + 32 <= units; i += 32) {
+    __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + 2 * i));
+    __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + 2 * i + 32));
+    if (!_mm256_testz_si256(_mm256_or_si256(a, b), high)) break;
+    if (big_endian) {
+      a = _mm256_srli_epi16(a, 8);
+      b = _mm256_srli_epi16(b, 8);
+    }
+    // packus works within each half: the quarters come out as a0 b0 a1 b1.
+    const __m256i packed = _mm256_permute4x64_epi64(_mm256_packus_epi16(a, b), 0xd8);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), packed);
+  }
+  return i;
+}
+
+const bool kAvx2 = simd::HaveAvx2();
+#endif
 
 constexpr std::size_t kHistory = 128;
 // Raw bytes per block: at most 3 bytes of UTF-8 per 2 bytes of UTF-16, so
@@ -104,6 +134,13 @@ class Utf16Text final : public TextSource {
     unsigned char* o = out;
     std::size_t i = 0;
     while (i < units) {
+#if TESSERA_HAVE_AVX2
+      if (kAvx2) {
+        const std::size_t n = AsciiAvx2(in + 2 * i, units - i, o, big_endian_);
+        i += n;
+        o += n;
+      }
+#endif
 #if defined(__SSE2__)
       // Eight units at a time while all are ASCII.
       const __m128i high = _mm_set1_epi16(static_cast<short>(0xff80));

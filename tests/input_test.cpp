@@ -248,6 +248,8 @@ TEST(InputLayer, Utf16PositionsAreThoseOfTheFile) {
        {{2, 3, 2 + 2 * 8, "4111 1111 1111 1111"}}},
       {"little-endian without a mark", Utf16(u"hello there\nx 4111 1111 1111 1111\n", false, false),
        {{2, 3, 2 * 14, "4111 1111 1111 1111"}}},
+      {"big-endian, eighty units of ASCII first", Utf16(std::u16string(80, u'a') + u" 4111111111111111", true, true),
+       {{1, 82, 2 + 2 * 81, "4111111111111111"}}},
       {"after a surrogate pair", Utf16(u"\U0001D11E\u20ac 5555555555554444", false, true), {{1, 5, 2 + 2 * 4, "5555555555554444"}}},
       {"after a surrogate pair cut by a read", Utf16(pair_filler + u"\U0001D11E 5555555555554444", false, true),
        {{1, raw / 2 + 2, raw + 4, "5555555555554444"}}},
