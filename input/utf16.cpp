@@ -11,8 +11,7 @@
 // open at that point began in the original.
 #include <cstring>
 
-#include "cards/luhn.h"  // simd::HaveAvx2
-#include "frame/simd.h"
+#include "base/simd.h"
 #include "input/decoders.h"
 
 #if defined(__SSE2__)
@@ -47,7 +46,7 @@ __attribute__((target("avx2"))) std::size_t AsciiAvx2(const unsigned char* in, s
   return i;
 }
 
-const bool kAvx2 = simd::HaveAvx2();
+const bool kAvx2 = simd::RunningIsa() == simd::Isa::Avx2;
 #endif
 
 constexpr std::size_t kHistory = 128;
