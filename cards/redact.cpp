@@ -12,6 +12,15 @@ constexpr bool IsChainByte(char c) { return IsDigit(c) || c == ' ' || c == '-'; 
 constexpr bool IsSeparator(int c) { return c == ' ' || c == '-'; }
 constexpr bool IsDigitByte(int c) { return c >= '0' && c <= '9'; }
 
+class StringSink final : public RedactSink {
+ public:
+  explicit StringSink(std::string& out) : out_(out) {}
+  void Put(Text bytes) override { out_ += bytes; }
+
+ private:
+  std::string& out_;
+};
+
 }  // namespace
 
 void AppendReplacement(const RedactOptions& options, Text number, bool hide_first, bool hide_last, std::string& out) {
@@ -63,17 +72,17 @@ int CardRedactor::At(uint64_t offset, Text block) const {
   return in_block < block.size() ? static_cast<unsigned char>(block[in_block]) : -1;
 }
 
-void CardRedactor::Copy(uint64_t from, uint64_t to, Text block, std::string& out) const {
+void CardRedactor::Copy(uint64_t from, uint64_t to, Text block, RedactSink& out) const {
   if (from >= to) return;
   const uint64_t held_end = written_ + held_.size();
   if (from < held_end) {
-    out.append(held_, from - written_, std::min(to, held_end) - from);
+    out.Put(Text(held_).substr(from - written_, std::min(to, held_end) - from));
     from = held_end;
   }
-  if (from < to) out.append(block.substr(from - held_end, to - from));
+  if (from < to) out.Put(block.substr(from - held_end, to - from));
 }
 
-void CardRedactor::Settle(Text block, bool finished, std::string& out) {
+void CardRedactor::Settle(Text block, bool finished, RedactSink& out) {
   const uint64_t end = written_ + held_.size() + block.size();
   // The tail of digits and separators may still be part of an undecided
   // number; the finder never keeps more than kRedactHold bytes of it.
@@ -100,12 +109,16 @@ void CardRedactor::Settle(Text block, bool finished, std::string& out) {
     const Text number(f.bytes.data(), f.size);
     if (f.offset >= at) {
       Copy(at, f.offset, block, out);
-      AppendReplacement(options_, number, hide_first, hide_last, out);
+      replacement_.clear();
+      AppendReplacement(options_, number, hide_first, hide_last, replacement_);
+      out.Put(replacement_);
     } else if (f_end > at) {
       // Written already in part: cannot happen while the hold covers the
       // finder's undecided tail, but no digit of it goes out regardless.
+      replacement_.clear();
       for (std::size_t i = static_cast<std::size_t>(at - f.offset); i < f.size; ++i)
-        out += IsDigit(number[i]) ? '*' : number[i];
+        replacement_ += IsDigit(number[i]) ? '*' : number[i];
+      out.Put(replacement_);
     }
     at = std::max(at, f_end);
     limit = std::max(limit, at);
@@ -129,17 +142,27 @@ void CardRedactor::Settle(Text block, bool finished, std::string& out) {
   before_ = before;
 }
 
-void CardRedactor::Redact(Text block, std::string& out) {
+void CardRedactor::Redact(Text block, RedactSink& out) {
   Take(scanner_.Scan(block));
   Settle(block, false, out);
 }
 
-void CardRedactor::RedactPadded(PaddedText block, std::string& out) {
+void CardRedactor::RedactPadded(PaddedText block, RedactSink& out) {
   Take(scanner_.ScanPadded(block));
   Settle(block, false, out);
 }
 
+void CardRedactor::Redact(Text block, std::string& out) {
+  StringSink sink(out);
+  Redact(block, sink);
+}
+
 void CardRedactor::Finish(std::string& out) {
+  StringSink sink(out);
+  Finish(sink);
+}
+
+void CardRedactor::Finish(RedactSink& out) {
   Take(scanner_.Finish());
   Settle(Text(), true, out);
   pending_.clear();

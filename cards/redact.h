@@ -53,14 +53,29 @@ inline constexpr std::size_t kRedactHold = 128;
 // side, so none of its digits there may stay in view.
 void AppendReplacement(const RedactOptions& options, Text number, bool hide_first, bool hide_last, std::string& out);
 
+// Where a redactor's output goes, in pieces: the input's own bytes are
+// handed over as views of the block, not copied, so a sink that writes them
+// out costs no copy of its own.
+class RedactSink {
+ public:
+  virtual void Put(Text bytes) = 0;
+
+ protected:
+  ~RedactSink() = default;
+};
+
 class CardRedactor {
  public:
   explicit CardRedactor(const RedactOptions& options = {});
 
-  // Appends to `out` what this block settles of the output.
+  // Hands `out` what this block settles of the output.
+  void Redact(Text block, RedactSink& out);
+  void RedactPadded(PaddedText block, RedactSink& out);
+  // Ends the input: hands over the rest, and starts afresh for another input.
+  void Finish(RedactSink& out);
+
+  // The same, appended to a string.
   void Redact(Text block, std::string& out);
-  void RedactPadded(PaddedText block, std::string& out);
-  // Ends the input: appends the rest, and starts afresh for another input.
   void Finish(std::string& out);
 
   // Numbers replaced in the current input so far, and in all inputs.
@@ -75,9 +90,9 @@ class CardRedactor {
   };
 
   void Take(std::span<const CardFinding> findings);
-  void Settle(Text block, bool finished, std::string& out);
+  void Settle(Text block, bool finished, RedactSink& out);
   int At(uint64_t offset, Text block) const;
-  void Copy(uint64_t from, uint64_t to, Text block, std::string& out) const;
+  void Copy(uint64_t from, uint64_t to, Text block, RedactSink& out) const;
 
   RedactOptions options_;
   CardScanner scanner_;
@@ -86,6 +101,7 @@ class CardRedactor {
   std::string held_;     // input bytes from written_ on, not written yet
   uint64_t written_ = 0;  // offset of held_[0]
   std::array<char, 2> before_{};  // the two input bytes before written_
+  std::string replacement_;
   uint64_t replaced_ = 0;
   uint64_t replaced_total_ = 0;
 };

@@ -34,6 +34,7 @@ namespace tessera::tool {
 namespace {
 
 constexpr std::size_t kFlushAt = std::size_t{1} << 17;
+constexpr std::size_t kDirect = std::size_t{1} << 13;
 constexpr std::string_view kStandardInput = "(standard input)";
 
 // The tag of --hash: the first bytes of the HMAC, enough to tell cards apart
@@ -70,11 +71,20 @@ std::size_t HashTag([[maybe_unused]] void* context, [[maybe_unused]] Text digits
 // Where the output goes: a handle written in large blocks, or after every
 // block when line-buffered. Errors are kept, not fatal, so that a file
 // written beside its original can be given up cleanly.
-class Sink {
+class Sink final : public RedactSink {
  public:
   Sink(sys::Handle handle, bool line_buffered) : handle_(handle), line_buffered_(line_buffered) {}
 
-  std::string& buffer() { return buffer_; }
+  // Small pieces are gathered; large ones (most of each block) go out as
+  // they are, without a copy.
+  void Put(Text bytes) override {
+    if (bytes.size() < kDirect) {
+      buffer_ += bytes;
+      return;
+    }
+    Flush();
+    if (error_ == 0) error_ = WriteAll(handle_, bytes);
+  }
   void AfterBlock() {
     if (line_buffered_ || buffer_.size() >= kFlushAt) Flush();
   }
@@ -161,11 +171,11 @@ Outcome RedactInput(const std::string& path, sys::Handle handle, bool may_wait, 
       if (may_wait) sink.Flush();
       if (!reader.NextBlock(block)) break;
       totals.bytes += block.size();
-      redactor.RedactPadded(block, sink.buffer());
+      redactor.RedactPadded(block, sink);
       sink.AfterBlock();
       if (sink.error() != 0) return Outcome::Failed;
     }
-    redactor.Finish(sink.buffer());
+    redactor.Finish(sink);
   }
   totals.replaced += redactor.replaced_total() - replaced_before;
   if (reader.read_error() != 0) {
