@@ -65,7 +65,10 @@ void CardRedactor::Take(std::span<const CardFinding> findings) {
 }
 
 int CardRedactor::At(uint64_t offset, Text block) const {
-  if (offset < written_) return written_ - offset <= before_.size() ? before_[before_.size() - (written_ - offset)] : -1;
+  if (offset < written_) {
+    const uint64_t back = written_ - offset;
+    return back <= before_.size() ? static_cast<unsigned char>(before_[before_.size() - back]) : -1;
+  }
   const uint64_t in_held = offset - written_;
   if (in_held < held_.size()) return static_cast<unsigned char>(held_[in_held]);
   const uint64_t in_block = in_held - held_.size();

@@ -211,14 +211,14 @@ class Replacement {
       return Cat("cannot write beside ", Escaped(target_), ": ", sys::ErrorText(error));
     }
     if (keep != nullptr) {
-      if (fchmod(fd_, keep->st_mode & 07777) != 0) return Cat("cannot keep the mode of ", Escaped(target_), ": ", sys::ErrorText(errno));
+      if (fchmod(fd_, keep->st_mode & 07777) != 0) return Failure("cannot keep the mode of ");
       if ((keep->st_uid != geteuid() || keep->st_gid != getegid()) && fchown(fd_, keep->st_uid, keep->st_gid) != 0)
-        return Cat("cannot keep the owner of ", Escaped(target_), ": ", sys::ErrorText(errno));
+        return Failure("cannot keep the owner of ");
     } else {
       // A new file gets the mode any new file would.
       const mode_t mask = umask(0);
       umask(mask);
-      if (fchmod(fd_, 0666 & ~mask) != 0) return Cat("cannot set the mode of ", Escaped(target_), ": ", sys::ErrorText(errno));
+      if (fchmod(fd_, 0666 & ~mask) != 0) return Failure("cannot set the mode of ");
     }
     return {};
   }
@@ -226,11 +226,11 @@ class Replacement {
 
   // Empty, or why the file could not be put in place (then it is removed).
   std::string Commit() {
-    if (fsync(fd_) != 0) return Cat("cannot write ", Escaped(target_), ": ", sys::ErrorText(errno));
+    if (fsync(fd_) != 0) return Failure("cannot write ");
     const int fd = fd_;
     fd_ = -1;
-    if (close(fd) != 0) return Cat("cannot write ", Escaped(target_), ": ", sys::ErrorText(errno));
-    if (rename(temp_.c_str(), target_.c_str()) != 0) return Cat("cannot replace ", Escaped(target_), ": ", sys::ErrorText(errno));
+    if (close(fd) != 0) return Failure("cannot write ");
+    if (rename(temp_.c_str(), target_.c_str()) != 0) return Failure("cannot replace ");
     temp_.clear();
     return {};
   }
@@ -242,6 +242,12 @@ class Replacement {
   }
 
  private:
+  // What failed, with the system's words for errno.
+  std::string Failure(std::string_view what) const {
+    const int error = errno;
+    return Cat(what, Escaped(target_), ": ", sys::ErrorText(error));
+  }
+
   std::string target_;
   std::string temp_;
   int fd_ = -1;
@@ -400,7 +406,8 @@ int RedactMain(const Invocation& invocation) {
         std::ifstream file(a.value, std::ios::binary);
         options.key.bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
         if (!file && !file.eof()) return UsageError(&invocation.command, Cat("cannot read the key ", Escaped(a.value)));
-        if (options.key.bytes.empty()) return UsageError(&invocation.command, Cat("the key ", Escaped(a.value), " is empty"));
+        if (options.key.bytes.empty())
+          return UsageError(&invocation.command, Cat("the key ", Escaped(a.value), " is empty"));
         options.redact.form = RedactForm::Tag;
         break;
 #endif
@@ -429,6 +436,10 @@ int RedactMain(const Invocation& invocation) {
   options.redact.tag = HashTag;
   options.redact.tag_context = &options.key;
   if (options.in_place && options.output) return UsageError(&invocation.command, "give --in-place or -o, not both");
+#if defined(_WIN32)
+  if (options.in_place || options.output)
+    return UsageError(&invocation.command, "--in-place and -o are not available on Windows: redirect the output");
+#endif
   if (options.in_place && (options.inputs.empty() || std::ranges::count(options.inputs, "-") != 0))
     return UsageError(&invocation.command, "--in-place needs files, not standard input");
   if (options.inputs.empty()) options.inputs.push_back("-");
@@ -436,9 +447,7 @@ int RedactMain(const Invocation& invocation) {
   Totals totals;
   int status = kAllValid;
   if (options.in_place) {
-#if defined(_WIN32)
-    return UsageError(&invocation.command, "--in-place is not available on Windows");
-#else
+#if !defined(_WIN32)
     status = RedactInPlace(options, totals);
 #endif
   } else {
@@ -446,9 +455,11 @@ int RedactMain(const Invocation& invocation) {
   }
   if (totals.trouble) status = kTrouble;
   if (options.summary) {
-    Complain(Cat(std::to_string(totals.replaced), totals.replaced == 1 ? " number" : " numbers", " redacted in ",
-                 std::to_string(totals.inputs), totals.inputs == 1 ? " input" : " inputs", " (",
-                 std::to_string(totals.bytes), " bytes)"));
+    // Written as it is: Complain would mask a byte count of more than ten digits.
+    WriteAll(sys::StandardError(),
+             Cat("tessera: ", std::to_string(totals.replaced), totals.replaced == 1 ? " number" : " numbers",
+                 " redacted in ", std::to_string(totals.inputs), totals.inputs == 1 ? " input" : " inputs", " (",
+                 std::to_string(totals.bytes), " bytes)\n"));
   }
   return status;
 }
