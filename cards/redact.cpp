@@ -102,8 +102,9 @@ void CardRedactor::Settle(Text block, bool finished, RedactSink& out) {
     const Pending& f = pending_[next_pending_];
     if (f.offset >= limit) break;
     const uint64_t f_end = f.offset + f.size;
-    // Whether the number chains on with other digits decides what of it may stay.
-    if (!finished && f_end + 2 > end) {
+    // Whether the number chains on with other digits decides what of it
+    // may stay: the byte after it, and after a separator one more.
+    if (!finished && (f_end >= end || (IsSeparator(At(f_end, block)) && f_end + 1 >= end))) {
       limit = std::max(at, f.offset);
       break;
     }

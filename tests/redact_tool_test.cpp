@@ -1,6 +1,7 @@
 // redact_tool_test.cpp -- tessera redact, run as users run it: the forms, files replaced in place, failures that keep the original
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <fnmatch.h>
@@ -138,6 +139,23 @@ TEST_F(RedactToolTest, OutputFileIsWholeOrUntouched) {
   EXPECT_EQ(run.status, 2);
   EXPECT_EQ(Redact({"-o", out}, "4111111111111111\n").status, 0);
   EXPECT_EQ(Slurp(out), "************1111\n");
+}
+
+// `tail -f app.log | tessera redact --line-buffered | ...`: each line leaves
+// before the input ends.
+TEST_F(RedactToolTest, LinesLeaveBeforeTheInputEnds) {
+  const tessera_test::Piped tool = tessera_test::Spawn({TESSERA_TOOL, "redact", "--line-buffered"});
+  ASSERT_GT(tool.pid, 0);
+  const std::string first = "x ************1111\n", second = "y 5555 5555 5555 4444 5\n";
+  ASSERT_EQ(write(tool.in, "x 4111111111111111\n", 19), 19);
+  EXPECT_EQ(tessera_test::ReadSoon(tool.out, first.size()), first);
+  ASSERT_EQ(write(tool.in, second.data(), second.size()), static_cast<ssize_t>(second.size()));
+  EXPECT_EQ(tessera_test::ReadSoon(tool.out, second.size()), "y **** **** **** **** 5\n");
+  close(tool.in);
+  close(tool.out);
+  int status = 0;
+  waitpid(tool.pid, &status, 0);
+  EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 }  // namespace
