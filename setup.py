@@ -59,11 +59,21 @@ extension = Extension(
     extra_compile_args=compile_args(),
 )
 
+# The finder and redactor, a module of their own.
+scan_extension = Extension(
+    "tessera._scan",
+    sources=["bindings/python/src/scan_module.cpp"] + sources,
+    depends=headers + ["include/tessera_scan.h"],
+    include_dirs=[".", "include"],
+    language="c++",
+    extra_compile_args=compile_args(),
+)
+
 setup(
     version=version(cmake),
     package_dir={"": "bindings/python"},
     packages=["tessera"],
     package_data={"tessera": ["py.typed", "*.pyi"]},
-    ext_modules=[extension],
+    ext_modules=[extension, scan_extension],
     options={"build": {"build_base": build_base}, "egg_info": {"egg_base": build_base}},
 )

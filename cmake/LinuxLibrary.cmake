@@ -14,7 +14,7 @@ foreach(lib tessera tessera_static)
   target_include_directories(${lib} PUBLIC
     "$<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/include>"
     "$<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>")
-  set_target_properties(${lib} PROPERTIES OUTPUT_NAME tessera PUBLIC_HEADER "include/tessera.h;include/tessera_text.h")
+  set_target_properties(${lib} PROPERTIES OUTPUT_NAME tessera PUBLIC_HEADER "include/tessera.h;include/tessera_text.h;include/tessera_scan.h")
 endforeach()
 set_target_properties(tessera PROPERTIES
   VERSION ${PROJECT_VERSION}

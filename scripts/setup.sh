@@ -38,6 +38,8 @@ packages=(
   python3-numpy python3-pandas python3-dask python3-distributed
   # the input layer's decoders (archives, compressors, XML), and the tools its tests and benchmarks compare with
   libarchive-dev libbz2-dev liblzma-dev libzstd-dev libexpat1-dev bzip2 xz-utils zstd zip
+  # tessera redact --hash: HMAC-SHA-256
+  libssl-dev
 )
 
 passed=0 failed=0 skipped=0

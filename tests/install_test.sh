@@ -11,7 +11,7 @@ prefix=$work/prefix
 cmake --install "$build" --prefix "$prefix" > /dev/null
 
 libdir=$(dirname "$(find "$prefix" -name 'libtessera.so.1.1.0' | head -1)")
-for file in include/tessera.h include/tessera_text.h bin/tessera share/man/man1/tessera.1; do
+for file in include/tessera.h include/tessera_text.h include/tessera_scan.h bin/tessera share/man/man1/tessera.1; do
   check "installed $file" test -f "$prefix/$file"
 done
 check "libtessera.so.1 links to the full version" test "$(readlink "$libdir/libtessera.so.1")" = libtessera.so.1.1.0
@@ -25,8 +25,10 @@ expected=$({
     IsAmex IsDC IsDisc IsJCB IsMC IsVisa
   grep -E '^TESSERA_API' "$source/include/tessera_text.h" | grep -oE '\btessera_[a-z0-9_]+\(' | tr -d '(' |
     sed 's/$/@@TESSERA_1.1/'
+  grep -E '^TESSERA_API' "$source/include/tessera_scan.h" | grep -oE '\btessera_[a-z0-9_]+\(' | tr -d '(' |
+    sed 's/$/@@TESSERA_1.2/'
 } | sort)
-check "the shared library exports the twelve checks at TESSERA_1.0, those of tessera_text.h at TESSERA_1.1, and nothing else" \
+check "the shared library exports the twelve checks at TESSERA_1.0, those of tessera_text.h at TESSERA_1.1, of tessera_scan.h at TESSERA_1.2, and nothing else" \
   test "$exported" = "$expected"
 check "CMake package" test -f "$libdir/cmake/Tessera/TesseraConfigVersion.cmake"
 check "installed tool runs" bash -c "'$prefix/bin/tessera' card 4111111111111111 | grep -q ': valid'"
@@ -72,6 +74,17 @@ column_answers() {
 }
 check "column.c builds without warnings" in_hello "cc -Wall -Wextra -Wpedantic -Werror -c column.c \$(pkg-config --cflags tessera)"
 check "the guide's column program judges its column" column_answers
+
+# The third, over the finder and redactor.
+cp "$source/tests/consumers/c/redact.c" "$work/hello/"
+redact_answers() {
+  local printed
+  printed=$(in_hello "$(guide_line 'cc -o redact redact\.c ') && $(guide_line '\./redact$')") || return
+  [[ $printed == $'card at byte 4, 19 bytes, brand Visa\ncard at byte 31, 15 bytes, brand American Express\npay [card] ok\nref [card]\npay **** **** **** 1111 ok\nref ***********0005' ]] ||
+    { echo "printed: $printed"; return 1; }
+}
+check "redact.c builds without warnings" in_hello "cc -Wall -Wextra -Wpedantic -Werror -c redact.c \$(pkg-config --cflags tessera)"
+check "the guide's redact program finds and redacts" redact_answers
 
 for static in OFF ON; do
   check "C++ consumer through find_package (static $static)" bash -c "

@@ -437,8 +437,8 @@ TEST_F(Tool, OptionsAsPeopleTypeThem) {
 
 TEST_F(Tool, UsageErrorsExitTwo) {
   Expect({
-      {"no command", {}, "", "", 2, "tessera: missing command: card, id or scan\ntry 'tessera --help'\n"},
-      {"unknown command", {"check"}, "", "", 2, "tessera: unknown command 'check': use card, id or scan\ntry 'tessera --help'\n"},
+      {"no command", {}, "", "", 2, "tessera: missing command: card, id, scan or redact\ntry 'tessera --help'\n"},
+      {"unknown command", {"check"}, "", "", 2, "tessera: unknown command 'check': use card, id, scan or redact\ntry 'tessera --help'\n"},
       {"a dash that is no option", {"card", "-4111"}, "", "", 2,
        "tessera: unknown option '-4111' (a number that begins with '-' goes after '--')\n" + kUsageHint},
       {"an unknown short option in a group", {"card", "-nx"}, "", "", 2,

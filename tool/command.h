@@ -17,6 +17,7 @@ struct Invocation {
 int CardMain(const Invocation& invocation);
 int IdMain(const Invocation& invocation);
 int ScanMain(const Invocation& invocation);
+int RedactMain(const Invocation& invocation);
 
 // "tessera: MESSAGE" and where to read more; returns kTrouble.
 int UsageError(const CommandDoc* command, std::string_view message);

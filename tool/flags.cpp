@@ -8,7 +8,7 @@ namespace tessera::tool {
 namespace {
 
 constexpr CommandSet kBoth = kCard | kId;
-constexpr CommandSet kAll = kCard | kId | kScan;
+constexpr CommandSet kAll = kCard | kId | kScan | kRedact;
 
 // The order here is the order of --help and of the manual.
 constexpr Flag kFlags[] = {
@@ -61,7 +61,7 @@ constexpr Flag kFlags[] = {
      "for feeding another tool.", kScan},
     {kLuhnOnlyFlag, '\0', "luhn-only", "", "Count any run of 13 to 19 digits that passes the Luhn check, with or "
      "without a brand of the table (brand unknown): for ranges the table does not know, as 2-series MasterCard "
-     "and 19-digit cards.", kScan},
+     "and 19-digit cards.", kScan | kRedact},
     {kExcludeFlag, '\0', "exclude", "GLOB", "Leave out what a directory walk finds that matches GLOB, read as a "
      "line of .gitignore: without '/' it matches names at any depth (*.png, .git); with '/' the path from the "
      "directory given (build/*, /build, **/cache/*); a final '/' matches directories only (node_modules/). *, ?, "
@@ -74,6 +74,25 @@ constexpr Flag kFlags[] = {
     {kStrictFlag, '\0', "strict", "", "Exit with status 2 when anything could not be seen into (an encrypted "
      "or damaged member, a format not decoded, nesting or expansion past the limits), as when an input could "
      "not be read.", kScan},
+    {kRedactMaskFlag, '\0', "mask", "STYLE", "Replace each digit of a card number by '*' but the last four "
+     "(last4, the default: \"**** **** **** 1111\") or the first six and the last four (first6last4: \"4111 "
+     "11** **** 1111\"); separators stay, so the length and layout of the text stay. Where a number is joined to "
+     "other digits by one space or hyphen, its digits on that side are hidden too.", kRedact},
+    {kReplaceFlag, '\0', "replace", "TEXT", "Replace each card number, separators and all, by TEXT.", kRedact},
+    {kHashFlag, '\0', "hash", "KEYFILE", "Replace each card number by a tag made from an HMAC-SHA-256 of its "
+     "digits under the key in KEYFILE (its bytes as they are): \"[card:1a2b3c4d5e6f]\", the first 6 bytes in hex. "
+     "The same number gives the same tag under the same key, in any file and on any day; without the key the "
+     "tag does not lead back to the number.", kRedact},
+    {kOutputFlag, 'o', "output", "FILE", "Write to FILE instead of standard output: written beside it and renamed "
+     "over it once complete, so FILE is never left half-written.", kRedact},
+    {kInPlaceFlag, '\0', "in-place", "", "Replace each FILE by its redacted text: written beside it, flushed to "
+     "disk and renamed over it, with the owner and mode kept. On any error the file is left as it was. Only "
+     "plain text files: compressed data, archives, Office files and UTF-16 text are refused (with -o they are "
+     "written out decoded).", kRedact},
+    {kLineBufferedFlag, '\0', "line-buffered", "", "Write out what each read settles at once, as when the output "
+     "is a terminal (tail -f app.log | tessera redact --line-buffered | ...).", kRedact},
+    {kRedactSummaryFlag, '\0', "summary", "", "At the end, write to standard error the numbers redacted, the "
+     "inputs and the bytes read.", kRedact},
     {kHelpFlag, 'h', "help", "", "Show this help and exit.", kAll},
     {kVersionFlag, 'V', "version", "", "Show the version and exit.", kAll},
 };
@@ -103,6 +122,14 @@ constexpr CommandDoc kCommands[] = {
      "NUMBER, masked (\"4111 11** **** 1111\") unless --unmasked is given. Exit status 0: nothing found; 1: "
      "something found; 2: an input could not be read, or with --strict something could not be seen into (2 "
      "wins)."},
+    {"redact", kRedact, "[FILE | -]...", "write inputs with their card numbers replaced",
+     "Writes its inputs (standard input when none is given) to standard output with every card number that "
+     "tessera scan finds replaced, and every other byte as it was: line endings, invalid UTF-8 and NUL bytes "
+     "included. Inputs are read as tessera scan reads them, by their content: compressed data, UTF-16 text and "
+     "the members of archives are written out decoded. It streams in bounded memory: only a tail of digits, "
+     "spaces and hyphens that may still belong to a number is held back. Its output redacted again stays the "
+     "same. Exit status 0: everything was written; 2: an input could not be read or seen into, or the output "
+     "could not be written."},
 };
 
 constexpr Section kSections[] = {

@@ -15,6 +15,7 @@ namespace tessera::tool {
 inline constexpr CommandSet kCard = 1u << 0;
 inline constexpr CommandSet kId = 1u << 1;
 inline constexpr CommandSet kScan = 1u << 2;
+inline constexpr CommandSet kRedact = 1u << 3;
 
 enum FlagId : int {
   kFileFlag,
@@ -45,6 +46,13 @@ enum FlagId : int {
   kFollowFlag,
   kJobsFlag,
   kStrictFlag,
+  kRedactMaskFlag,
+  kReplaceFlag,
+  kHashFlag,
+  kOutputFlag,
+  kInPlaceFlag,
+  kLineBufferedFlag,
+  kRedactSummaryFlag,
   kHelpFlag,
   kVersionFlag,
 };

@@ -25,6 +25,7 @@ constexpr Runner kRunners[] = {
     {"card", CardMain},
     {"id", IdMain},
     {"scan", ScanMain},
+    {"redact", RedactMain},
 };
 
 int Show(std::string_view text) {

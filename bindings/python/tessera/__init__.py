@@ -72,3 +72,5 @@ __all__ = [
     "check_gpa_no", "check_gpa_no_expired", "gpa_age",
     "card_brand", "card_verdict", "id_verdict", "mask_card",
 ]
+
+from ._findings import Finding, contains_card, find_cards, redact  # noqa: E402
