@@ -371,7 +371,11 @@ string PythonStubs() {
 }
 
 string PythonTable() {
-  string out = "OPERATIONS = (\n";
+  std::vector<string> brands;
+  for (int brand = 0; const char* name = tessera_brand_name(static_cast<tessera_brand>(brand)); ++brand)
+    brands.push_back(Quoted(name));
+  string out = "# The names of the brands, by the library's brand codes.\nBRANDS = (" + Listed(brands, ", ") + ")\n\n";
+  out += "OPERATIONS = (\n";
   for (const Operation& op : kOperations) {
     string answer;
     switch (op.answer) {
@@ -387,6 +391,16 @@ string PythonTable() {
            ", " + (op.dated ? "True" : "False") + "),\n";
   }
   return out + ")\n";
+}
+
+// The package's names: the backend's functions, as the package exports them.
+string PythonNames() {
+  string out, names = "\"BRANDS\", \"CardVerdict\", \"IdVerdict\"";
+  for (const Operation& op : kOperations) {
+    out += string(op.name) + " = _backend." + string(op.name) + "\n";
+    names += ", " + Quoted(op.name);
+  }
+  return out + "\n__all__ = [\n" + Wrapped(names + ",", "    ") + "]\n";
 }
 
 // ---------------------------------------------------------------------------
@@ -446,6 +460,7 @@ const Part kParts[] = {
     {"bindings/python/src/docstrings.h", "docstrings", PythonDocs},
     {"bindings/python/tessera/_tessera.pyi", "functions", PythonStubs},
     {"bindings/python/tessera/_operations.py", "operations", PythonTable},
+    {"bindings/python/tessera/__init__.py", "names", PythonNames},
     {"bindings/csharp/Tessera.cs", "checks", CsharpChecks},
     {"bindings/csharp/Tessera.cs", "imports", CsharpImports},
     {"bindings/pascal/tessera.pas", "functions", PascalFunctions},

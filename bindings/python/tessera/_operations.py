@@ -11,6 +11,9 @@ from collections import namedtuple
 Operation = namedtuple("Operation", "name export answer brand dated")
 
 # Made from frame/operations.h (operations): the tessera_bindings target writes it.
+# The names of the brands, by the library's brand codes.
+BRANDS = ("none", "American Express", "Diners Club", "Discover", "JCB", "MasterCard", "Visa")
+
 OPERATIONS = (
     Operation("is_amex", "IsAmex", "bool", "American Express", False),
     Operation("is_dc", "IsDC", "bool", "Diners Club", False),
