@@ -12,13 +12,16 @@
 #include <Python.h>
 #include <datetime.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <exception>
 #include <initializer_list>
 #include <iterator>
+#include <memory>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "docstrings.h"
@@ -375,49 +378,92 @@ PyObject* Dispatch(const Operation& op, PyObject* number, PyObject* today) {
 // Columns
 
 // Every text of a column end to end, in the layout of an Arrow column of
-// strings with 64-bit offsets.
+// strings with 64-bit offsets. Rows are added by the million, so the
+// common case costs no call: no copy routine for short texts, and a kind
+// per row kept only once rows of more than one kind were added.
 class Column {
  public:
-  explicit Column(std::size_t rows) {
+  explicit Column(std::size_t rows) : capacity_(rows * 20 + 64), bytes_(new char[capacity_]) {
     offsets_.reserve(rows + 1);
-    kinds_.reserve(rows);
-    bytes_.reserve(rows * 20);
     offsets_.push_back(0);
   }
 
   void Add(Text text, Kind kind) {
-    bytes_.insert(bytes_.end(), text.data, text.data + text.size);
-    offsets_.push_back(static_cast<int64_t>(bytes_.size()));
-    kinds_.push_back(kind);
-    all_texts_ = all_texts_ && IsText(kind);
+    char* to = Reserve(text.size);
+    if (text.size >= 8 && text.size <= 16) {  // two overlapping words, within the text
+      std::memcpy(to, text.data, 8);
+      std::memcpy(to + text.size - 8, text.data + text.size - 8, 8);
+    } else if (text.size != 0) {
+      std::memcpy(to, text.data, text.size);
+    }
+    Added(text.size, kind);
   }
-  void AddUnjudged(Kind kind) { Add(Text{}, kind); }
+  void AddUnjudged(Kind kind) { Added(0, kind); }
 
-  std::size_t rows() const { return kinds_.size(); }
-  Kind kind(std::size_t row) const { return kinds_[row]; }
-  bool all_texts() const { return all_texts_; }
+  void Clear() {
+    used_ = 0;
+    offsets_.resize(1);
+    first_ = Kind::Str;
+    kinds_.clear();
+    all_texts_ = true;
+  }
+
+  // Room for `size` more bytes, to be added with Added.
+  char* Reserve(std::size_t size) {
+    if (size > capacity_ - used_) [[unlikely]] {
+      capacity_ = std::max(2 * capacity_, used_ + size);
+      std::unique_ptr<char[]> more(new char[capacity_]);
+      std::memcpy(more.get(), bytes_.get(), used_);
+      bytes_ = std::move(more);
+    }
+    return bytes_.get() + used_;
+  }
+  void Added(std::size_t size, Kind kind) {
+    if (kind != first_ || !kinds_.empty()) [[unlikely]] NoteKind(kind);
+    used_ += size;
+    offsets_.push_back(static_cast<int64_t>(used_));
+  }
+
+  std::size_t rows() const { return offsets_.size() - 1; }
+  Kind kind(std::size_t row) const { return kinds_.empty() ? first_ : kinds_[row]; }
+  bool all_texts() const { return kinds_.empty() ? IsText(first_) : all_texts_; }
   std::size_t start(std::size_t row) const { return static_cast<std::size_t>(offsets_[row]); }
   std::size_t size(std::size_t row) const { return static_cast<std::size_t>(offsets_[row + 1] - offsets_[row]); }
-  std::size_t text_bytes() const { return bytes_.size(); }
+  std::size_t text_bytes() const { return used_; }
 
   // Runs without the GIL: reads only the column and writes only `answers`.
   void Judge(const Operation& op, const tessera_date* day, void* answers) const {
     Py_BEGIN_ALLOW_THREADS
-    op.column(bytes_.data(), offsets_.data(), rows(), day, answers);
+    op.column(bytes_.get(), offsets_.data(), rows(), day, answers);
     Py_END_ALLOW_THREADS
   }
 
   // Rows without a text answer no, 0 or "none", whatever their empty slot gave.
   void ClearUnjudged(char* answers, std::size_t answer_size) const {
-    for (std::size_t row = 0; !all_texts_ && row < rows(); ++row)
-      if (!IsText(kinds_[row])) std::memset(answers + row * answer_size, 0, answer_size);
+    for (std::size_t row = 0; !all_texts() && row < rows(); ++row)
+      if (!IsText(kind(row))) std::memset(answers + row * answer_size, 0, answer_size);
   }
 
  private:
-  std::vector<char> bytes_;
+  void NoteKind(Kind kind) {
+    if (rows() == 0) {
+      first_ = kind;
+      return;
+    }
+    if (kinds_.empty()) {
+      kinds_.assign(rows(), first_);
+      all_texts_ = IsText(first_);
+    }
+    kinds_.push_back(kind);
+    all_texts_ = all_texts_ && IsText(kind);
+  }
+
+  std::size_t capacity_, used_ = 0;
+  std::unique_ptr<char[]> bytes_;
   std::vector<int64_t> offsets_;
+  Kind first_ = Kind::Str;     // the kind of every row while kinds_ is empty
   std::vector<Kind> kinds_;
-  bool all_texts_ = true;
+  bool all_texts_ = true;      // once kinds_ is kept
 };
 
 // Only a str in its compact form may be read in place.
@@ -449,7 +495,34 @@ PyObject* RowName(Py_ssize_t row, PyObject* labels) {
   return name;
 }
 
-// 0, or -1 with an error set.
+// The rows of most columns, a str of one byte per character or a bytes
+// object, added without a call; false for any other row.
+inline bool AddText(Column& column, PyObject* item) {
+  if (PyUnicode_CheckExact(item)) {
+    if (!IsReady(item) || PyUnicode_KIND(item) != PyUnicode_1BYTE_KIND) return false;
+    column.Add(Text{static_cast<const char*>(PyUnicode_DATA(item)), static_cast<std::size_t>(PyUnicode_GET_LENGTH(item))},
+               Kind::Str);
+    return true;
+  }
+  if (PyBytes_CheckExact(item)) {
+    column.Add(Text{PyBytes_AS_STRING(item), static_cast<std::size_t>(PyBytes_GET_SIZE(item))}, Kind::Bytes);
+    return true;
+  }
+  return false;
+}
+
+// Each row's object is read from memory as its turn comes; asking for the
+// object some rows ahead hides most of the wait on a column of a million.
+inline void Prefetch(PyObject* const* items, Py_ssize_t row, Py_ssize_t rows) {
+#if defined(__GNUC__)
+  constexpr Py_ssize_t kAhead = 16;
+  if (row + kAhead < rows) __builtin_prefetch(items[row + kAhead]);
+#else
+  (void)items, (void)row, (void)rows;
+#endif
+}
+
+// Any row: 0, or -1 with an error set.
 int AddObject(Column& column, const Operation& op, PyObject* item, PyObject* missing, PyObject* labels, Py_ssize_t row) {
   if (PyUnicode_Check(item) && IsReady(item) && PyUnicode_KIND(item) == PyUnicode_1BYTE_KIND) {
     column.Add(Text{static_cast<const char*>(PyUnicode_DATA(item)), static_cast<std::size_t>(PyUnicode_GET_LENGTH(item))},
@@ -495,8 +568,7 @@ int AddObject(Column& column, const Operation& op, PyObject* item, PyObject* mis
 
 // One fixed-width element of a NumPy array: NumPy itself reads the element
 // without its trailing NUL bytes (or code points), so the checks do too.
-void AddFixed(Column& column, const Operation& op, const unsigned char* item, std::size_t itemsize, bool ucs4,
-              std::vector<char>& scratch) {
+void AddFixed(Column& column, const Operation& op, const unsigned char* item, std::size_t itemsize, bool ucs4) {
   if (!ucs4) {
     std::size_t length = itemsize;
     while (length > 0 && item[length - 1] == 0) --length;
@@ -510,48 +582,54 @@ void AddFixed(Column& column, const Operation& op, const unsigned char* item, st
     return c;
   };
   while (length > 0 && code_point(length - 1) == 0) --length;
-  scratch.resize(length);
-  bool beyond = false;
+  // Each code point becomes its byte, straight into the column.
+  char* to = column.Reserve(length);
+  uint32_t high = 0;
   for (std::size_t i = 0; i < length; ++i) {
     const uint32_t c = code_point(i);
-    beyond = beyond || c > 0xff;
-    scratch[i] = c > 0xff ? kHidden : static_cast<char>(static_cast<unsigned char>(c));
+    high |= c >> 8;
+    to[i] = c > 0xff ? kHidden : static_cast<char>(c);
   }
-  if (beyond && op.answer != Answer::MASKED)
+  if (high != 0 && op.answer != Answer::MASKED)
     column.AddUnjudged(Kind::BeyondLatin1);
   else
-    column.Add(Text{scratch.data(), length}, Kind::Str);
-}
-
-
-// A bytearray of `size` bytes that `fill` writes, or nullptr with an error set.
-template <class Fill>
-PyObject* NewByteArray(std::size_t size, Fill fill) {
-  PyObject* array = PyByteArray_FromStringAndSize(nullptr, static_cast<Py_ssize_t>(size));
-  if (array != nullptr) fill(PyByteArray_AS_STRING(array));
-  return array;
+    column.Added(length, Kind::Str);
 }
 
 // One field of every verdict, as the package reads it: a bytearray of its values.
 template <class Verdict, class Field>
-PyObject* FieldOf(const std::vector<Verdict>& verdicts, Field field) {
-  using Value = std::remove_cvref_t<decltype(verdicts[0].*field)>;
-  return NewByteArray(verdicts.size() * sizeof(Value), [&](char* out) {
-    for (std::size_t row = 0; row < verdicts.size(); ++row) {
-      const Value value = verdicts[row].*field;
-      std::memcpy(out + row * sizeof(Value), &value, sizeof(Value));
-    }
-  });
+PyObject* FieldOf(const std::vector<char>& verdicts, Field field) {
+  using Value = std::remove_cvref_t<decltype(Verdict{}.*field)>;
+  const std::size_t rows = verdicts.size() / sizeof(Verdict);
+  PyObject* array = PyByteArray_FromStringAndSize(nullptr, static_cast<Py_ssize_t>(rows * sizeof(Value)));
+  if (array == nullptr) return nullptr;
+  char* out = PyByteArray_AS_STRING(array);
+  for (std::size_t row = 0; row < rows; ++row) {
+    Verdict verdict;
+    std::memcpy(&verdict, verdicts.data() + row * sizeof(Verdict), sizeof(Verdict));
+    const Value value = verdict.*field;
+    std::memcpy(out + row * sizeof(Value), &value, sizeof(Value));
+  }
+  return array;
 }
 
-template <class Verdict>
-std::vector<Verdict> JudgeVerdicts(const Operation& op, const Column& column, const tessera_date* day) {
-  std::vector<Verdict> verdicts(column.rows());
-  column.Judge(op, day, verdicts.data());
-  column.ClearUnjudged(reinterpret_cast<char*>(verdicts.data()), sizeof(Verdict));
-  return verdicts;
+// The answers of a column as the package reads them: a bytearray of the C
+// answers, or a tuple of one bytearray per field of a verdict.
+PyObject* AnswerObjects(const Operation& op, const std::vector<char>& answers) {
+  switch (op.answer) {
+    case Answer::CARD_VERDICT:
+      using Card = tessera_card_verdict;
+      return TupleOf({FieldOf<Card>(answers, &Card::valid), FieldOf<Card>(answers, &Card::brand),
+                      FieldOf<Card>(answers, &Card::checksum)});
+    case Answer::ID_VERDICT:
+      using Id = tessera_id_verdict;
+      return TupleOf({FieldOf<Id>(answers, &Id::valid), FieldOf<Id>(answers, &Id::check_digits),
+                      FieldOf<Id>(answers, &Id::unexpired), FieldOf<Id>(answers, &Id::age)});
+    default: return PyByteArray_FromStringAndSize(answers.data(), static_cast<Py_ssize_t>(answers.size()));
+  }
 }
 
+// The masked texts, each of its row's type: str, bytes, or None for a missing value.
 PyObject* MaskedObjects(const Column& column, const std::vector<char>& masked) {
   const std::size_t rows = column.rows();
   PyObject* list = PyList_New(static_cast<Py_ssize_t>(rows));
@@ -577,58 +655,52 @@ PyObject* MaskedObjects(const Column& column, const std::vector<char>& masked) {
   return list;
 }
 
-// Which rows were missing values, one byte each; None when none was.
-PyObject* MissingRows(const Column& column) {
-  const std::size_t rows = column.rows();
-  std::size_t row = 0;
-  while (row < rows && column.kind(row) != Kind::Missing) ++row;
-  if (row == rows) Py_RETURN_NONE;
-  return NewByteArray(rows, [&](char* flags) {
-    for (row = 0; row < rows; ++row) flags[row] = column.kind(row) == Kind::Missing;
-  });
-}
+// A column of `rows` rows is read and judged a chunk at a time, so that
+// each chunk's texts are judged while still in the caches. Masked texts
+// become objects with their rows' types, and a day read from the clock is
+// one day for the whole column: such columns are one chunk.
+constexpr std::size_t kChunk = 4096;
 
-// (answers, missing rows): the answers as raw bytes (a bytearray, or a tuple
-// of one per field for the verdicts; a list of texts from masking), and MissingRows.
-PyObject* JudgeAndAnswer(const Operation& op, const Column& column, PyObject* today) {
+// (answers, missing rows): AnswerObjects or MaskedObjects, and which rows
+// were missing values (a bytearray of flags, or None when none was).
+// `read(column, first, end)` adds rows [first, end) to the emptied column:
+// 0, or -1 with an error set.
+template <class Read>
+PyObject* JudgeRows(const Operation& op, std::size_t rows, PyObject* today, Read&& read) {
   tessera_date storage;
   const tessera_date* day = nullptr;
   if (op.dated && ReadDay(today, &storage, &day) < 0) return nullptr;
-  PyObject* answers = nullptr;
-  switch (op.answer) {
-    case Answer::MASKED: {
-      std::vector<char> masked(column.text_bytes());
+  const bool whole = op.answer == Answer::MASKED || (op.dated && day == nullptr);
+  const std::size_t chunk = whole ? std::max<std::size_t>(rows, 1) : kChunk;
+  std::vector<char> answers(op.answer == Answer::MASKED ? 0 : rows * op.answer_size), masked;
+  std::vector<char> missing;  // once a row was missing
+  Column column(std::min(rows, chunk));
+  for (std::size_t first = 0; first < rows; first += chunk) {
+    const std::size_t end = std::min(rows, first + chunk);
+    column.Clear();
+    if (read(column, first, end) < 0) return nullptr;
+    for (std::size_t row = 0; !column.all_texts() && row < column.rows(); ++row) {
+      if (column.kind(row) != Kind::Missing) continue;
+      missing.resize(rows);
+      missing[first + row] = 1;
+    }
+    if (op.answer == Answer::MASKED) {
+      masked.resize(column.text_bytes());
       column.Judge(op, day, masked.data());
-      answers = MaskedObjects(column, masked);
-      break;
+    } else {
+      column.Judge(op, day, answers.data() + first * op.answer_size);
+      column.ClearUnjudged(answers.data() + first * op.answer_size, op.answer_size);
     }
-    case Answer::CARD_VERDICT: {
-      const auto verdicts = JudgeVerdicts<tessera_card_verdict>(op, column, day);
-      answers = TupleOf({FieldOf(verdicts, &tessera_card_verdict::valid), FieldOf(verdicts, &tessera_card_verdict::brand),
-                         FieldOf(verdicts, &tessera_card_verdict::checksum)});
-      break;
-    }
-    case Answer::ID_VERDICT: {
-      const auto verdicts = JudgeVerdicts<tessera_id_verdict>(op, column, day);
-      answers = TupleOf({FieldOf(verdicts, &tessera_id_verdict::valid),
-                         FieldOf(verdicts, &tessera_id_verdict::check_digits),
-                         FieldOf(verdicts, &tessera_id_verdict::unexpired), FieldOf(verdicts, &tessera_id_verdict::age)});
-      break;
-    }
-    default:
-      answers = NewByteArray(column.rows() * op.answer_size, [&](char* out) {
-        column.Judge(op, day, out);
-        column.ClearUnjudged(out, op.answer_size);
-      });
-      break;
   }
-  if (answers == nullptr) return nullptr;
-  PyObject* missing = MissingRows(column);
-  if (missing == nullptr) {
-    Py_DECREF(answers);
+  PyObject* objects = op.answer == Answer::MASKED ? MaskedObjects(column, masked) : AnswerObjects(op, answers);
+  if (objects == nullptr) return nullptr;
+  if (missing.empty()) return Py_BuildValue("(NO)", objects, Py_None);
+  PyObject* absent = PyByteArray_FromStringAndSize(missing.data(), static_cast<Py_ssize_t>(rows));
+  if (absent == nullptr) {
+    Py_DECREF(objects);
     return nullptr;
   }
-  return Py_BuildValue("(NN)", answers, missing);
+  return Py_BuildValue("(NN)", objects, absent);
 }
 
 const Operation* ReadOp(int number) {
@@ -639,24 +711,41 @@ const Operation* ReadOp(int number) {
   return &kOperations[number];
 }
 
+// Rows of Python objects: `items` as it is while they are read.
+template <class Items>
+PyObject* JudgeItems(const Operation& op, Py_ssize_t count, Items items, PyObject* today, PyObject* missing,
+                     PyObject* labels) {
+  return JudgeRows(op, static_cast<std::size_t>(count), today, [&](Column& column, std::size_t first, std::size_t end) {
+    for (auto row = static_cast<Py_ssize_t>(first); row < static_cast<Py_ssize_t>(end); ++row) {
+      PyObject* const* all = items(count);
+      if (all == nullptr) return -1;
+      Prefetch(all, row, static_cast<Py_ssize_t>(end));
+      if (!AddText(column, all[row]) && AddObject(column, op, all[row], missing, labels, row) < 0) return -1;
+    }
+    return 0;
+  });
+}
+
 PyObject* JudgeObjects(PyObject*, PyObject* args) {
   int op_number;
-  PyObject *items, *today, *missing, *labels;
-  if (!PyArg_ParseTuple(args, "iOOO!O:_judge_objects", &op_number, &items, &today, &PyTuple_Type, &missing, &labels))
+  PyObject *list, *today, *missing, *labels;
+  if (!PyArg_ParseTuple(args, "iOOO!O:_judge_objects", &op_number, &list, &today, &PyTuple_Type, &missing, &labels))
     return nullptr;
   const Operation* op = ReadOp(op_number);
   if (op == nullptr) return nullptr;
-  if (!PyList_Check(items) && !PyTuple_Check(items)) {
+  if (!PyList_Check(list) && !PyTuple_Check(list)) {
     PyErr_SetString(PyExc_TypeError, "_judge_objects() expects a list or a tuple");
     return nullptr;
   }
+  // Reading an exotic buffer may run code that changes the list: its items
+  // are looked up afresh for each row.
+  auto items = [list](Py_ssize_t count) -> PyObject* const* {
+    if (PySequence_Fast_GET_SIZE(list) == count) return PySequence_Fast_ITEMS(list);
+    PyErr_SetString(PyExc_RuntimeError, "the list changed size while its numbers were read");
+    return nullptr;
+  };
   try {
-    Column column(static_cast<std::size_t>(PySequence_Fast_GET_SIZE(items)));
-    // The size is read afresh each time: reading an exotic buffer may run
-    // code that changes the list.
-    for (Py_ssize_t row = 0; row < PySequence_Fast_GET_SIZE(items); ++row)
-      if (AddObject(column, *op, PySequence_Fast_GET_ITEM(items, row), missing, labels, row) < 0) return nullptr;
-    return JudgeAndAnswer(*op, column, today);
+    return JudgeItems(*op, PySequence_Fast_GET_SIZE(list), items, today, missing, labels);
   } catch (const std::exception&) {  // only allocation can fail here
     return PyErr_NoMemory();
   }
@@ -699,10 +788,7 @@ PyObject* JudgeObjectArray(PyObject*, PyObject* args) {
   Py_ssize_t count = 0;
   if (op == nullptr || ObjectArrayItems(array, &items, &count) < 0) return nullptr;
   try {
-    Column column(static_cast<std::size_t>(count));
-    for (Py_ssize_t row = 0; row < count; ++row)
-      if (AddObject(column, *op, items[row], missing, labels, row) < 0) return nullptr;
-    return JudgeAndAnswer(*op, column, today);
+    return JudgeItems(*op, count, [items](Py_ssize_t) { return items; }, today, missing, labels);
   } catch (const std::exception&) {  // only allocation can fail here
     return PyErr_NoMemory();
   }
@@ -721,27 +807,25 @@ PyObject* JudgeFixed(PyObject*, PyObject* args) {
   }
   Py_buffer view;
   if (PyObject_GetBuffer(array, &view, PyBUF_SIMPLE) < 0) return nullptr;
+  PyObject* result = nullptr;
   try {
     const auto size = static_cast<std::size_t>(itemsize);
     if (size == 0 ? view.len != 0 : view.len % itemsize != 0) {
-      PyBuffer_Release(&view);
       PyErr_SetString(PyExc_ValueError, "_judge_fixed(): the buffer is not a whole number of items");
-      return nullptr;
+    } else {
+      const std::size_t rows = size == 0 ? 0 : static_cast<std::size_t>(view.len) / size;
+      const auto* bytes = static_cast<const unsigned char*>(view.buf);
+      result = JudgeRows(*op, rows, today, [&](Column& column, std::size_t first, std::size_t end) {
+        for (std::size_t row = first; row < end; ++row) AddFixed(column, *op, bytes + row * size, size, ucs4 != 0);
+        return 0;
+      });
     }
-    const std::size_t rows = size == 0 ? 0 : static_cast<std::size_t>(view.len) / size;
-    Column column(rows);
-    std::vector<char> scratch;
-    const auto* bytes = static_cast<const unsigned char*>(view.buf);
-    for (std::size_t row = 0; row < rows; ++row) AddFixed(column, *op, bytes + row * size, size, ucs4 != 0, scratch);
-    PyBuffer_Release(&view);
-    return JudgeAndAnswer(*op, column, today);
   } catch (const std::exception&) {  // only allocation can fail here
-    PyBuffer_Release(&view);
-    return PyErr_NoMemory();
+    PyErr_NoMemory();
   }
+  PyBuffer_Release(&view);
+  return result;
 }
-
-
 
 PyObject* SetColumnHook(PyObject*, PyObject* hook) {
   if (!PyCallable_Check(hook)) {
