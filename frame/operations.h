@@ -17,7 +17,10 @@
  *              no brand) without being read; ANY: texts of any length are read
  *   meaning    what it answers, for people: "yes when the number ..." for BOOL, else a noun
  *
- * Plain C, so that C front ends expand it too. */
+ * Plain C, so that C front ends expand it too. A new operation takes a row
+ * here and one in frame/answers.h, its declarations in tessera_text.h and
+ * its names in a new version of resources/tessera.map; building the
+ * tessera_bindings target then writes what the bindings declare of it. */
 #ifndef TESSERA_OPERATIONS_H
 #define TESSERA_OPERATIONS_H
 
