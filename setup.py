@@ -52,7 +52,7 @@ os.makedirs(os.path.join(HERE, build_base), exist_ok=True)
 extension = Extension(
     "tessera._tessera",
     sources=["bindings/python/src/tessera_module.cpp"] + sources,
-    depends=headers + ["include/tessera.h"],
+    depends=headers + ["include/tessera.h", "bindings/python/src/docstrings.h"],
     include_dirs=[".", "include"],
     language="c++",
     define_macros=[("TESSERA_VERSION", '"%s"' % version(cmake))],

@@ -1,54 +1,48 @@
-// exports.cpp -- the exported C interface: a thin frame around the checks
+// exports.cpp -- the twelve exports of tessera.h, made from the table of operations
 //
-// Each export takes a read-only view of the caller's text (null is the empty
-// text), asks the checks once, and turns yes into -1. Nothing is copied or
-// allocated and nothing is kept between calls.
+// Each export views the caller's NUL-terminated text (null is the empty
+// text), asks the operation's row of frame/answers.h, as tessera_text.h
+// does, and turns yes into -1. Nothing is copied or allocated and nothing is
+// kept between calls.
 #include "tessera.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
-#include "frame/checks.h"
+#include "frame/answers.h"
+#include "frame/operations.h"
 
 namespace {
 
-using tessera::Brand;
-using tessera::Text;
-
-Text View(const char* text) { return text ? Text(text) : Text(); }
-
-// Brand and GPA checks answer no for every text longer than the longest they
-// accept, so the frame measures only up to one character past that: a
-// megabyte costs them no more than a short text.
-template <std::size_t Longest>
-Text ViewUpTo(const char* text) {
-  return text ? Text(text, strnlen(text, Longest + 1)) : Text();
+// An operation that answers no for every text longer than the longest it
+// accepts is measured only up to one character past that: a megabyte costs
+// it no more than a short text.
+template <std::size_t kLongest>
+tessera::Text View(const char* text) {
+  if (text == nullptr) return {};
+  if constexpr (kLongest == TESSERA_LONGEST_ANY)
+    return tessera::Text(text);
+  else
+    return tessera::Text(text, strnlen(text, kLongest + 1));
 }
 
-constexpr auto CardView = ViewUpTo<tessera::kLongestCard>;
-constexpr auto GpaView = ViewUpTo<tessera::kGpaLength>;
-
-constexpr int32_t Truth(bool yes) { return -static_cast<int32_t>(yes); }
-
-int32_t IsBrand(const char* text, Brand brand) { return Truth(tessera::BrandOf(CardView(text)) == brand); }
+constexpr int32_t Exported(bool yes) { return -static_cast<int32_t>(yes); }
+constexpr int32_t Exported(int32_t age) { return age; }
 
 }  // namespace
 
+// The exports judge on today by the local clock.
+#define TESSERA_EXPORT(name, Export, exported, arguments, answer, brand, longest, meaning) \
+  TESSERA_EXPORT_##exported(name, Export, TESSERA_LONGEST_##longest, TESSERA_TODAY_##arguments)
+#define TESSERA_TODAY_TEXT
+#define TESSERA_TODAY_TEXT_DAY , tessera::LocalToday
+#define TESSERA_EXPORT_API_ONLY(name, Export, longest, today)
+#define TESSERA_EXPORT_EXPORTED(name, Export, longest, today)                              \
+  int32_t TESSERA_CALL Export(const char* text) {                                          \
+    return Exported(tessera::answers::name::One(View<longest>(text) today));               \
+  }
+
 extern "C" {
-
-int32_t TESSERA_CALL IsAmex(const char* text) { return IsBrand(text, Brand::Amex); }
-int32_t TESSERA_CALL IsDC(const char* text) { return IsBrand(text, Brand::DinersClub); }
-int32_t TESSERA_CALL IsDisc(const char* text) { return IsBrand(text, Brand::Discover); }
-int32_t TESSERA_CALL IsJCB(const char* text) { return IsBrand(text, Brand::Jcb); }
-int32_t TESSERA_CALL IsMC(const char* text) { return IsBrand(text, Brand::MasterCard); }
-int32_t TESSERA_CALL IsVisa(const char* text) { return IsBrand(text, Brand::Visa); }
-int32_t TESSERA_CALL CheckOrganization(const char* text) { return Truth(tessera::CheckOrganization(CardView(text))); }
-int32_t TESSERA_CALL CheckNumber(const char* text) { return Truth(tessera::CheckNumber(View(text))); }
-// A text with a brand is never longer than the view, so the checksum sees it whole.
-int32_t TESSERA_CALL CheckCard(const char* text) { return Truth(tessera::CheckCard(CardView(text))); }
-int32_t TESSERA_CALL CheckGPANo(const char* text) { return Truth(tessera::CheckGPANo(GpaView(text))); }
-
-int32_t TESSERA_CALL CheckGPANoExpired(const char* text) { return Truth(tessera::JudgeIdToday(GpaView(text)).unexpired); }
-int32_t TESSERA_CALL CheckGPANoAge(const char* text) { return tessera::JudgeIdToday(GpaView(text)).age; }
-
+TESSERA_OPERATIONS(TESSERA_EXPORT)
 }  // extern "C"

@@ -1,23 +1,27 @@
 // tessera_text.cpp -- the checks over text of known length, for one text and for columns
 //
-// A column is judged in batches of views into the caller's buffer, with no
-// copy: a text followed by at least kPadding more bytes of the column is a
-// PaddedText as it stands. Only the last few texts are judged one by one.
+// Every operation of frame/operations.h in its three forms, each answered
+// as its row of frame/answers.h says. A column is judged in batches of
+// views into the caller's buffer, with no copy: a text followed by at least
+// kPadding more bytes of the column is a PaddedText as it stands. Only the
+// last few texts are judged one by one.
 #include "tessera_text.h"
 
 #include <algorithm>
 #include <iterator>
 #include <optional>
+#include <type_traits>
 #include <utility>
 
+#include "frame/answers.h"
 #include "frame/checks.h"
+#include "frame/operations.h"
 
 namespace {
 
 using tessera::Brand;
 using tessera::CardVerdict;
 using tessera::Date;
-using tessera::IdVerdict;
 using tessera::PaddedText;
 using tessera::Text;
 
@@ -60,13 +64,6 @@ class Day {
   bool read_;
 };
 
-tessera_card_verdict ToC(CardVerdict verdict) {
-  return {verdict.valid(), static_cast<tessera_brand>(verdict.brand), verdict.checksum};
-}
-tessera_id_verdict ToC(IdVerdict verdict) {
-  return {verdict.valid(), verdict.check_digits, verdict.unexpired, verdict.age};
-}
-
 // ---------------------------------------------------------------------------
 // Columns
 
@@ -102,15 +99,8 @@ struct Column {
   }
 };
 
-// The card verdict of one text, with the brand or the checksum left out
-// where the answer needs only the other.
-template <bool kBrand, bool kChecksum>
-CardVerdict JudgeCard(Text text) {
-  return {kBrand ? tessera::BrandOf(text) : Brand::None, kChecksum && tessera::CheckNumber(text)};
-}
-
-template <bool kBrand, bool kChecksum, class Offset, class Answer, class Project>
-void JudgeCards(Column<Offset> column, Answer* answers, Project project) {
+template <bool kBrand, bool kChecksum, class Offset, class Answer, class Take>
+void JudgeCards(Column<Offset> column, Answer* answers, Take take) {
   column.ForEach(
       [&](const PaddedText* texts, std::size_t n, std::size_t first) {
         CardVerdict verdicts[kBatch];
@@ -123,67 +113,84 @@ void JudgeCards(Column<Offset> column, Answer* answers, Project project) {
           if constexpr (kChecksum) tessera::LuhnChecksPadded(texts, n, passes);
           for (std::size_t k = 0; k < n; ++k) verdicts[k] = {brands[k], passes[k]};
         }
-        for (std::size_t k = 0; k < n; ++k) answers[first + k] = project(verdicts[k]);
+        for (std::size_t k = 0; k < n; ++k) answers[first + k] = take(verdicts[k]);
       },
-      [&](Text text, std::size_t i) { answers[i] = project(JudgeCard<kBrand, kChecksum>(text)); });
+      [&](Text text, std::size_t i) { answers[i] = take(tessera::answers::JudgeCardParts<kBrand, kChecksum>(text)); });
 }
 
-template <class Offset, class Answer, class Project>
-void JudgeIds(Column<Offset> column, const tessera_date* given, Answer* answers, Project project) {
-  Day day(given);
-  for (std::size_t i = 0; i < column.count; ++i) answers[i] = project(tessera::JudgeIdOn(column.text(i), day));
+// The answers for a column, as the operation's row `A` gives them: card
+// operations in batches, masking into the masked column, the others one
+// text at a time; `day` only for dated operations.
+template <class A, class Offset, class Answer>
+void Columns(Column<Offset> column, const tessera_date* given, Answer* answers) {
+  if constexpr (requires { A::kBrand; }) {
+    JudgeCards<A::kBrand, A::kChecksum>(column, answers, A::Take);
+  } else if constexpr (std::is_same_v<A, tessera::answers::Masked>) {
+    for (std::size_t i = 0; i < column.count; ++i)
+      A::One(column.text(i), answers + (column.offsets[i] - column.offsets[0]));
+  } else if constexpr (requires { A::Take; }) {
+    Day day(given);
+    for (std::size_t i = 0; i < column.count; ++i) answers[i] = A::One(column.text(i), day);
+  } else {
+    for (std::size_t i = 0; i < column.count; ++i) answers[i] = A::One(column.text(i));
+  }
 }
 
-template <class Offset>
-void CheckGpaNos(Column<Offset> column, bool* answers) {
-  for (std::size_t i = 0; i < column.count; ++i) answers[i] = tessera::CheckGPANo(column.text(i));
-}
+// A brand test tests the brand its row of the table names.
+#define TESSERA_BRAND_TEST(name, Export, exported, arguments, answer, brand, longest, meaning) \
+  static_assert(TESSERA_##brand == TESSERA_NO_BRAND ||                                        \
+                    std::is_same_v<tessera::answers::name,                                    \
+                                   tessera::answers::FromCard<true, false,                    \
+                                                              tessera::answers::IsBrand<      \
+                                                                  static_cast<Brand>(TESSERA_##brand)>>>, \
+                #name " tests the brand its row names");
+TESSERA_OPERATIONS(TESSERA_BRAND_TEST)
+#undef TESSERA_BRAND_TEST
 
-template <class Offset>
-void MaskCards(Column<Offset> column, char* masked) {
-  for (std::size_t i = 0; i < column.count; ++i)
-    tessera::MaskCardNumber(column.text(i), masked + (column.offsets[i] - column.offsets[0]));
-}
-
-// What each answer takes from its verdict.
-template <Brand kBrand>
-constexpr auto kIsBrand = [](CardVerdict v) { return v.brand == kBrand; };
-constexpr auto kHasBrand = [](CardVerdict v) { return v.brand != Brand::None; };
-constexpr auto kChecksum = [](CardVerdict v) { return v.checksum; };
-constexpr auto kValidCard = [](CardVerdict v) { return v.valid(); };
-constexpr auto kBrandCode = [](CardVerdict v) { return static_cast<tessera_brand>(v.brand); };
-constexpr auto kCardVerdict = [](CardVerdict v) { return ToC(v); };
-constexpr auto kUnexpired = [](IdVerdict v) { return v.unexpired; };
-constexpr auto kAge = [](IdVerdict v) { return v.age; };
-constexpr auto kIdVerdict = [](IdVerdict v) { return ToC(v); };
+using C_BOOL = bool;
+using C_AGE = int32_t;
+using C_BRAND = tessera_brand;
+using C_CARD_VERDICT = tessera_card_verdict;
+using C_ID_VERDICT = tessera_id_verdict;
+using C_MASKED = char;
 
 }  // namespace
 
-// Each card answer once, over one text and over columns of both widths:
-// `brand` and `checksum` say which parts of the verdict it needs.
-#define TESSERA_CARD_ANSWER(op, Answer, brand, checksum, project)                                                  \
-  Answer tessera_text_##op(const char* text, size_t size) {                                                       \
-    return project(JudgeCard<brand, checksum>(View(text, size)));                                                 \
-  }                                                                                                               \
-  void tessera_strings_##op(const char* data, const int32_t* offsets, size_t count, Answer* answers) {             \
-    JudgeCards<brand, checksum>(Column<int32_t>{data, offsets, count}, answers, project);                         \
-  }                                                                                                               \
-  void tessera_large_strings_##op(const char* data, const int64_t* offsets, size_t count, Answer* answers) {       \
-    JudgeCards<brand, checksum>(Column<int64_t>{data, offsets, count}, answers, project);                         \
+// The three forms of every operation: one text, and columns of both widths.
+#define TESSERA_FORMS(name, Export, exported, arguments, answer, brand, longest, meaning) \
+  TESSERA_ONE_##answer(name, arguments, C_##answer) TESSERA_COLUMNS_##arguments(name, C_##answer)
+
+#define TESSERA_ONE_BOOL(name, arguments, Answer) TESSERA_ONE_##arguments(name, Answer)
+#define TESSERA_ONE_AGE(name, arguments, Answer) TESSERA_ONE_##arguments(name, Answer)
+#define TESSERA_ONE_BRAND(name, arguments, Answer) TESSERA_ONE_##arguments(name, Answer)
+#define TESSERA_ONE_CARD_VERDICT(name, arguments, Answer) TESSERA_ONE_##arguments(name, Answer)
+#define TESSERA_ONE_ID_VERDICT(name, arguments, Answer) TESSERA_ONE_##arguments(name, Answer)
+#define TESSERA_ONE_MASKED(name, arguments, Answer)                               \
+  void tessera_text_##name(const char* text, size_t size, char* masked) {         \
+    tessera::answers::name::One(View(text, size), masked);                        \
+  }
+#define TESSERA_ONE_TEXT(name, Answer) \
+  Answer tessera_text_##name(const char* text, size_t size) { return tessera::answers::name::One(View(text, size)); }
+#define TESSERA_ONE_TEXT_DAY(name, Answer)                                          \
+  Answer tessera_text_##name(const char* text, size_t size, const tessera_date* day) { \
+    return tessera::answers::name::One(View(text, size), Day(day));                 \
   }
 
-// The same for the answers on a day.
-#define TESSERA_DATED_ANSWER(op, Answer, project)                                                                  \
-  Answer tessera_text_##op(const char* text, size_t size, const tessera_date* day) {                              \
-    return project(tessera::JudgeIdOn(View(text, size), Day(day)));                                                \
-  }                                                                                                               \
-  void tessera_strings_##op(const char* data, const int32_t* offsets, size_t count, const tessera_date* day,       \
-                            Answer* answers) {                                                                    \
-    JudgeIds(Column<int32_t>{data, offsets, count}, day, answers, project);                                       \
-  }                                                                                                               \
-  void tessera_large_strings_##op(const char* data, const int64_t* offsets, size_t count, const tessera_date* day, \
-                                  Answer* answers) {                                                              \
-    JudgeIds(Column<int64_t>{data, offsets, count}, day, answers, project);                                       \
+#define TESSERA_COLUMNS_TEXT(name, Answer)                                                                       \
+  void tessera_strings_##name(const char* data, const int32_t* offsets, size_t count, Answer* answers) {          \
+    Columns<tessera::answers::name>(Column<int32_t>{data, offsets, count}, nullptr, answers);                    \
+  }                                                                                                              \
+  void tessera_large_strings_##name(const char* data, const int64_t* offsets, size_t count, Answer* answers) {    \
+    Columns<tessera::answers::name>(Column<int64_t>{data, offsets, count}, nullptr, answers);                    \
+  }
+#define TESSERA_COLUMNS_TEXT_DAY(name, Answer)                                                                    \
+  void tessera_strings_##name(const char* data, const int32_t* offsets, size_t count, const tessera_date* day,    \
+                              Answer* answers) {                                                                  \
+    Columns<tessera::answers::name>(Column<int32_t>{data, offsets, count}, day, answers);                        \
+  }                                                                                                              \
+  void tessera_large_strings_##name(const char* data, const int64_t* offsets, size_t count,                      \
+                                    const tessera_date* day, Answer* answers) {                                  \
+    Columns<tessera::answers::name>(Column<int64_t>{data, offsets, count}, day, answers);                        \
   }
 
 extern "C" {
@@ -203,38 +210,6 @@ bool tessera_local_today(tessera_date* today) {
 
 bool tessera_date_comparable(tessera_date day) { return tessera::IsRepresentable(ToDate(day)); }
 
-TESSERA_CARD_ANSWER(is_amex, bool, true, false, kIsBrand<Brand::Amex>)
-TESSERA_CARD_ANSWER(is_dc, bool, true, false, kIsBrand<Brand::DinersClub>)
-TESSERA_CARD_ANSWER(is_disc, bool, true, false, kIsBrand<Brand::Discover>)
-TESSERA_CARD_ANSWER(is_jcb, bool, true, false, kIsBrand<Brand::Jcb>)
-TESSERA_CARD_ANSWER(is_mc, bool, true, false, kIsBrand<Brand::MasterCard>)
-TESSERA_CARD_ANSWER(is_visa, bool, true, false, kIsBrand<Brand::Visa>)
-TESSERA_CARD_ANSWER(check_organization, bool, true, false, kHasBrand)
-TESSERA_CARD_ANSWER(check_number, bool, false, true, kChecksum)
-TESSERA_CARD_ANSWER(check_card, bool, true, true, kValidCard)
-TESSERA_CARD_ANSWER(card_brand, tessera_brand, true, false, kBrandCode)
-TESSERA_CARD_ANSWER(card_verdict, tessera_card_verdict, true, true, kCardVerdict)
-
-TESSERA_DATED_ANSWER(check_gpa_no_expired, bool, kUnexpired)
-TESSERA_DATED_ANSWER(gpa_age, int32_t, kAge)
-TESSERA_DATED_ANSWER(id_verdict, tessera_id_verdict, kIdVerdict)
-
-bool tessera_text_check_gpa_no(const char* text, size_t size) { return tessera::CheckGPANo(View(text, size)); }
-void tessera_strings_check_gpa_no(const char* data, const int32_t* offsets, size_t count, bool* answers) {
-  CheckGpaNos(Column<int32_t>{data, offsets, count}, answers);
-}
-void tessera_large_strings_check_gpa_no(const char* data, const int64_t* offsets, size_t count, bool* answers) {
-  CheckGpaNos(Column<int64_t>{data, offsets, count}, answers);
-}
-
-void tessera_text_mask_card(const char* text, size_t size, char* masked) {
-  tessera::MaskCardNumber(View(text, size), masked);
-}
-void tessera_strings_mask_card(const char* data, const int32_t* offsets, size_t count, char* masked) {
-  MaskCards(Column<int32_t>{data, offsets, count}, masked);
-}
-void tessera_large_strings_mask_card(const char* data, const int64_t* offsets, size_t count, char* masked) {
-  MaskCards(Column<int64_t>{data, offsets, count}, masked);
-}
+TESSERA_OPERATIONS(TESSERA_FORMS)
 
 }  // extern "C"

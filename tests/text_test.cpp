@@ -6,12 +6,14 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "tessera_text.h"
 #include "tests/cases/cards.h"
 #include "tests/cases/dates.h"
 #include "tests/cases/gpa.h"
+#include "tests/cases/nul.h"
 #include "tests/guarded.h"
 
 bool operator==(const tessera_card_verdict& a, const tessera_card_verdict& b) {
@@ -81,19 +83,20 @@ const CardForms kBrandTests[] = {TESSERA_FORMS(is_amex), TESSERA_FORMS(is_dc),  
 constexpr CardBrand kBrandTested[] = {CardBrand::Amex, CardBrand::DinersClub, CardBrand::Discover,
                                       CardBrand::Jcb,  CardBrand::MasterCard, CardBrand::Visa};
 
-// All rows of every card table as one column: more than one batch, and a
-// tail of texts too close to the end to be read as padded.
+// All rows of every card table as one column, NUL bytes included: more
+// than one batch, and a tail of texts too close to the end to be read as padded.
 TEST(Text, EveryCardCaseAloneAndInColumns) {
   std::vector<std::string> texts;
   std::vector<tessera_card_verdict> verdicts;
+  auto add = [&](std::string_view text, CardBrand brand, bool luhn) {
+    texts.emplace_back(text);
+    verdicts.push_back({brand != CardBrand::None && luhn, static_cast<tessera_brand>(brand), luhn});
+  };
   using Rows = std::span<const cases::CardCase>;
   for (Rows table : {Rows(cases::kBrandLengthCases), Rows(cases::kBrandPrefixCases), Rows(cases::kLuhnCases),
                      Rows(cases::kCardCases)})
-    for (const cases::CardCase& row : table) {
-      texts.emplace_back(row.text);
-      const bool branded = row.brand != CardBrand::None;
-      verdicts.push_back({branded && row.luhn, static_cast<tessera_brand>(row.brand), row.luhn});
-    }
+    for (const cases::CardCase& row : table) add(row.text, row.brand, row.luhn);
+  for (const cases::NulCardCase& row : cases::kNulCardCases) add(row.text, row.brand, row.luhn);
   ASSERT_GT(texts.size(), 64u);
   auto answers = [&](auto answer) {
     std::vector<decltype(answer(verdicts[0]))> all;
@@ -122,6 +125,10 @@ TEST(Text, EveryGpaCase) {
       texts.emplace_back(row.text);
       valid.push_back(row.valid);
     }
+  for (const cases::NulGpaCase& row : cases::kNulGpaCases) {
+    texts.emplace_back(row.text);
+    valid.push_back(row.valid);
+  }
   ExpectForms(CardForms TESSERA_FORMS(check_gpa_no), texts, valid);
 }
 
@@ -161,13 +168,15 @@ TEST(Text, NoDayIsTheLocalDate) {
 TEST(Text, MaskAloneAndInColumns) {
   std::vector<std::string> texts;
   std::string expected;
-  for (const cases::MaskCase& row : cases::kMaskCases) {
-    texts.emplace_back(row.number);
-    expected += row.masked;
-    std::string masked(texts.back().size(), '?');
-    tessera_text_mask_card(row.number, texts.back().size(), masked.data());
-    EXPECT_EQ(masked, row.masked) << row.why;
-  }
+  auto add = [&](std::string_view number, std::string_view wanted, const char* why) {
+    texts.emplace_back(number);
+    expected += wanted;
+    std::string masked(number.size(), '?');
+    tessera_text_mask_card(number.data(), number.size(), masked.data());
+    EXPECT_EQ(masked, wanted) << why;
+  };
+  for (const cases::MaskCase& row : cases::kMaskCases) add(row.number, row.masked, row.why);
+  for (const cases::NulMaskCase& row : cases::kNulMaskCases) add(row.number, row.masked, row.why);
   std::string masked32(expected.size(), '?'), masked64(expected.size(), '?');
   const Column<int32_t> narrow(texts);
   const Column<int64_t> wide(texts);

@@ -31,50 +31,72 @@ BEGIN
 END
 $guard$;
 
--- Each answer depends on the text alone: usable in CHECK constraints,
--- domains, index expressions and parallel plans. NULL gives NULL.
+-- The answers of the functions without a day depend on the text alone:
+-- usable in CHECK constraints, domains, index expressions and parallel plans.
+-- The day defaults to current_date, the date in the connection's TimeZone,
+-- so those with a day are STABLE: the same within one statement. NULL gives NULL.
+-- Made from frame/operations.h (functions): the tessera_bindings target writes it.
 CREATE FUNCTION @extschema@.is_amex(text) RETURNS boolean
   AS 'MODULE_PATHNAME', 'tessera_is_amex' LANGUAGE C IMMUTABLE STRICT PARALLEL SAFE;
+COMMENT ON FUNCTION @extschema@.is_amex(text) IS
+  'true when the number has the length and first characters of American Express';
 CREATE FUNCTION @extschema@.is_dc(text) RETURNS boolean
   AS 'MODULE_PATHNAME', 'tessera_is_dc' LANGUAGE C IMMUTABLE STRICT PARALLEL SAFE;
+COMMENT ON FUNCTION @extschema@.is_dc(text) IS
+  'true when the number has the length and first characters of Diners Club';
 CREATE FUNCTION @extschema@.is_disc(text) RETURNS boolean
   AS 'MODULE_PATHNAME', 'tessera_is_disc' LANGUAGE C IMMUTABLE STRICT PARALLEL SAFE;
+COMMENT ON FUNCTION @extschema@.is_disc(text) IS
+  'true when the number has the length and first characters of Discover';
 CREATE FUNCTION @extschema@.is_jcb(text) RETURNS boolean
   AS 'MODULE_PATHNAME', 'tessera_is_jcb' LANGUAGE C IMMUTABLE STRICT PARALLEL SAFE;
+COMMENT ON FUNCTION @extschema@.is_jcb(text) IS
+  'true when the number has the length and first characters of JCB';
 CREATE FUNCTION @extschema@.is_mc(text) RETURNS boolean
   AS 'MODULE_PATHNAME', 'tessera_is_mc' LANGUAGE C IMMUTABLE STRICT PARALLEL SAFE;
+COMMENT ON FUNCTION @extschema@.is_mc(text) IS
+  'true when the number has the length and first characters of MasterCard';
 CREATE FUNCTION @extschema@.is_visa(text) RETURNS boolean
   AS 'MODULE_PATHNAME', 'tessera_is_visa' LANGUAGE C IMMUTABLE STRICT PARALLEL SAFE;
+COMMENT ON FUNCTION @extschema@.is_visa(text) IS
+  'true when the number has the length and first characters of Visa';
 CREATE FUNCTION @extschema@.check_organization(text) RETURNS boolean
   AS 'MODULE_PATHNAME', 'tessera_check_organization' LANGUAGE C IMMUTABLE STRICT PARALLEL SAFE;
+COMMENT ON FUNCTION @extschema@.check_organization(text) IS
+  'true when the number has the length and first characters of any of the six card brands';
 CREATE FUNCTION @extschema@.check_number(text) RETURNS boolean
   AS 'MODULE_PATHNAME', 'tessera_check_number' LANGUAGE C IMMUTABLE STRICT PARALLEL SAFE;
+COMMENT ON FUNCTION @extschema@.check_number(text) IS
+  'true when the number passes the Luhn (mod 10) checksum; characters that are not digits count '
+  '0 but keep their place, so the empty text passes';
 CREATE FUNCTION @extschema@.check_card(text) RETURNS boolean
   AS 'MODULE_PATHNAME', 'tessera_check_card' LANGUAGE C IMMUTABLE STRICT PARALLEL SAFE;
-CREATE FUNCTION @extschema@.card_brand(text) RETURNS text
-  AS 'MODULE_PATHNAME', 'tessera_card_brand' LANGUAGE C IMMUTABLE STRICT PARALLEL SAFE;
-CREATE FUNCTION @extschema@.mask_card(text) RETURNS text
-  AS 'MODULE_PATHNAME', 'tessera_mask_card' LANGUAGE C IMMUTABLE STRICT PARALLEL SAFE;
+COMMENT ON FUNCTION @extschema@.check_card(text) IS
+  'true when the number is a valid card number: it has a known brand and passes the Luhn checksum';
 CREATE FUNCTION @extschema@.check_gpa_no(text) RETURNS boolean
   AS 'MODULE_PATHNAME', 'tessera_check_gpa_no' LANGUAGE C IMMUTABLE STRICT PARALLEL SAFE;
-
--- The day defaults to current_date, the date in the connection's TimeZone,
--- so these are STABLE: the same within one statement.
+COMMENT ON FUNCTION @extschema@.check_gpa_no(text) IS
+  'true when the number is a GPA number: its layout and its four 7-3-1 check digits are right';
 CREATE FUNCTION @extschema@.check_gpa_no_expired(number text, day date DEFAULT current_date) RETURNS boolean
   AS 'MODULE_PATHNAME', 'tessera_check_gpa_no_expired' LANGUAGE C STABLE STRICT PARALLEL SAFE;
+COMMENT ON FUNCTION @extschema@.check_gpa_no_expired(text, date) IS
+  'true when the number is a GPA number that has NOT expired on the day, the expiry day included '
+  '(yes means still valid, despite the name)';
 CREATE FUNCTION @extschema@.gpa_age(number text, day date DEFAULT current_date) RETURNS integer
   AS 'MODULE_PATHNAME', 'tessera_gpa_age' LANGUAGE C STABLE STRICT PARALLEL SAFE;
-
-COMMENT ON FUNCTION @extschema@.check_card(text) IS 'a known card brand that passes the Luhn checksum';
-COMMENT ON FUNCTION @extschema@.check_number(text) IS 'passes the Luhn (mod 10) checksum; true for the empty text';
-COMMENT ON FUNCTION @extschema@.check_organization(text) IS 'the length and leading digits of one of the six brands';
-COMMENT ON FUNCTION @extschema@.card_brand(text) IS 'the brand''s name, NULL for none';
-COMMENT ON FUNCTION @extschema@.mask_card(text) IS 'every digit but the first six and last four shown as *';
-COMMENT ON FUNCTION @extschema@.check_gpa_no(text) IS 'a 29-character GPA number with its four check digits right';
-COMMENT ON FUNCTION @extschema@.check_gpa_no_expired(text, date) IS
-  'true while the document is still valid on the day (not expired), false when expired or not a GPA number';
 COMMENT ON FUNCTION @extschema@.gpa_age(text, date) IS
-  'the holder''s age in years from the two-digit years alone, 0 when not a GPA number';
+  'the holder''s age in years on the day, from the two-digit years alone (1 to 100), 0 when '
+  'the number is not a GPA number';
+CREATE FUNCTION @extschema@.card_brand(text) RETURNS text
+  AS 'MODULE_PATHNAME', 'tessera_card_brand' LANGUAGE C IMMUTABLE STRICT PARALLEL SAFE;
+COMMENT ON FUNCTION @extschema@.card_brand(text) IS
+  'the card brand whose length and first characters the number has, NULL for none';
+CREATE FUNCTION @extschema@.mask_card(text) RETURNS text
+  AS 'MODULE_PATHNAME', 'tessera_mask_card' LANGUAGE C IMMUTABLE STRICT PARALLEL SAFE;
+COMMENT ON FUNCTION @extschema@.mask_card(text) IS
+  'the number as it may be shown to people: every digit but the first six and the last four '
+  'hidden as "*", every other character where it was';
+-- End of the part made from frame/operations.h (functions).
 
 CREATE DOMAIN @extschema@.card_number AS text CHECK (@extschema@.check_card(VALUE));
 CREATE DOMAIN @extschema@.gpa_number AS text CHECK (@extschema@.check_gpa_no(VALUE));

@@ -1,6 +1,7 @@
 /* tessera_pg.c -- the checks as PostgreSQL functions (CREATE EXTENSION tessera)
  *
- * Each function reads its text in place, over its stored length: no copy,
+ * The functions are those of the table of operations whose answers SQL can
+ * hold. Each reads its text in place, over its stored length: no copy,
  * no NUL terminator needed, nothing cut. Only values kept compressed or out
  * of line are fetched whole, and the checks that accept only short texts
  * answer those from their size without fetching them at all.
@@ -13,6 +14,7 @@
 #include "utils/date.h"
 #include "utils/datetime.h"
 
+#include "frame/operations.h"
 #include "tessera_text.h"
 
 PG_MODULE_MAGIC;
@@ -33,63 +35,8 @@ static Argument argument_text(FunctionCallInfo fcinfo, int n) {
 static bool known_longer(FunctionCallInfo fcinfo, int n, size_t longest) {
   Datum datum = PG_GETARG_DATUM(n);
   struct varlena *value = (struct varlena *)DatumGetPointer(datum);
-  if (!VARATT_IS_EXTERNAL(value) && !VARATT_IS_COMPRESSED(value)) return false;
+  if (longest == TESSERA_LONGEST_ANY || (!VARATT_IS_EXTERNAL(value) && !VARATT_IS_COMPRESSED(value))) return false;
   return toast_raw_datum_size(datum) - VARHDRSZ > longest;
-}
-
-static tessera_brand brand_argument(FunctionCallInfo fcinfo) {
-  Argument number;
-  if (known_longer(fcinfo, 0, TESSERA_LONGEST_CARD)) return TESSERA_NO_BRAND;
-  number = argument_text(fcinfo, 0);
-  return tessera_text_card_brand(number.text, number.size);
-}
-
-#define BRAND_FUNCTION(name, brand)                                  \
-  PG_FUNCTION_INFO_V1(name);                                         \
-  Datum name(PG_FUNCTION_ARGS) { PG_RETURN_BOOL(brand_argument(fcinfo) == (brand)); }
-
-BRAND_FUNCTION(tessera_is_amex, TESSERA_AMEX)
-BRAND_FUNCTION(tessera_is_dc, TESSERA_DINERS_CLUB)
-BRAND_FUNCTION(tessera_is_disc, TESSERA_DISCOVER)
-BRAND_FUNCTION(tessera_is_jcb, TESSERA_JCB)
-BRAND_FUNCTION(tessera_is_mc, TESSERA_MASTERCARD)
-BRAND_FUNCTION(tessera_is_visa, TESSERA_VISA)
-
-/* A check that says no to every text longer than `longest`. */
-#define SHORT_TEXT_CHECK(name, check, longest)                        \
-  PG_FUNCTION_INFO_V1(name);                                          \
-  Datum name(PG_FUNCTION_ARGS) {                                      \
-    Argument number;                                                  \
-    if (known_longer(fcinfo, 0, (longest))) PG_RETURN_BOOL(false);    \
-    number = argument_text(fcinfo, 0);                                \
-    PG_RETURN_BOOL(check(number.text, number.size));                  \
-  }
-
-SHORT_TEXT_CHECK(tessera_check_organization, tessera_text_check_organization, TESSERA_LONGEST_CARD)
-SHORT_TEXT_CHECK(tessera_check_card, tessera_text_check_card, TESSERA_LONGEST_CARD)
-SHORT_TEXT_CHECK(tessera_check_gpa_no, tessera_text_check_gpa_no, TESSERA_GPA_LENGTH)
-
-/* The checksum reads every character of any length. */
-PG_FUNCTION_INFO_V1(tessera_check_number);
-Datum tessera_check_number(PG_FUNCTION_ARGS) {
-  Argument number = argument_text(fcinfo, 0);
-  PG_RETURN_BOOL(tessera_text_check_number(number.text, number.size));
-}
-
-PG_FUNCTION_INFO_V1(tessera_card_brand);
-Datum tessera_card_brand(PG_FUNCTION_ARGS) {
-  tessera_brand brand = brand_argument(fcinfo);
-  if (brand == TESSERA_NO_BRAND) PG_RETURN_NULL();
-  PG_RETURN_TEXT_P(cstring_to_text(tessera_brand_name(brand)));
-}
-
-PG_FUNCTION_INFO_V1(tessera_mask_card);
-Datum tessera_mask_card(PG_FUNCTION_ARGS) {
-  Argument number = argument_text(fcinfo, 0);
-  text *masked = (text *)palloc(VARHDRSZ + number.size);
-  SET_VARSIZE(masked, VARHDRSZ + number.size);
-  tessera_text_mask_card(number.text, number.size, VARDATA(masked));
-  PG_RETURN_TEXT_P(masked);
 }
 
 /* The day to judge a GPA number on; a day the dates printed in the number
@@ -109,22 +56,69 @@ static tessera_date day_argument(FunctionCallInfo fcinfo, int n, const char *fun
   return today;
 }
 
-static tessera_id_verdict judge_id(FunctionCallInfo fcinfo, const char *function) {
-  tessera_date today = day_argument(fcinfo, 1, function);
+/* The answers, one shape each. A text longer than the longest an answer
+ * accepts is answered no without being fetched. */
+
+static Datum bool_answer(FunctionCallInfo fcinfo, bool (*check)(const char *, size_t), size_t longest) {
   Argument number;
-  if (known_longer(fcinfo, 0, TESSERA_GPA_LENGTH)) {
-    tessera_id_verdict none = {false, false, false, 0};
-    return none;
-  }
+  if (known_longer(fcinfo, 0, longest)) PG_RETURN_BOOL(false);
   number = argument_text(fcinfo, 0);
-  return tessera_text_id_verdict(number.text, number.size, &today);
+  PG_RETURN_BOOL(check(number.text, number.size));
 }
 
-/* True while the document is still valid on the day: not expired. */
-PG_FUNCTION_INFO_V1(tessera_check_gpa_no_expired);
-Datum tessera_check_gpa_no_expired(PG_FUNCTION_ARGS) {
-  PG_RETURN_BOOL(judge_id(fcinfo, "check_gpa_no_expired").unexpired);
+static Datum bool_answer_on_day(FunctionCallInfo fcinfo, bool (*check)(const char *, size_t, const tessera_date *),
+                                size_t longest, const char *function) {
+  tessera_date day = day_argument(fcinfo, 1, function);
+  Argument number;
+  if (known_longer(fcinfo, 0, longest)) PG_RETURN_BOOL(false);
+  number = argument_text(fcinfo, 0);
+  PG_RETURN_BOOL(check(number.text, number.size, &day));
 }
 
-PG_FUNCTION_INFO_V1(tessera_gpa_age);
-Datum tessera_gpa_age(PG_FUNCTION_ARGS) { PG_RETURN_INT32(judge_id(fcinfo, "gpa_age").age); }
+static Datum age_answer_on_day(FunctionCallInfo fcinfo, int32_t (*age)(const char *, size_t, const tessera_date *),
+                               size_t longest, const char *function) {
+  tessera_date day = day_argument(fcinfo, 1, function);
+  Argument number;
+  if (known_longer(fcinfo, 0, longest)) PG_RETURN_INT32(0);
+  number = argument_text(fcinfo, 0);
+  PG_RETURN_INT32(age(number.text, number.size, &day));
+}
+
+/* The brand's name, NULL for none. */
+static Datum brand_answer(FunctionCallInfo fcinfo, tessera_brand (*brand_of)(const char *, size_t), size_t longest) {
+  Argument number;
+  tessera_brand brand = TESSERA_NO_BRAND;
+  if (!known_longer(fcinfo, 0, longest)) {
+    number = argument_text(fcinfo, 0);
+    brand = brand_of(number.text, number.size);
+  }
+  if (brand == TESSERA_NO_BRAND) PG_RETURN_NULL();
+  PG_RETURN_TEXT_P(cstring_to_text(tessera_brand_name(brand)));
+}
+
+static Datum masked_answer(FunctionCallInfo fcinfo, void (*mask)(const char *, size_t, char *)) {
+  Argument number = argument_text(fcinfo, 0);
+  text *masked = (text *)palloc(VARHDRSZ + number.size);
+  SET_VARSIZE(masked, VARHDRSZ + number.size);
+  mask(number.text, number.size, VARDATA(masked));
+  PG_RETURN_TEXT_P(masked);
+}
+
+/* One function of the SQL script per operation: tessera_NAME. */
+#define TESSERA_PG(name, Export, exported, arguments, answer, brand, longest, meaning) \
+  TESSERA_PG_##answer##_##arguments(name, TESSERA_LONGEST_##longest)
+#define TESSERA_PG_FUNCTION(name, answer)   \
+  PG_FUNCTION_INFO_V1(tessera_##name);      \
+  Datum tessera_##name(PG_FUNCTION_ARGS) { return answer; }
+#define TESSERA_PG_BOOL_TEXT(name, longest) TESSERA_PG_FUNCTION(name, bool_answer(fcinfo, tessera_text_##name, longest))
+#define TESSERA_PG_BOOL_TEXT_DAY(name, longest) \
+  TESSERA_PG_FUNCTION(name, bool_answer_on_day(fcinfo, tessera_text_##name, longest, #name))
+#define TESSERA_PG_AGE_TEXT_DAY(name, longest) \
+  TESSERA_PG_FUNCTION(name, age_answer_on_day(fcinfo, tessera_text_##name, longest, #name))
+#define TESSERA_PG_BRAND_TEXT(name, longest) TESSERA_PG_FUNCTION(name, brand_answer(fcinfo, tessera_text_##name, longest))
+#define TESSERA_PG_MASKED_TEXT(name, longest) TESSERA_PG_FUNCTION(name, masked_answer(fcinfo, tessera_text_##name))
+/* SQL has no place for the verdicts: their parts are functions of their own. */
+#define TESSERA_PG_CARD_VERDICT_TEXT(name, longest)
+#define TESSERA_PG_ID_VERDICT_TEXT_DAY(name, longest)
+
+TESSERA_OPERATIONS(TESSERA_PG)

@@ -1,6 +1,7 @@
 /* tessera_sqlite.c -- the checks as SQLite functions: .load tessera_sqlite
  *
- * The functions are named as in PostgreSQL with the prefix tessera_, since
+ * The functions are those of the table of operations whose answers SQL can
+ * hold, named as in PostgreSQL with the prefix tessera_, since
  * SQLite has no schemas for functions. Answers are integers 1 and 0, NULL
  * gives NULL, and a TEXT or BLOB is checked over its whole length, NUL bytes
  * included. Numbers are checked in their text form (4111111111111111 as an
@@ -13,6 +14,7 @@ SQLITE_EXTENSION_INIT1
 #include <stddef.h>
 #include <stdint.h>
 
+#include "frame/operations.h"
 #include "tessera_text.h"
 
 #ifndef SQLITE_INNOCUOUS /* before SQLite 3.31 every function counted as innocuous */
@@ -40,51 +42,33 @@ static bool read_argument(sqlite3_context *context, sqlite3_value *value, Argume
   return true;
 }
 
-static void answer(sqlite3_context *context, bool yes) { sqlite3_result_int(context, yes ? 1 : 0); }
-
-/* The brand asked about is the function's user data. */
-static void is_brand(sqlite3_context *context, int argc, sqlite3_value **argv) {
+static void bool_answer(sqlite3_context *context, sqlite3_value *value, bool (*check)(const char *, size_t)) {
   Argument number;
-  (void)argc;
-  if (read_argument(context, argv[0], &number))
-    answer(context, tessera_text_card_brand(number.text, number.size) ==
-                        (tessera_brand)(intptr_t)sqlite3_user_data(context));
+  if (read_argument(context, value, &number)) sqlite3_result_int(context, check(number.text, number.size) ? 1 : 0);
 }
 
-#define TEXT_CHECK(name, check)                                          \
-  static void name(sqlite3_context *context, int argc, sqlite3_value **argv) { \
-    Argument number;                                                     \
-    (void)argc;                                                          \
-    if (read_argument(context, argv[0], &number)) answer(context, check(number.text, number.size)); \
-  }
-
-TEXT_CHECK(check_organization, tessera_text_check_organization)
-TEXT_CHECK(check_number, tessera_text_check_number)
-TEXT_CHECK(check_card, tessera_text_check_card)
-TEXT_CHECK(check_gpa_no, tessera_text_check_gpa_no)
-
-static void card_brand(sqlite3_context *context, int argc, sqlite3_value **argv) {
+/* The brand's name, NULL for none. */
+static void brand_answer(sqlite3_context *context, sqlite3_value *value,
+                         tessera_brand (*brand_of)(const char *, size_t)) {
   Argument number;
   tessera_brand brand;
-  (void)argc;
-  if (!read_argument(context, argv[0], &number)) return;
-  brand = tessera_text_card_brand(number.text, number.size);
+  if (!read_argument(context, value, &number)) return;
+  brand = brand_of(number.text, number.size);
   if (brand != TESSERA_NO_BRAND) sqlite3_result_text(context, tessera_brand_name(brand), -1, SQLITE_STATIC);
 }
 
 /* TEXT stays TEXT and a BLOB stays a BLOB: masking keeps every byte that is no digit. */
-static void mask_card(sqlite3_context *context, int argc, sqlite3_value **argv) {
+static void masked_answer(sqlite3_context *context, sqlite3_value *value, void (*mask)(const char *, size_t, char *)) {
   Argument number;
   char *masked;
-  (void)argc;
-  if (!read_argument(context, argv[0], &number)) return;
+  if (!read_argument(context, value, &number)) return;
   masked = sqlite3_malloc64(number.size + 1);
   if (masked == NULL) {
     sqlite3_result_error_nomem(context);
     return;
   }
-  tessera_text_mask_card(number.text, number.size, masked);
-  if (sqlite3_value_type(argv[0]) == SQLITE_BLOB)
+  mask(number.text, number.size, masked);
+  if (sqlite3_value_type(value) == SQLITE_BLOB)
     sqlite3_result_blob64(context, masked, number.size, sqlite3_free);
   else
     sqlite3_result_text64(context, masked, number.size, sqlite3_free, SQLITE_UTF8);
@@ -116,10 +100,9 @@ static bool parse_day(const unsigned char *text, int size, tessera_date *day) {
 }
 
 /* The day to judge on: the second argument, or the local date. False when
- * the answer is NULL or an error has been set. The function's name is its
- * user data, for the messages. */
-static bool read_day(sqlite3_context *context, int argc, sqlite3_value **argv, tessera_date *day) {
-  const char *function = sqlite3_user_data(context);
+ * the answer is NULL or an error has been set. */
+static bool read_day(sqlite3_context *context, int argc, sqlite3_value **argv, const char *function,
+                     tessera_date *day) {
   if (argc < 2) {
     if (tessera_local_today(day)) return true;
     sqlite3_result_error(context, "the local date cannot be read", -1);
@@ -139,24 +122,45 @@ static bool read_day(sqlite3_context *context, int argc, sqlite3_value **argv, t
   return true;
 }
 
-static bool judge_id(sqlite3_context *context, int argc, sqlite3_value **argv, tessera_id_verdict *verdict) {
+static void bool_answer_on_day(sqlite3_context *context, int argc, sqlite3_value **argv, const char *function,
+                               bool (*check)(const char *, size_t, const tessera_date *)) {
   Argument number;
   tessera_date day;
-  if (!read_argument(context, argv[0], &number) || !read_day(context, argc, argv, &day)) return false;
-  *verdict = tessera_text_id_verdict(number.text, number.size, &day);
-  return true;
+  if (read_argument(context, argv[0], &number) && read_day(context, argc, argv, function, &day))
+    sqlite3_result_int(context, check(number.text, number.size, &day) ? 1 : 0);
 }
 
-/* 1 while the document is still valid on the day: not expired. */
-static void check_gpa_no_expired(sqlite3_context *context, int argc, sqlite3_value **argv) {
-  tessera_id_verdict verdict;
-  if (judge_id(context, argc, argv, &verdict)) answer(context, verdict.unexpired);
+static void age_answer_on_day(sqlite3_context *context, int argc, sqlite3_value **argv, const char *function,
+                              int32_t (*age)(const char *, size_t, const tessera_date *)) {
+  Argument number;
+  tessera_date day;
+  if (read_argument(context, argv[0], &number) && read_day(context, argc, argv, function, &day))
+    sqlite3_result_int(context, (int)age(number.text, number.size, &day));
 }
 
-static void gpa_age(sqlite3_context *context, int argc, sqlite3_value **argv) {
-  tessera_id_verdict verdict;
-  if (judge_id(context, argc, argv, &verdict)) sqlite3_result_int(context, (int)verdict.age);
-}
+/* One SQL function per operation, tessera_NAME, each answer in its shape. */
+#define TESSERA_SQLITE(name, Export, exported, arguments, answer, brand, longest, meaning) \
+  TESSERA_SQLITE_##answer##_##arguments(name, "tessera_" #name)
+#define TESSERA_SQLITE_FUNCTION(name, answer)                                                          \
+  static void name##_function(sqlite3_context *context, int argc, sqlite3_value **argv) {             \
+    (void)argc;                                                                                        \
+    answer;                                                                                            \
+  }
+#define TESSERA_SQLITE_BOOL_TEXT(name, function) \
+  TESSERA_SQLITE_FUNCTION(name, bool_answer(context, argv[0], tessera_text_##name))
+#define TESSERA_SQLITE_BRAND_TEXT(name, function) \
+  TESSERA_SQLITE_FUNCTION(name, brand_answer(context, argv[0], tessera_text_##name))
+#define TESSERA_SQLITE_MASKED_TEXT(name, function) \
+  TESSERA_SQLITE_FUNCTION(name, masked_answer(context, argv[0], tessera_text_##name))
+#define TESSERA_SQLITE_BOOL_TEXT_DAY(name, function) \
+  TESSERA_SQLITE_FUNCTION(name, bool_answer_on_day(context, argc, argv, function, tessera_text_##name))
+#define TESSERA_SQLITE_AGE_TEXT_DAY(name, function) \
+  TESSERA_SQLITE_FUNCTION(name, age_answer_on_day(context, argc, argv, function, tessera_text_##name))
+/* SQL has no place for the verdicts: their parts are functions of their own. */
+#define TESSERA_SQLITE_CARD_VERDICT_TEXT(name, function)
+#define TESSERA_SQLITE_ID_VERDICT_TEXT_DAY(name, function)
+
+TESSERA_OPERATIONS(TESSERA_SQLITE)
 
 typedef void (*Implementation)(sqlite3_context *, int, sqlite3_value **);
 
@@ -165,31 +169,24 @@ typedef struct Function {
   int arguments;
   bool deterministic;
   Implementation implementation;
-  void *user_data;
 } Function;
 
-#define BRAND(brand) ((void *)(intptr_t)(brand))
-
 /* Without a day the answer depends on the clock, so only the two-argument
- * forms of the date functions are deterministic. */
-static const Function kFunctions[] = {
-    {"tessera_is_amex", 1, true, is_brand, BRAND(TESSERA_AMEX)},
-    {"tessera_is_dc", 1, true, is_brand, BRAND(TESSERA_DINERS_CLUB)},
-    {"tessera_is_disc", 1, true, is_brand, BRAND(TESSERA_DISCOVER)},
-    {"tessera_is_jcb", 1, true, is_brand, BRAND(TESSERA_JCB)},
-    {"tessera_is_mc", 1, true, is_brand, BRAND(TESSERA_MASTERCARD)},
-    {"tessera_is_visa", 1, true, is_brand, BRAND(TESSERA_VISA)},
-    {"tessera_check_organization", 1, true, check_organization, NULL},
-    {"tessera_check_number", 1, true, check_number, NULL},
-    {"tessera_check_card", 1, true, check_card, NULL},
-    {"tessera_card_brand", 1, true, card_brand, NULL},
-    {"tessera_mask_card", 1, true, mask_card, NULL},
-    {"tessera_check_gpa_no", 1, true, check_gpa_no, NULL},
-    {"tessera_check_gpa_no_expired", 1, false, check_gpa_no_expired, "tessera_check_gpa_no_expired"},
-    {"tessera_check_gpa_no_expired", 2, true, check_gpa_no_expired, "tessera_check_gpa_no_expired"},
-    {"tessera_gpa_age", 1, false, gpa_age, "tessera_gpa_age"},
-    {"tessera_gpa_age", 2, true, gpa_age, "tessera_gpa_age"},
-};
+ * forms of the functions with a day are deterministic. */
+#define TESSERA_SQLITE_ROWS(name, Export, exported, arguments, answer, brand, longest, meaning) \
+  TESSERA_SQLITE_ROWS_##answer##_##arguments(name, "tessera_" #name)
+#define TESSERA_SQLITE_ROWS_TEXT(name, function) {function, 1, true, name##_function},
+#define TESSERA_SQLITE_ROWS_TEXT_DAY(name, function) \
+  {function, 1, false, name##_function}, {function, 2, true, name##_function},
+#define TESSERA_SQLITE_ROWS_BOOL_TEXT TESSERA_SQLITE_ROWS_TEXT
+#define TESSERA_SQLITE_ROWS_BRAND_TEXT TESSERA_SQLITE_ROWS_TEXT
+#define TESSERA_SQLITE_ROWS_MASKED_TEXT TESSERA_SQLITE_ROWS_TEXT
+#define TESSERA_SQLITE_ROWS_BOOL_TEXT_DAY TESSERA_SQLITE_ROWS_TEXT_DAY
+#define TESSERA_SQLITE_ROWS_AGE_TEXT_DAY TESSERA_SQLITE_ROWS_TEXT_DAY
+#define TESSERA_SQLITE_ROWS_CARD_VERDICT_TEXT(name, function)
+#define TESSERA_SQLITE_ROWS_ID_VERDICT_TEXT_DAY(name, function)
+
+static const Function kFunctions[] = {TESSERA_OPERATIONS(TESSERA_SQLITE_ROWS)};
 
 #if defined(_WIN32)
 __declspec(dllexport)
@@ -201,7 +198,7 @@ int sqlite3_tesserasqlite_init(sqlite3 *db, char **error, const sqlite3_api_rout
   for (size_t i = 0; i < sizeof kFunctions / sizeof kFunctions[0]; ++i) {
     const Function *f = &kFunctions[i];
     int flags = SQLITE_UTF8 | SQLITE_INNOCUOUS | (f->deterministic ? SQLITE_DETERMINISTIC : 0);
-    int status = sqlite3_create_function_v2(db, f->name, f->arguments, flags, f->user_data, f->implementation,
+    int status = sqlite3_create_function_v2(db, f->name, f->arguments, flags, NULL, f->implementation,
                                             NULL, NULL, NULL);
     if (status != SQLITE_OK) {
       *error = sqlite3_mprintf("tessera: cannot create %s: %s", f->name, sqlite3_errstr(status));

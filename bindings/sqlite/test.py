@@ -3,8 +3,9 @@
 
 usage: test.py MODULE    (MODULE: the built tessera_sqlite.so)
 
-The C++ tests' case tables run through both, as TEXT and as BLOB, with the
-constraints, NUL bytes, NULL and the day argument. A missing shell, module
+The library's case tables (tests/cases, NUL bytes included) run through both,
+as TEXT and as BLOB; then what the extension adds: NULL, the day argument,
+INTEGER values, the constraints and indexes. A missing shell, module
 or Python able to load extensions skips that part visibly, and fails it
 under CI=true or TESSERA_REQUIRE_ALL=1.
 """
@@ -20,7 +21,6 @@ from pathlib import Path
 SOURCE = Path(__file__).resolve().parents[2]
 sys.path.insert(0, str(SOURCE / "tests" / "cases"))
 import tables  # noqa: E402
-from tables import Probe  # noqa: E402
 
 REQUIRED = os.environ.get("CI") == "true" or "1" in (os.environ.get("TESSERA_REQUIRE_ALL"),
                                                       os.environ.get("TESSERA_REQUIRE_CLIENTS"))
@@ -36,21 +36,6 @@ def skipped(tally, reason):
         tally.check(False, f"{reason} (required under CI=true or TESSERA_REQUIRE_ALL=1)")
     else:
         print(f"SKIPPED: {reason}")
-
-
-# Texts with NUL bytes: every byte counts, so a NUL is one more character
-# that is no digit. The rows mirror rows of cards.h with the letters or the
-# appended character replaced by NUL.
-NUL_PROBES = [
-    Probe("check_card", "4" + "\0" * 14 + "2", True, "4, fourteen NULs and a final 2 pass both tests"),
-    Probe("is_visa", "4" + "\0" * 14 + "2", True, "16 characters beginning with 4, NULs included"),
-    Probe("check_number", "4" + "\0" * 14 + "2", True, "NULs count 0: sum 8 + 2"),
-    Probe("check_card", "4111111111111111\0", False, "a NUL behind the number: 17 characters"),
-    Probe("check_number", "4111111111111111\0", False, "a NUL behind changes the doubled digits: sum 27"),
-    Probe("card_brand", "4111111111111111\0", None, "no brand has 17 characters"),
-    Probe("check_gpa_no", "12345678970-7506154-0909309-0\0", False, "30 characters with the NUL"),
-    Probe("mask_card", "4111111111111111\0", "411111******1111\0", "the NUL is kept like any non-digit"),
-]
 
 
 def expected_value(probe, as_blob=False):
@@ -168,12 +153,9 @@ def check_module(module, tally, probes):
             tally.check(message in str(error), what, str(error))
 
     worked = tables.worked_gpa()
-    one_argument = ["is_amex", "is_dc", "is_disc", "is_jcb", "is_mc", "is_visa", "check_organization",
-                    "check_number", "check_card", "card_brand", "mask_card", "check_gpa_no",
-                    "check_gpa_no_expired", "gpa_age"]
-    for function in one_argument:
+    for function in [op.name for op in tables.SQL_OPERATIONS]:
         tally.equal(one(f"SELECT tessera_{function}(NULL)"), None, f"python: tessera_{function}(NULL) is NULL")
-    for function in ("check_gpa_no_expired", "gpa_age"):
+    for function in [op.name for op in tables.SQL_OPERATIONS if op.dated]:
         tally.equal(one(f"SELECT tessera_{function}(NULL, '2026-12-08')"), None, f"python: {function}, NULL number")
         tally.equal(one(f"SELECT tessera_{function}(?, NULL)", worked), None, f"python: {function}, NULL day")
 
@@ -227,7 +209,7 @@ def main():
         skipped(tally, f"no SQLite extension {module or ''} (install libsqlite3-dev and build)")
         tally.finish()
         return 1 if tally.failed else 0
-    probes = tables.all_probes() + NUL_PROBES
+    probes = tables.all_probes() + tables.nul_probes()
 
     if shutil.which("sqlite3"):
         check_shell(module.resolve(), tally, probes)
@@ -256,7 +238,7 @@ if __name__ == "__main__":
     if len(sys.argv) == 3 and sys.argv[1] == "--module-only":
         outer = tables.Tally()
         if can_load_extensions():
-            check_module(sys.argv[2], outer, tables.all_probes() + NUL_PROBES)
+            check_module(sys.argv[2], outer, tables.all_probes() + tables.nul_probes())
         else:
             skipped(outer, f"{sys.executable} cannot load SQLite extensions")
         sys.exit(outer.finish())

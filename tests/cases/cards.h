@@ -140,6 +140,8 @@ inline constexpr MaskCase kMaskCases[] = {
     {"1234567890", "1234567890", "ten digits: none hidden"},
     {"12345678901", "123456*8901", "eleven digits: one hidden"},
     {"card 41111111 11111111 x", "card 411111** ****1111 x", "letters around"},
+    {"12345", "12345", "fewer digits than are shown: none hidden"},
+    {"ABC", "ABC", "no digits"},
     {"", "", "the empty text"},
 };
 

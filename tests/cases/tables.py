@@ -1,69 +1,60 @@
-"""tables.py -- the C++ tests' case tables, read from their headers, for tests in other languages
+"""tables.py -- the case tables of the C++ tests, read from their headers, for every binding's tests
 
-The rows stay where they are (cards.h, gpa.h, dates.h); this module reads
-their initialisers and turns each row into probes: one function called on
-one text, with the answer the row's brand, checksum, validity, expiry or
-age says it must give. Front ends render the probes in their own syntax.
+The rows live once, in cards.h, gpa.h, dates.h and nul.h; this module reads
+their initialisers as they stand and offers them as rows of Python values
+(brands by the names the library prints) and as probes: one function called
+on one text, with the answer the row says it must give. Front ends render
+the probes in their own syntax. The functions and what they answer come
+from the library's table of operations, through the Python package's copy
+of it (bindings/python/tessera/_operations.py).
 """
 
 import dataclasses
 import datetime
+import importlib.util
 import re
 from pathlib import Path
 
 HERE = Path(__file__).resolve().parent
+ROOT = HERE.parents[1]
 
-BRAND_FUNCTIONS = {  # the brand each is_* function asks about
-    "Amex": "is_amex",
-    "DinersClub": "is_dc",
-    "Discover": "is_disc",
-    "Jcb": "is_jcb",
-    "MasterCard": "is_mc",
-    "Visa": "is_visa",
-}
-BRAND_NAMES = {
-    "Amex": "American Express",
-    "DinersClub": "Diners Club",
-    "Discover": "Discover",
-    "Jcb": "JCB",
-    "MasterCard": "MasterCard",
-    "Visa": "Visa",
-}
 
-# Hand-derived from the masking rule: the first six and the last four
-# digits stay, every other digit becomes "*", anything else stays put.
-MASK_CASES = [
-    ("4111111111111111", "411111******1111", "sixteen digits: six shown, six hidden, four shown"),
-    ("4111 1111 1111 1111", "4111 11** **** 1111", "spaces kept where they stand"),
-    ("4111-1111-1111-1111", "4111-11**-****-1111", "dashes kept where they stand"),
-    ("378282246310005", "378282*****0005", "fifteen digits"),
-    ("4222222222222", "422222***2222", "thirteen digits"),
-    ("12345678901", "123456*8901", "eleven digits: one hidden"),
-    ("1234567890", "1234567890", "ten digits: all shown"),
-    ("12345", "12345", "fewer digits than are shown"),
-    ("card 4111111111111111 ok", "card 411111******1111 ok", "letters around the number kept"),
-    ("ABC", "ABC", "no digits"),
-    ("", "", "the empty text"),
-]
+def _load_operations():
+    path = ROOT / "bindings" / "python" / "tessera" / "_operations.py"
+    spec = importlib.util.spec_from_file_location("tessera_operations", path)
+    module = importlib.util.module_from_spec(spec)
+    spec.loader.exec_module(module)
+    return module
+
+
+_operations = _load_operations()
+# Operation(name, export, answer, brand, dated), in the order of the table.
+OPERATIONS = _operations.OPERATIONS
+# The brand tests, each with the name of the brand it asks about.
+BRAND_TESTS = {op.name: op.brand for op in OPERATIONS if op.brand}
+# The operations a database offers: those whose answers SQL can hold (not the verdicts).
+SQL_OPERATIONS = [op for op in OPERATIONS if op.answer in ("bool", "age", "brand", "masked")]
 
 
 @dataclasses.dataclass(frozen=True)
 class Probe:
-    function: str  # is_amex ... gpa_age, mask_card, card_brand
-    text: str
-    expected: object  # bool, int, str or None
+    function: str  # an operation's name
+    text: str  # one character per byte
+    expected: object  # bool, int, str or None (no brand)
     why: str
-    day: datetime.date | None = None  # for check_gpa_no_expired and gpa_age
+    day: datetime.date | None = None  # for the dated operations
 
 
 # -- reading the headers ------------------------------------------------------
 
-_TOKEN = re.compile(r'\s+|//[^\n]*|/\*.*?\*/|"(?:[^"\\]|\\.)*"|[A-Za-z_][A-Za-z_0-9:]*|-?\d+|[{}(),;=\[\]*&<>]|.', re.S)
-_ESCAPES = {"n": "\n", "t": "\t", "r": "\r", "0": "\0", "\\": "\\", '"': '"', "'": "'"}
+_TOKEN = re.compile(r'\s+|//[^\n]*|/\*.*?\*/|"(?:[^"\\]|\\.)*"(?:sv)?|[A-Za-z_][A-Za-z_0-9:]*|-?\d+|[{}(),;=\[\]*&<>]|.',
+                    re.S)
+_ESCAPES = {"n": "\n", "t": "\t", "r": "\r", "\\": "\\", '"': '"', "'": "'"}
 
 
 def _unescape(literal):
-    body = literal[1:-1]
+    """A C string literal's characters, each of one byte."""
+    body = literal[1:literal.rindex('"')]
     out, i = [], 0
     while i < len(body):
         if body[i] != "\\":
@@ -73,6 +64,10 @@ def _unescape(literal):
             digits = re.match(r"[0-9A-Fa-f]+", body[i + 2:]).group()
             out.append(chr(int(digits, 16)))
             i += 2 + len(digits)
+        elif body[i + 1] in "01234567":
+            digits = re.match(r"[0-7]{1,3}", body[i + 1:]).group()
+            out.append(chr(int(digits, 8)))
+            i += 1 + len(digits)
         else:
             out.append(_ESCAPES[body[i + 1]])
             i += 2
@@ -112,7 +107,7 @@ def _value(tokens, i, names):
 
 def read_header(name):
     """Every `NAME[] = {...}` table and `NAME = "..."` constant of a header, by name."""
-    tokens = list(_tokens((HERE / name).read_text()))
+    tokens = list(_tokens((HERE / name).read_text(encoding="latin-1")))
     found = {}
     for i, token in enumerate(tokens):
         if token != "=" or i < 1:
@@ -122,6 +117,13 @@ def read_header(name):
         elif tokens[i + 1].startswith('"') and re.fullmatch(r"k[A-Z]\w*", tokens[i - 1]):
             found[tokens[i - 1]], _ = _value(tokens, i + 1, found)
     return found
+
+
+def _brand_names(cards):
+    """The CardBrand enumerators of cards.h and the names NameOf gives them."""
+    text = (HERE / "cards.h").read_text(encoding="latin-1")
+    enumerators = re.search(r"enum class CardBrand \{([^}]*)\}", text).group(1).replace(" ", "").split(",")
+    return dict(zip(enumerators, cards["kNames"]))
 
 
 def make_gpa(document, birth, expiry):
@@ -135,59 +137,89 @@ def make_gpa(document, birth, expiry):
     return blocks[0] + "0-" + blocks[1] + "-" + blocks[2] + "-" + overall[-1]
 
 
+# -- the rows -----------------------------------------------------------------
+
+_cards = read_header("cards.h")
+_gpa = read_header("gpa.h")
+_dates = read_header("dates.h")
+_nul = read_header("nul.h")
+_names = _brand_names(_cards)
+
+# The names the library prints for the brands, in the order of their codes.
+BRAND_NAMES = _cards["kNames"]
+WORKED_GPA = _gpa["kWorkedGpa"]
+# (text, brand name, passes the Luhn checksum, why)
+CARD_ROWS = [(text, _names[brand], luhn, why) for table in
+             ("kBrandLengthCases", "kBrandPrefixCases", "kLuhnCases", "kCardCases")
+             for text, brand, luhn, why in _cards[table]]
+# (text, a GPA number with right check digits, why)
+GPA_ROWS = [tuple(row) for row in _gpa["kGpaLayoutCases"] + _gpa["kGpaMutationCases"]]
+# (number, (year, month, day), unexpired, age, why)
+DATE_ROWS = [(number, tuple(day), unexpired, age, why) for number, day, unexpired, age, why in
+             _dates["kExpiryCases"] + _dates["kAgeCases"]]
+# (number, masked, why)
+MASK_ROWS = [tuple(row) for row in _cards["kMaskCases"]]
+# The same, of texts holding NUL bytes, which only length-aware callers can pass.
+NUL_CARD_ROWS = [(text, _names[brand], luhn, why) for text, brand, luhn, why in _nul["kNulCardCases"]]
+NUL_GPA_ROWS = [tuple(row) for row in _nul["kNulGpaCases"]]
+NUL_MASK_ROWS = [tuple(row) for row in _nul["kNulMaskCases"]]
+
+
+def card_answer(function, brand, luhn):
+    """What a card row says one function answers, from its brand name and its checksum."""
+    if function in BRAND_TESTS:
+        return brand == BRAND_TESTS[function]
+    return {"check_organization": brand != "none", "check_number": luhn, "check_card": brand != "none" and luhn,
+            "card_brand": brand}[function]
+
+
 # -- the probes ---------------------------------------------------------------
 
-def card_probes():
-    cards = read_header("cards.h")
-    probes = []
-    for table in ("kBrandLengthCases", "kBrandPrefixCases", "kLuhnCases", "kCardCases"):
-        for text, brand, luhn, why in cards[table]:
-            for row_brand, function in BRAND_FUNCTIONS.items():
-                probes.append(Probe(function, text, brand == row_brand, why))
-            probes += [
-                Probe("check_organization", text, brand != "None", why),
-                Probe("check_number", text, luhn, why),
-                Probe("check_card", text, brand != "None" and luhn, why),
-                Probe("card_brand", text, BRAND_NAMES.get(brand), why),
-            ]
-    return probes
+def card_probes(rows=CARD_ROWS):
+    """Every card check on every row; card_brand gives None for no brand, as SQL does."""
+    functions = list(BRAND_TESTS) + ["check_organization", "check_number", "check_card", "card_brand"]
+    return [Probe(function, text, None if function == "card_brand" and brand == "none"
+                  else card_answer(function, brand, luhn), why)
+            for text, brand, luhn, why in rows for function in functions]
 
 
-def gpa_probes():
-    gpa = read_header("gpa.h")
+def gpa_probes(rows=GPA_ROWS):
     probes = []
     any_day = datetime.date(2026, 12, 8)
-    for table in ("kGpaLayoutCases", "kGpaMutationCases"):
-        for text, valid, why in gpa[table]:
-            probes.append(Probe("check_gpa_no", text, valid, why))
-            if not valid:
-                probes.append(Probe("check_gpa_no_expired", text, False, why + ": not a GPA number", any_day))
-                probes.append(Probe("gpa_age", text, 0, why + ": not a GPA number", any_day))
+    for text, valid, why in rows:
+        probes.append(Probe("check_gpa_no", text, valid, why))
+        if not valid:
+            probes.append(Probe("check_gpa_no_expired", text, False, why + ": not a GPA number", any_day))
+            probes.append(Probe("gpa_age", text, 0, why + ": not a GPA number", any_day))
     return probes
 
 
 def date_probes():
-    dates = read_header("dates.h")
     probes = []
-    for table in ("kExpiryCases", "kAgeCases"):
-        for number, (year, month, day), unexpired, age, why in dates[table]:
-            today = datetime.date(year, month, day)
-            probes.append(Probe("check_gpa_no", number, True, why))
-            probes.append(Probe("check_gpa_no_expired", number, unexpired, why, today))
-            probes.append(Probe("gpa_age", number, age, why, today))
+    for number, day, unexpired, age, why in DATE_ROWS:
+        today = datetime.date(*day)
+        probes.append(Probe("check_gpa_no", number, True, why))
+        probes.append(Probe("check_gpa_no_expired", number, unexpired, why, today))
+        probes.append(Probe("gpa_age", number, age, why, today))
     return probes
 
 
-def mask_probes():
-    return [Probe("mask_card", text, masked, why) for text, masked, why in MASK_CASES]
+def mask_probes(rows=MASK_ROWS):
+    return [Probe("mask_card", text, masked, why) for text, masked, why in rows]
 
 
 def all_probes():
+    """Every row of the texts without NUL bytes."""
     return card_probes() + gpa_probes() + date_probes() + mask_probes()
 
 
+def nul_probes():
+    """Every row of the texts that hold NUL bytes."""
+    return card_probes(NUL_CARD_ROWS) + gpa_probes(NUL_GPA_ROWS) + mask_probes(NUL_MASK_ROWS)
+
+
 def worked_gpa():
-    return read_header("gpa.h")["kWorkedGpa"]
+    return WORKED_GPA
 
 
 # -- reporting ----------------------------------------------------------------

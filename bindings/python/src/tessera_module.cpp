@@ -1,69 +1,38 @@
 // tessera_module.cpp -- the checks as a CPython extension: one number at a time, or whole columns
 //
-// One number: a str (read as Latin-1) or a bytes-like object goes to the
-// checks as it stands, NUL bytes and all. Anything else goes to the column
-// hook that the Python package installs; it turns lists, NumPy arrays and
-// pandas Series into calls of _judge_objects, _judge_object_array or
-// _judge_fixed, which copy every text into one padded buffer while they hold
-// the GIL and run the checks over that buffer without it.
+// Every function is an operation of the table in frame/operations.h, and
+// tessera_text.h answers it: one number by its tessera_text_ form, a column
+// by its tessera_large_strings_ form. One number: a str (read as Latin-1) or
+// a bytes-like object goes to the check as it stands, NUL bytes and all.
+// Anything else goes to the column hook that the Python package installs;
+// it turns lists, NumPy arrays and pandas Series into calls of
+// _judge_objects, _judge_object_array or _judge_fixed, which copy every text
+// into one buffer while they hold the GIL and judge the buffer without it.
 #define PY_SSIZE_T_CLEAN
 #include <Python.h>
 #include <datetime.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <iterator>
 #include <exception>
-#include <optional>
-#include <string>
+#include <initializer_list>
+#include <iterator>
+#include <memory>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
-#include "frame/checks.h"
+#include "docstrings.h"
+#include "frame/operations.h"
+#include "tessera_text.h"
 
 namespace {
 
-using tessera::Brand;
-using tessera::Date;
-using tessera::Text;
-
-// The public functions; the Python package names them by these numbers.
-enum class Op : int {
-  IsAmex, IsDC, IsDisc, IsJcb, IsMc, IsVisa, CheckOrganization, CheckNumber, CheckCard,
-  CheckGpaNo, CheckGpaNoExpired, GpaAge, CardBrand, CardVerdict, IdVerdict, MaskCard,
-};
-
-struct OpInfo {
-  const char* name;
-  Brand brand;  // for the six brand tests
-};
-
-constexpr OpInfo kOps[] = {
-    {"is_amex", Brand::Amex},
-    {"is_dc", Brand::DinersClub},
-    {"is_disc", Brand::Discover},
-    {"is_jcb", Brand::Jcb},
-    {"is_mc", Brand::MasterCard},
-    {"is_visa", Brand::Visa},
-    {"check_organization", Brand::None},
-    {"check_number", Brand::None},
-    {"check_card", Brand::None},
-    {"check_gpa_no", Brand::None},
-    {"check_gpa_no_expired", Brand::None},
-    {"gpa_age", Brand::None},
-    {"card_brand", Brand::None},
-    {"card_verdict", Brand::None},
-    {"id_verdict", Brand::None},
-    {"mask_card", Brand::None},
-};
-constexpr int kOpCount = static_cast<int>(std::size(kOps));
-static_assert(kOpCount == static_cast<int>(Op::MaskCard) + 1);
-
-const OpInfo& Info(Op op) { return kOps[static_cast<int>(op)]; }
-
 // What one argument, or one row of a column, turned out to be. Missing values
-// and str with characters beyond Latin-1 never reach the checks, which have
-// no text to judge: every check answers no, 0 or "none" for them.
+// and str with characters beyond Latin-1 have no text to judge: every check
+// answers no, 0 or "none" for them.
 enum class Kind : unsigned char { Bytes, Str, Missing, BeyondLatin1 };
 
 bool IsText(Kind kind) { return kind == Kind::Bytes || kind == Kind::Str; }
@@ -72,11 +41,126 @@ bool IsText(Kind kind) { return kind == Kind::Bytes || kind == Kind::Str; }
 // that digits in other scripts are never shown either.
 constexpr char kHidden = '*';
 
+// Bytes to judge, borrowed.
+struct Text {
+  const char* data = nullptr;
+  std::size_t size = 0;
+};
+
 // Set once, at import.
 PyObject* g_column_hook = nullptr;
-PyObject* g_brand_names[tessera::kBrandCount] = {};
+std::vector<PyObject*> g_brand_names;  // by tessera_brand
 PyTypeObject* g_card_verdict_type = nullptr;
 PyTypeObject* g_id_verdict_type = nullptr;
+
+// ---------------------------------------------------------------------------
+// The operations
+
+// Python objects for the answers of tessera_text.h.
+PyObject* ToPython(bool yes) { return PyBool_FromLong(yes); }
+PyObject* ToPython(int32_t age) { return PyLong_FromLong(age); }
+
+PyObject* ToPython(tessera_brand brand) {
+  PyObject* name = g_brand_names[brand];
+  Py_INCREF(name);
+  return name;
+}
+
+// A new tuple of the objects, or nullptr when one of them is (their references are given up either way).
+PyObject* TupleOf(std::initializer_list<PyObject*> items, PyTypeObject* type = nullptr) {
+  bool made = true;
+  for (PyObject* item : items) made = made && item != nullptr;
+  PyObject* tuple = made ? (type ? PyStructSequence_New(type) : PyTuple_New(static_cast<Py_ssize_t>(items.size())))
+                         : nullptr;
+  Py_ssize_t i = 0;
+  for (PyObject* item : items) {
+    if (tuple == nullptr)
+      Py_XDECREF(item);
+    else if (type != nullptr)
+      PyStructSequence_SetItem(tuple, i++, item);
+    else
+      PyTuple_SET_ITEM(tuple, i++, item);
+  }
+  return tuple;
+}
+
+PyObject* ToPython(tessera_card_verdict verdict) {
+  return TupleOf({ToPython(verdict.valid), ToPython(verdict.brand), ToPython(verdict.checksum)}, g_card_verdict_type);
+}
+
+PyObject* ToPython(tessera_id_verdict verdict) {
+  return TupleOf({ToPython(verdict.valid), ToPython(verdict.check_digits), ToPython(verdict.unexpired),
+                  ToPython(verdict.age)},
+                 g_id_verdict_type);
+}
+
+// The answers, named as the table names them.
+enum class Answer { BOOL, AGE, BRAND, CARD_VERDICT, ID_VERDICT, MASKED };
+
+// The C answer of a column function, and whether it takes a day.
+template <class Judge>
+struct ColumnForm;
+template <class C>
+struct ColumnForm<void (*)(const char*, const int64_t*, std::size_t, C*)> {
+  using Answer = C;
+  static constexpr bool kDated = false;
+};
+template <class C>
+struct ColumnForm<void (*)(const char*, const int64_t*, std::size_t, const tessera_date*, C*)> {
+  using Answer = C;
+  static constexpr bool kDated = true;
+};
+
+struct Operation {
+  const char* name;
+  Answer answer;
+  bool dated;
+  // One text's answer as a Python object, or the answer for no text; not for MASKED.
+  PyObject* (*one)(Text text, bool judged, const tessera_date* day);
+  // The answers for a column: one C answer per text, or the masked bytes.
+  void (*column)(const char* data, const int64_t* offsets, std::size_t count, const tessera_date* day, void* answers);
+  std::size_t answer_size;
+};
+
+template <auto judge>
+PyObject* AnswerOne(Text text, bool judged, const tessera_date* day) {
+  using Judge = decltype(judge);
+  if constexpr (std::is_invocable_v<Judge, const char*, std::size_t, const tessera_date*>) {
+    return ToPython(judged ? judge(text.data, text.size, day) : decltype(judge(text.data, text.size, day)){});
+  } else if constexpr (std::is_invocable_v<Judge, const char*, std::size_t>) {
+    (void)day;
+    return ToPython(judged ? judge(text.data, text.size) : decltype(judge(text.data, text.size)){});
+  } else {  // masking keeps the type of its text: MaskOne
+    (void)text, (void)judged, (void)day;
+    return nullptr;
+  }
+}
+
+template <auto judge>
+void JudgeColumn(const char* data, const int64_t* offsets, std::size_t count, const tessera_date* day, void* answers) {
+  using Form = ColumnForm<decltype(judge)>;
+  auto* out = static_cast<typename Form::Answer*>(answers);
+  if constexpr (Form::kDated) {
+    judge(data, offsets, count, day, out);
+  } else {
+    (void)day;
+    judge(data, offsets, count, out);
+  }
+}
+
+#define TESSERA_OPERATION(name, Export, exported, arguments, answer, brand, longest, meaning)                       \
+  {#name, Answer::answer, ColumnForm<decltype(&tessera_large_strings_##name)>::kDated, AnswerOne<tessera_text_##name>, \
+   JudgeColumn<tessera_large_strings_##name>, sizeof(ColumnForm<decltype(&tessera_large_strings_##name)>::Answer)},
+constexpr Operation kOperations[] = {TESSERA_OPERATIONS(TESSERA_OPERATION)};
+#undef TESSERA_OPERATION
+constexpr int kOperationCount = static_cast<int>(std::size(kOperations));
+
+// The operations by name, for the functions' templates.
+enum class Op : int {
+#define TESSERA_OP(name, ...) name,
+  TESSERA_OPERATIONS(TESSERA_OP)
+#undef TESSERA_OP
+};
 
 // ---------------------------------------------------------------------------
 // Reading arguments
@@ -139,7 +223,7 @@ class TextArg {
     object_ = object;
     if (PyUnicode_Check(object)) return TakeStr(object);
     if (PyBytes_Check(object)) {
-      text_ = Text(PyBytes_AS_STRING(object), static_cast<std::size_t>(PyBytes_GET_SIZE(object)));
+      text_ = Text{PyBytes_AS_STRING(object), static_cast<std::size_t>(PyBytes_GET_SIZE(object))};
       kind_ = Kind::Bytes;
       return Taken::Number;
     }
@@ -162,7 +246,7 @@ class TextArg {
     if (!PyObject_CheckBuffer(object)) return Taken::Other;
     if (PyObject_GetBuffer(object, &view_, PyBUF_SIMPLE) < 0) return Taken::Error;
     held_ = true;
-    text_ = Text(static_cast<const char*>(view_.buf), static_cast<std::size_t>(view_.len));
+    text_ = Text{static_cast<const char*>(view_.buf), static_cast<std::size_t>(view_.len)};
     kind_ = Kind::Bytes;
     return Taken::Number;
   }
@@ -182,7 +266,7 @@ class TextArg {
       return Taken::Number;
     }
     // One byte per character: the characters are their own Latin-1 bytes.
-    text_ = Text(static_cast<const char*>(PyUnicode_DATA(str)), static_cast<std::size_t>(PyUnicode_GET_LENGTH(str)));
+    text_ = Text{static_cast<const char*>(PyUnicode_DATA(str)), static_cast<std::size_t>(PyUnicode_GET_LENGTH(str))};
     kind_ = Kind::Str;
     return Taken::Number;
   }
@@ -205,13 +289,13 @@ class TextArg {
 };
 
 // Why a float is refused, for one number (row == nullptr) or a row of a column.
-void FloatError(Op op, PyObject* row) {
+void FloatError(const Operation& op, PyObject* row) {
   const char* advice = "the digits of a number may be lost in a float; pass the numbers as text, "
                        "and read such a column as text: pandas.read_csv(..., dtype=str)";
   if (row == nullptr)
-    PyErr_Format(PyExc_TypeError, "%s() takes no float: %s", Info(op).name, advice);
+    PyErr_Format(PyExc_TypeError, "%s() takes no float: %s", op.name, advice);
   else
-    PyErr_Format(PyExc_TypeError, "%s(): %U is a float: %s", Info(op).name, row, advice);
+    PyErr_Format(PyExc_TypeError, "%s(): %U is a float: %s", op.name, row, advice);
 }
 
 // The characters of a str beyond Latin-1, each above U+00FF replaced by kHidden.
@@ -227,135 +311,64 @@ std::vector<char> HiddenLatin1(PyObject* str) {
   return bytes;
 }
 
-// `today` as given, or the local date when it is None. 0, or -1 with an error set.
-int ReadToday(PyObject* given, Date* today) {
-  if (given == nullptr || given == Py_None) {
-    const std::optional<Date> local = tessera::LocalToday();
-    if (!local) {
-      PyErr_SetString(PyExc_OSError, "cannot read today's date from the system clock");
-      return -1;
-    }
-    *today = *local;
-    return 0;
-  }
+// The day to judge on: `given` (a datetime.date), or for None a null *day,
+// today by the local clock, which the checks read only when they need it.
+// 0, or -1 with an error set.
+int ReadDay(PyObject* given, tessera_date* storage, const tessera_date** day) {
+  *day = nullptr;
+  if (given == nullptr || given == Py_None) return 0;
   if (!PyDate_Check(given)) {
     PyErr_Format(PyExc_TypeError, "today must be a datetime.date, not %.100s", Py_TYPE(given)->tp_name);
     return -1;
   }
-  *today = {PyDateTime_GET_YEAR(given), PyDateTime_GET_MONTH(given), PyDateTime_GET_DAY(given)};
+  *storage = {PyDateTime_GET_YEAR(given), PyDateTime_GET_MONTH(given), PyDateTime_GET_DAY(given)};
+  *day = storage;
   return 0;
 }
 
 // ---------------------------------------------------------------------------
-// Answers for one number
+// One number
 
-PyObject* NewBool(bool yes) { return PyBool_FromLong(yes); }
-
-PyObject* BrandObject(Brand brand) {
-  PyObject* name = g_brand_names[static_cast<std::size_t>(brand)];
-  Py_INCREF(name);
-  return name;
-}
-
-PyObject* NewCardVerdict(tessera::CardVerdict verdict) {
-  PyObject* result = PyStructSequence_New(g_card_verdict_type);
-  if (result == nullptr) return nullptr;
-  PyStructSequence_SET_ITEM(result, 0, NewBool(verdict.valid()));
-  PyStructSequence_SET_ITEM(result, 1, BrandObject(verdict.brand));
-  PyStructSequence_SET_ITEM(result, 2, NewBool(verdict.checksum));
-  return result;
-}
-
-PyObject* NewIdVerdict(tessera::IdVerdict verdict) {
-  PyObject* result = PyStructSequence_New(g_id_verdict_type);
-  if (result == nullptr) return nullptr;
-  PyObject* age = PyLong_FromLong(verdict.age);
-  if (age == nullptr) {
-    Py_DECREF(result);
-    return nullptr;
-  }
-  PyStructSequence_SET_ITEM(result, 0, NewBool(verdict.valid()));
-  PyStructSequence_SET_ITEM(result, 1, NewBool(verdict.check_digits));
-  PyStructSequence_SET_ITEM(result, 2, NewBool(verdict.unexpired));
-  PyStructSequence_SET_ITEM(result, 3, age);
-  return result;
-}
-
-// str in, str out (Latin-1); bytes-like in, bytes out.
-PyObject* MaskOne(const TextArg& arg) {
-  if (arg.kind() == Kind::Bytes) {
-    PyObject* masked = PyBytes_FromStringAndSize(nullptr, static_cast<Py_ssize_t>(arg.text().size()));
-    if (masked != nullptr) tessera::MaskCardNumber(arg.text(), PyBytes_AS_STRING(masked));
-    return masked;
-  }
+// str in, str out (Latin-1); bytes-like in, bytes out: the text as a column of one.
+PyObject* MaskOne(const Operation& op, const TextArg& arg) {
   std::vector<char> latin1;
   Text text = arg.text();
   if (arg.kind() == Kind::BeyondLatin1) {
     latin1 = HiddenLatin1(arg.str());
-    text = Text(latin1.data(), latin1.size());
+    text = Text{latin1.data(), latin1.size()};
   }
-  std::vector<char> masked(text.size());
-  tessera::MaskCardNumber(text, masked.data());
+  const int64_t offsets[] = {0, static_cast<int64_t>(text.size)};
+  std::vector<char> masked(text.size);
+  op.column(text.data, offsets, 1, nullptr, masked.data());
+  if (arg.kind() == Kind::Bytes) return PyBytes_FromStringAndSize(masked.data(), static_cast<Py_ssize_t>(masked.size()));
   return PyUnicode_DecodeLatin1(masked.data(), static_cast<Py_ssize_t>(masked.size()), nullptr);
 }
 
-// The id checks read the clock only for a number whose check digits are
-// right, as the exports do: only such a number has dates to judge.
-PyObject* JudgeIdOne(Op op, const TextArg& arg, PyObject* today_given) {
-  Date today{};
-  if (today_given != nullptr && today_given != Py_None && ReadToday(today_given, &today) < 0) return nullptr;
-  tessera::IdVerdict verdict{false, false, 0};
-  if (IsText(arg.kind()) && tessera::CheckGPANo(arg.text())) {
-    if ((today_given == nullptr || today_given == Py_None) && ReadToday(nullptr, &today) < 0) return nullptr;
-    verdict = tessera::JudgeId(arg.text(), today);
-  }
-  switch (op) {
-    case Op::CheckGpaNoExpired: return NewBool(verdict.unexpired);
-    case Op::GpaAge: return PyLong_FromLong(verdict.age);
-    default: return NewIdVerdict(verdict);
-  }
-}
-
-PyObject* AnswerOne(Op op, const TextArg& arg, PyObject* today_given) {
-  const bool text = IsText(arg.kind());
-  const Text number = text ? arg.text() : Text();
-  switch (op) {
-    case Op::CheckOrganization: return NewBool(text && tessera::CheckOrganization(number));
-    case Op::CheckNumber: return NewBool(text && tessera::CheckNumber(number));
-    case Op::CheckCard: return NewBool(text && tessera::CheckCard(number));
-    case Op::CheckGpaNo: return NewBool(text && tessera::CheckGPANo(number));
-    case Op::CheckGpaNoExpired:
-    case Op::GpaAge:
-    case Op::IdVerdict: return JudgeIdOne(op, arg, today_given);
-    case Op::CardBrand: return BrandObject(text ? tessera::BrandOf(number) : Brand::None);
-    case Op::CardVerdict:
-      return NewCardVerdict(text ? tessera::JudgeCard(number) : tessera::CardVerdict{Brand::None, false});
-    case Op::MaskCard: return MaskOne(arg);
-    default: return NewBool(text && tessera::BrandOf(number) == Info(op).brand);
-  }
-}
-
-PyObject* Dispatch(Op op, PyObject* number, PyObject* today) {
+PyObject* Dispatch(const Operation& op, PyObject* number, PyObject* today) {
   try {
     TextArg arg;
+    tessera_date storage;
+    const tessera_date* day = nullptr;
     switch (arg.Take(number)) {
-      case Taken::Number: return AnswerOne(op, arg, today);
-      case Taken::Missing: {
+      case Taken::Number:
+        if (op.dated && ReadDay(today, &storage, &day) < 0) return nullptr;
+        if (op.answer == Answer::MASKED) return MaskOne(op, arg);
+        return op.one(arg.text(), IsText(arg.kind()), day);
+      case Taken::Missing:
         // Nothing to judge, as in a column; a bad `today` is still an error.
-        Date day{};
-        if (today != nullptr && today != Py_None && ReadToday(today, &day) < 0) return nullptr;
+        if (op.dated && ReadDay(today, &storage, &day) < 0) return nullptr;
         Py_RETURN_NONE;
-      }
       case Taken::Float: FloatError(op, nullptr); return nullptr;
       case Taken::Error: return nullptr;
       case Taken::Other: break;
     }
     if (g_column_hook == nullptr) {
-      PyErr_Format(PyExc_TypeError, "%s() expects a str, a bytes-like object or an integer, not %.100s",
-                   Info(op).name, Py_TYPE(number)->tp_name);
+      PyErr_Format(PyExc_TypeError, "%s() expects a str, a bytes-like object or an integer, not %.100s", op.name,
+                   Py_TYPE(number)->tp_name);
       return nullptr;
     }
-    return PyObject_CallFunction(g_column_hook, "iOO", static_cast<int>(op), number, today ? today : Py_None);
+    return PyObject_CallFunction(g_column_hook, "iOO", static_cast<int>(&op - kOperations), number,
+                                 today ? today : Py_None);
   } catch (const std::exception&) {  // only allocation can fail here
     return PyErr_NoMemory();
   }
@@ -364,37 +377,93 @@ PyObject* Dispatch(Op op, PyObject* number, PyObject* today) {
 // ---------------------------------------------------------------------------
 // Columns
 
-// Every text of a column end to end, followed by kPadding bytes, so that
-// the padded checks may load whole vectors past the end of any of them.
+// Every text of a column end to end, in the layout of an Arrow column of
+// strings with 64-bit offsets. Rows are added by the million, so the
+// common case costs no call: no copy routine for short texts, and a kind
+// per row kept only once rows of more than one kind were added.
 class Column {
  public:
-  explicit Column(std::size_t rows) {
-    starts_.reserve(rows + 1);
-    kinds_.reserve(rows);
-    bytes_.reserve(rows * 20);
-    starts_.push_back(0);
+  explicit Column(std::size_t rows) : capacity_(rows * 20 + 64), bytes_(new char[capacity_]) {
+    offsets_.reserve(rows + 1);
+    offsets_.push_back(0);
   }
 
   void Add(Text text, Kind kind) {
-    bytes_.insert(bytes_.end(), text.begin(), text.end());
-    starts_.push_back(bytes_.size());
-    kinds_.push_back(kind);
+    char* to = Reserve(text.size);
+    if (text.size >= 8 && text.size <= 16) {  // two overlapping words, within the text
+      std::memcpy(to, text.data, 8);
+      std::memcpy(to + text.size - 8, text.data + text.size - 8, 8);
+    } else if (text.size != 0) {
+      std::memcpy(to, text.data, text.size);
+    }
+    Added(text.size, kind);
   }
-  void AddUnjudged(Kind kind) { Add(Text(), kind); }
-  void Pad() { bytes_.resize(bytes_.size() + tessera::kPadding, '\0'); }
+  void AddUnjudged(Kind kind) { Added(0, kind); }
 
-  std::size_t rows() const { return kinds_.size(); }
-  Kind kind(std::size_t row) const { return kinds_[row]; }
-  tessera::PaddedText text(std::size_t row) const {
-    return tessera::PaddedText(bytes_.data() + starts_[row], starts_[row + 1] - starts_[row]);
+  void Clear() {
+    used_ = 0;
+    offsets_.resize(1);
+    first_ = Kind::Str;
+    kinds_.clear();
+    all_texts_ = true;
   }
-  std::size_t start(std::size_t row) const { return starts_[row]; }
-  std::size_t text_bytes() const { return starts_.back(); }
+
+  // Room for `size` more bytes, to be added with Added.
+  char* Reserve(std::size_t size) {
+    if (size > capacity_ - used_) [[unlikely]] {
+      capacity_ = std::max(2 * capacity_, used_ + size);
+      std::unique_ptr<char[]> more(new char[capacity_]);
+      std::memcpy(more.get(), bytes_.get(), used_);
+      bytes_ = std::move(more);
+    }
+    return bytes_.get() + used_;
+  }
+  void Added(std::size_t size, Kind kind) {
+    if (kind != first_ || !kinds_.empty()) [[unlikely]] NoteKind(kind);
+    used_ += size;
+    offsets_.push_back(static_cast<int64_t>(used_));
+  }
+
+  std::size_t rows() const { return offsets_.size() - 1; }
+  Kind kind(std::size_t row) const { return kinds_.empty() ? first_ : kinds_[row]; }
+  bool all_texts() const { return kinds_.empty() ? IsText(first_) : all_texts_; }
+  std::size_t start(std::size_t row) const { return static_cast<std::size_t>(offsets_[row]); }
+  std::size_t size(std::size_t row) const { return static_cast<std::size_t>(offsets_[row + 1] - offsets_[row]); }
+  std::size_t text_bytes() const { return used_; }
+
+  // Runs without the GIL: reads only the column and writes only `answers`.
+  void Judge(const Operation& op, const tessera_date* day, void* answers) const {
+    Py_BEGIN_ALLOW_THREADS
+    op.column(bytes_.get(), offsets_.data(), rows(), day, answers);
+    Py_END_ALLOW_THREADS
+  }
+
+  // Rows without a text answer no, 0 or "none", whatever their empty slot gave.
+  void ClearUnjudged(char* answers, std::size_t answer_size) const {
+    for (std::size_t row = 0; !all_texts() && row < rows(); ++row)
+      if (!IsText(kind(row))) std::memset(answers + row * answer_size, 0, answer_size);
+  }
 
  private:
-  std::vector<char> bytes_;
-  std::vector<std::size_t> starts_;
+  void NoteKind(Kind kind) {
+    if (rows() == 0) {
+      first_ = kind;
+      return;
+    }
+    if (kinds_.empty()) {
+      kinds_.assign(rows(), first_);
+      all_texts_ = IsText(first_);
+    }
+    kinds_.push_back(kind);
+    all_texts_ = all_texts_ && IsText(kind);
+  }
+
+  std::size_t capacity_, used_ = 0;
+  std::unique_ptr<char[]> bytes_;
+  std::vector<int64_t> offsets_;
+  Kind first_ = Kind::Str;     // the kind of every row while kinds_ is empty
   std::vector<Kind> kinds_;
+  bool all_texts_ = true;      // once kinds_ is kept
 };
 
 // Only a str in its compact form may be read in place.
@@ -426,15 +495,42 @@ PyObject* RowName(Py_ssize_t row, PyObject* labels) {
   return name;
 }
 
-// 0, or -1 with an error set.
-int AddObject(Column& column, Op op, PyObject* item, PyObject* missing, PyObject* labels, Py_ssize_t row) {
+// The rows of most columns, a str of one byte per character or a bytes
+// object, added without a call; false for any other row.
+inline bool AddText(Column& column, PyObject* item) {
+  if (PyUnicode_CheckExact(item)) {
+    if (!IsReady(item) || PyUnicode_KIND(item) != PyUnicode_1BYTE_KIND) return false;
+    column.Add(Text{static_cast<const char*>(PyUnicode_DATA(item)), static_cast<std::size_t>(PyUnicode_GET_LENGTH(item))},
+               Kind::Str);
+    return true;
+  }
+  if (PyBytes_CheckExact(item)) {
+    column.Add(Text{PyBytes_AS_STRING(item), static_cast<std::size_t>(PyBytes_GET_SIZE(item))}, Kind::Bytes);
+    return true;
+  }
+  return false;
+}
+
+// Each row's object is read from memory as its turn comes; asking for the
+// object some rows ahead hides most of the wait on a column of a million.
+inline void Prefetch(PyObject* const* items, Py_ssize_t row, Py_ssize_t rows) {
+#if defined(__GNUC__)
+  constexpr Py_ssize_t kAhead = 16;
+  if (row + kAhead < rows) __builtin_prefetch(items[row + kAhead]);
+#else
+  (void)items, (void)row, (void)rows;
+#endif
+}
+
+// Any row: 0, or -1 with an error set.
+int AddObject(Column& column, const Operation& op, PyObject* item, PyObject* missing, PyObject* labels, Py_ssize_t row) {
   if (PyUnicode_Check(item) && IsReady(item) && PyUnicode_KIND(item) == PyUnicode_1BYTE_KIND) {
-    column.Add(Text(static_cast<const char*>(PyUnicode_DATA(item)), static_cast<std::size_t>(PyUnicode_GET_LENGTH(item))),
+    column.Add(Text{static_cast<const char*>(PyUnicode_DATA(item)), static_cast<std::size_t>(PyUnicode_GET_LENGTH(item))},
                Kind::Str);
     return 0;
   }
   if (PyBytes_Check(item)) {
-    column.Add(Text(PyBytes_AS_STRING(item), static_cast<std::size_t>(PyBytes_GET_SIZE(item))), Kind::Bytes);
+    column.Add(Text{PyBytes_AS_STRING(item), static_cast<std::size_t>(PyBytes_GET_SIZE(item))}, Kind::Bytes);
     return 0;
   }
   if (IsMissingMarker(item, missing)) {
@@ -447,9 +543,9 @@ int AddObject(Column& column, Op op, PyObject* item, PyObject* missing, PyObject
   TextArg arg;
   const Taken taken = arg.Take(item);
   if (taken == Taken::Number) {
-    if (arg.kind() == Kind::BeyondLatin1 && op == Op::MaskCard) {
+    if (arg.kind() == Kind::BeyondLatin1 && op.answer == Answer::MASKED) {
       const std::vector<char> latin1 = HiddenLatin1(arg.str());
-      column.Add(Text(latin1.data(), latin1.size()), Kind::Str);
+      column.Add(Text{latin1.data(), latin1.size()}, Kind::Str);
     } else {
       column.Add(arg.text(), arg.kind());
     }
@@ -462,7 +558,7 @@ int AddObject(Column& column, Op op, PyObject* item, PyObject* missing, PyObject
       else
         PyErr_Format(PyExc_TypeError,
                      "%s(): %U is %.100s, not a str, a bytes-like object, an integer or a missing value",
-                     Info(op).name, name, Py_TYPE(item)->tp_name);
+                     op.name, name, Py_TYPE(item)->tp_name);
       Py_DECREF(name);
     }
   }
@@ -472,12 +568,11 @@ int AddObject(Column& column, Op op, PyObject* item, PyObject* missing, PyObject
 
 // One fixed-width element of a NumPy array: NumPy itself reads the element
 // without its trailing NUL bytes (or code points), so the checks do too.
-void AddFixed(Column& column, Op op, const unsigned char* item, std::size_t itemsize, bool ucs4,
-              std::vector<char>& scratch) {
+void AddFixed(Column& column, const Operation& op, const unsigned char* item, std::size_t itemsize, bool ucs4) {
   if (!ucs4) {
     std::size_t length = itemsize;
     while (length > 0 && item[length - 1] == 0) --length;
-    column.Add(Text(reinterpret_cast<const char*>(item), length), Kind::Bytes);
+    column.Add(Text{reinterpret_cast<const char*>(item), length}, Kind::Bytes);
     return;
   }
   std::size_t length = itemsize / 4;
@@ -487,103 +582,60 @@ void AddFixed(Column& column, Op op, const unsigned char* item, std::size_t item
     return c;
   };
   while (length > 0 && code_point(length - 1) == 0) --length;
-  scratch.resize(length);
-  bool beyond = false;
+  // Each code point becomes its byte, straight into the column.
+  char* to = column.Reserve(length);
+  uint32_t high = 0;
   for (std::size_t i = 0; i < length; ++i) {
     const uint32_t c = code_point(i);
-    beyond = beyond || c > 0xff;
-    scratch[i] = c > 0xff ? kHidden : static_cast<char>(static_cast<unsigned char>(c));
+    high |= c >> 8;
+    to[i] = c > 0xff ? kHidden : static_cast<char>(c);
   }
-  if (beyond && op != Op::MaskCard)
+  if (high != 0 && op.answer != Answer::MASKED)
     column.AddUnjudged(Kind::BeyondLatin1);
   else
-    column.Add(Text(scratch.data(), length), Kind::Str);
+    column.Added(length, Kind::Str);
 }
 
-// Where the answers for a column go: zeroed bytearrays, one per field of
-// the answer, filled without the GIL.
-struct Outputs {
-  PyObject* arrays[4] = {};
-  unsigned char* data[4] = {};
-  int count = 0;
-
-  Outputs() = default;
-  Outputs(const Outputs&) = delete;
-  Outputs& operator=(const Outputs&) = delete;
-  ~Outputs() {
-    for (int i = 0; i < count; ++i) Py_XDECREF(arrays[i]);
+// One field of every verdict, as the package reads it: a bytearray of its values.
+template <class Verdict, class Field>
+PyObject* FieldOf(const std::vector<char>& verdicts, Field field) {
+  using Value = std::remove_cvref_t<decltype(Verdict{}.*field)>;
+  const std::size_t rows = verdicts.size() / sizeof(Verdict);
+  PyObject* array = PyByteArray_FromStringAndSize(nullptr, static_cast<Py_ssize_t>(rows * sizeof(Value)));
+  if (array == nullptr) return nullptr;
+  char* out = PyByteArray_AS_STRING(array);
+  for (std::size_t row = 0; row < rows; ++row) {
+    Verdict verdict;
+    std::memcpy(&verdict, verdicts.data() + row * sizeof(Verdict), sizeof(Verdict));
+    const Value value = verdict.*field;
+    std::memcpy(out + row * sizeof(Value), &value, sizeof(Value));
   }
+  return array;
+}
 
-  bool Add(std::size_t bytes) {
-    PyObject* array = PyByteArray_FromStringAndSize(nullptr, static_cast<Py_ssize_t>(bytes));
-    if (array == nullptr) return false;
-    arrays[count] = array;
-    data[count] = reinterpret_cast<unsigned char*>(PyByteArray_AS_STRING(array));
-    std::memset(data[count], 0, bytes);
-    ++count;
-    return true;
-  }
-  PyObject* Release() {
-    PyObject* result = count == 1 ? arrays[0] : nullptr;
-    if (count > 1) {
-      result = PyTuple_New(count);
-      if (result == nullptr) return nullptr;
-      for (int i = 0; i < count; ++i) PyTuple_SET_ITEM(result, i, arrays[i]);
-    }
-    count = 0;
-    return result;
-  }
-};
-
-void PutInt32(unsigned char* out, std::size_t row, int32_t value) { std::memcpy(out + 4 * row, &value, 4); }
-
-// Runs without the GIL: reads only the column and writes only the outputs.
-void JudgeColumn(Op op, const Column& column, Date today, unsigned char* const* out, char* masked) {
-  const std::size_t rows = column.rows();
-  auto each = [&](auto&& judge) {
-    for (std::size_t row = 0; row < rows; ++row)
-      if (IsText(column.kind(row))) judge(row, column.text(row));
-  };
-  switch (op) {
-    case Op::CheckOrganization: return each([&](std::size_t r, Text t) { out[0][r] = tessera::CheckOrganization(t); });
-    case Op::CheckNumber: return each([&](std::size_t r, tessera::PaddedText t) { out[0][r] = tessera::CheckNumberPadded(t); });
-    case Op::CheckCard: return each([&](std::size_t r, tessera::PaddedText t) { out[0][r] = tessera::JudgeCardPadded(t).valid(); });
-    case Op::CheckGpaNo: return each([&](std::size_t r, Text t) { out[0][r] = tessera::CheckGPANo(t); });
-    case Op::CheckGpaNoExpired:
-      return each([&](std::size_t r, Text t) { out[0][r] = tessera::JudgeId(t, today).unexpired; });
-    case Op::GpaAge: return each([&](std::size_t r, Text t) { PutInt32(out[0], r, tessera::JudgeId(t, today).age); });
-    case Op::CardBrand:
-      return each([&](std::size_t r, Text t) { out[0][r] = static_cast<unsigned char>(tessera::BrandOf(t)); });
-    case Op::CardVerdict:
-      return each([&](std::size_t r, tessera::PaddedText t) {
-        const tessera::CardVerdict verdict = tessera::JudgeCardPadded(t);
-        out[0][r] = verdict.valid();
-        out[1][r] = static_cast<unsigned char>(verdict.brand);
-        out[2][r] = verdict.checksum;
-      });
-    case Op::IdVerdict:
-      return each([&](std::size_t r, Text t) {
-        const tessera::IdVerdict verdict = tessera::JudgeId(t, today);
-        out[0][r] = verdict.valid();
-        out[1][r] = verdict.check_digits;
-        out[2][r] = verdict.unexpired;
-        PutInt32(out[3], r, verdict.age);
-      });
-    case Op::MaskCard:
-      return each([&](std::size_t r, Text t) { tessera::MaskCardNumber(t, masked + column.start(r)); });
-    default: {
-      const Brand brand = Info(op).brand;
-      return each([&](std::size_t r, Text t) { out[0][r] = tessera::BrandOf(t) == brand; });
-    }
+// The answers of a column as the package reads them: a bytearray of the C
+// answers, or a tuple of one bytearray per field of a verdict.
+PyObject* AnswerObjects(const Operation& op, const std::vector<char>& answers) {
+  switch (op.answer) {
+    case Answer::CARD_VERDICT:
+      using Card = tessera_card_verdict;
+      return TupleOf({FieldOf<Card>(answers, &Card::valid), FieldOf<Card>(answers, &Card::brand),
+                      FieldOf<Card>(answers, &Card::checksum)});
+    case Answer::ID_VERDICT:
+      using Id = tessera_id_verdict;
+      return TupleOf({FieldOf<Id>(answers, &Id::valid), FieldOf<Id>(answers, &Id::check_digits),
+                      FieldOf<Id>(answers, &Id::unexpired), FieldOf<Id>(answers, &Id::age)});
+    default: return PyByteArray_FromStringAndSize(answers.data(), static_cast<Py_ssize_t>(answers.size()));
   }
 }
 
+// The masked texts, each of its row's type: str, bytes, or None for a missing value.
 PyObject* MaskedObjects(const Column& column, const std::vector<char>& masked) {
   const std::size_t rows = column.rows();
   PyObject* list = PyList_New(static_cast<Py_ssize_t>(rows));
   if (list == nullptr) return nullptr;
   for (std::size_t row = 0; row < rows; ++row) {
-    const auto length = static_cast<Py_ssize_t>(column.text(row).size());
+    const auto length = static_cast<Py_ssize_t>(column.size(row));
     const char* text = masked.data() + column.start(row);
     PyObject* item = nullptr;
     switch (column.kind(row)) {
@@ -603,78 +655,97 @@ PyObject* MaskedObjects(const Column& column, const std::vector<char>& masked) {
   return list;
 }
 
-// Which rows were missing values, one byte each; None when none was.
-PyObject* MissingRows(const Column& column) {
-  const std::size_t rows = column.rows();
-  std::size_t row = 0;
-  while (row < rows && column.kind(row) != Kind::Missing) ++row;
-  if (row == rows) Py_RETURN_NONE;
-  PyObject* missing = PyByteArray_FromStringAndSize(nullptr, static_cast<Py_ssize_t>(rows));
-  if (missing == nullptr) return nullptr;
-  char* flags = PyByteArray_AS_STRING(missing);
-  for (row = 0; row < rows; ++row) flags[row] = column.kind(row) == Kind::Missing;
-  return missing;
+// A column of `rows` rows is read and judged a chunk at a time, so that
+// each chunk's texts are judged while still in the caches. Masked texts
+// become objects with their rows' types, and a day read from the clock is
+// one day for the whole column: such columns are one chunk.
+constexpr std::size_t kChunk = 4096;
+
+// (answers, missing rows): AnswerObjects or MaskedObjects, and which rows
+// were missing values (a bytearray of flags, or None when none was).
+// `read(column, first, end)` adds rows [first, end) to the emptied column:
+// 0, or -1 with an error set.
+template <class Read>
+PyObject* JudgeRows(const Operation& op, std::size_t rows, PyObject* today, Read&& read) {
+  tessera_date storage;
+  const tessera_date* day = nullptr;
+  if (op.dated && ReadDay(today, &storage, &day) < 0) return nullptr;
+  const bool whole = op.answer == Answer::MASKED || (op.dated && day == nullptr);
+  const std::size_t chunk = whole ? std::max<std::size_t>(rows, 1) : kChunk;
+  std::vector<char> answers(op.answer == Answer::MASKED ? 0 : rows * op.answer_size), masked;
+  std::vector<char> missing;  // once a row was missing
+  Column column(std::min(rows, chunk));
+  for (std::size_t first = 0; first < rows; first += chunk) {
+    const std::size_t end = std::min(rows, first + chunk);
+    column.Clear();
+    if (read(column, first, end) < 0) return nullptr;
+    for (std::size_t row = 0; !column.all_texts() && row < column.rows(); ++row) {
+      if (column.kind(row) != Kind::Missing) continue;
+      missing.resize(rows);
+      missing[first + row] = 1;
+    }
+    if (op.answer == Answer::MASKED) {
+      masked.resize(column.text_bytes());
+      column.Judge(op, day, masked.data());
+    } else {
+      column.Judge(op, day, answers.data() + first * op.answer_size);
+      column.ClearUnjudged(answers.data() + first * op.answer_size, op.answer_size);
+    }
+  }
+  PyObject* objects = op.answer == Answer::MASKED ? MaskedObjects(column, masked) : AnswerObjects(op, answers);
+  if (objects == nullptr) return nullptr;
+  if (missing.empty()) return Py_BuildValue("(NO)", objects, Py_None);
+  PyObject* absent = PyByteArray_FromStringAndSize(missing.data(), static_cast<Py_ssize_t>(rows));
+  if (absent == nullptr) {
+    Py_DECREF(objects);
+    return nullptr;
+  }
+  return Py_BuildValue("(NN)", objects, absent);
 }
 
-// (answers, missing rows): the answers as raw bytes (bytearrays, or a tuple
-// of them for the verdicts; a list of texts from mask_card), and MissingRows.
-PyObject* JudgeAndAnswer(Op op, Column& column, PyObject* today_given) {
-  Date today{};
-  if ((op == Op::CheckGpaNoExpired || op == Op::GpaAge || op == Op::IdVerdict) && ReadToday(today_given, &today) < 0)
-    return nullptr;
-  column.Pad();
-  const std::size_t rows = column.rows();
-  Outputs outputs;
-  std::vector<char> masked;
-  bool made = true;
-  switch (op) {
-    case Op::GpaAge: made = outputs.Add(4 * rows); break;
-    case Op::CardVerdict: made = outputs.Add(rows) && outputs.Add(rows) && outputs.Add(rows); break;
-    case Op::IdVerdict: made = outputs.Add(rows) && outputs.Add(rows) && outputs.Add(rows) && outputs.Add(4 * rows); break;
-    case Op::MaskCard: masked.resize(column.text_bytes()); break;
-    default: made = outputs.Add(rows); break;
-  }
-  if (!made) return nullptr;
-  Py_BEGIN_ALLOW_THREADS
-  JudgeColumn(op, column, today, outputs.data, masked.data());
-  Py_END_ALLOW_THREADS
-  PyObject* answers = op == Op::MaskCard ? MaskedObjects(column, masked) : outputs.Release();
-  if (answers == nullptr) return nullptr;
-  PyObject* missing = MissingRows(column);
-  if (missing == nullptr) {
-    Py_DECREF(answers);
-    return nullptr;
-  }
-  return Py_BuildValue("(NN)", answers, missing);
-}
-
-bool ReadOp(int number, Op* op) {
-  if (number < 0 || number >= kOpCount) {
+const Operation* ReadOp(int number) {
+  if (number < 0 || number >= kOperationCount) {
     PyErr_Format(PyExc_ValueError, "no check numbered %d", number);
-    return false;
+    return nullptr;
   }
-  *op = static_cast<Op>(number);
-  return true;
+  return &kOperations[number];
+}
+
+// Rows of Python objects: `items` as it is while they are read.
+template <class Items>
+PyObject* JudgeItems(const Operation& op, Py_ssize_t count, Items items, PyObject* today, PyObject* missing,
+                     PyObject* labels) {
+  return JudgeRows(op, static_cast<std::size_t>(count), today, [&](Column& column, std::size_t first, std::size_t end) {
+    for (auto row = static_cast<Py_ssize_t>(first); row < static_cast<Py_ssize_t>(end); ++row) {
+      PyObject* const* all = items(count);
+      if (all == nullptr) return -1;
+      Prefetch(all, row, static_cast<Py_ssize_t>(end));
+      if (!AddText(column, all[row]) && AddObject(column, op, all[row], missing, labels, row) < 0) return -1;
+    }
+    return 0;
+  });
 }
 
 PyObject* JudgeObjects(PyObject*, PyObject* args) {
   int op_number;
-  PyObject *items, *today, *missing, *labels;
-  if (!PyArg_ParseTuple(args, "iOOO!O:_judge_objects", &op_number, &items, &today, &PyTuple_Type, &missing, &labels))
+  PyObject *list, *today, *missing, *labels;
+  if (!PyArg_ParseTuple(args, "iOOO!O:_judge_objects", &op_number, &list, &today, &PyTuple_Type, &missing, &labels))
     return nullptr;
-  Op op;
-  if (!ReadOp(op_number, &op)) return nullptr;
-  if (!PyList_Check(items) && !PyTuple_Check(items)) {
+  const Operation* op = ReadOp(op_number);
+  if (op == nullptr) return nullptr;
+  if (!PyList_Check(list) && !PyTuple_Check(list)) {
     PyErr_SetString(PyExc_TypeError, "_judge_objects() expects a list or a tuple");
     return nullptr;
   }
+  // Reading an exotic buffer may run code that changes the list: its items
+  // are looked up afresh for each row.
+  auto items = [list](Py_ssize_t count) -> PyObject* const* {
+    if (PySequence_Fast_GET_SIZE(list) == count) return PySequence_Fast_ITEMS(list);
+    PyErr_SetString(PyExc_RuntimeError, "the list changed size while its numbers were read");
+    return nullptr;
+  };
   try {
-    Column column(static_cast<std::size_t>(PySequence_Fast_GET_SIZE(items)));
-    // The size is read afresh each time: reading an exotic buffer may run
-    // code that changes the list.
-    for (Py_ssize_t row = 0; row < PySequence_Fast_GET_SIZE(items); ++row)
-      if (AddObject(column, op, PySequence_Fast_GET_ITEM(items, row), missing, labels, row) < 0) return nullptr;
-    return JudgeAndAnswer(op, column, today);
+    return JudgeItems(*op, PySequence_Fast_GET_SIZE(list), items, today, missing, labels);
   } catch (const std::exception&) {  // only allocation can fail here
     return PyErr_NoMemory();
   }
@@ -712,15 +783,12 @@ PyObject* JudgeObjectArray(PyObject*, PyObject* args) {
   if (!PyArg_ParseTuple(args, "iOOO!O:_judge_object_array", &op_number, &array, &today, &PyTuple_Type, &missing,
                         &labels))
     return nullptr;
-  Op op;
+  const Operation* op = ReadOp(op_number);
   PyObject* const* items = nullptr;
   Py_ssize_t count = 0;
-  if (!ReadOp(op_number, &op) || ObjectArrayItems(array, &items, &count) < 0) return nullptr;
+  if (op == nullptr || ObjectArrayItems(array, &items, &count) < 0) return nullptr;
   try {
-    Column column(static_cast<std::size_t>(count));
-    for (Py_ssize_t row = 0; row < count; ++row)
-      if (AddObject(column, op, items[row], missing, labels, row) < 0) return nullptr;
-    return JudgeAndAnswer(op, column, today);
+    return JudgeItems(*op, count, [items](Py_ssize_t) { return items; }, today, missing, labels);
   } catch (const std::exception&) {  // only allocation can fail here
     return PyErr_NoMemory();
   }
@@ -731,32 +799,32 @@ PyObject* JudgeFixed(PyObject*, PyObject* args) {
   PyObject *array, *today;
   Py_ssize_t itemsize;
   if (!PyArg_ParseTuple(args, "iOnpO:_judge_fixed", &op_number, &array, &itemsize, &ucs4, &today)) return nullptr;
-  Op op;
-  if (!ReadOp(op_number, &op)) return nullptr;
+  const Operation* op = ReadOp(op_number);
+  if (op == nullptr) return nullptr;
   if (itemsize < 0 || (ucs4 && itemsize % 4 != 0)) {
     PyErr_SetString(PyExc_ValueError, "_judge_fixed(): bad item size");
     return nullptr;
   }
   Py_buffer view;
   if (PyObject_GetBuffer(array, &view, PyBUF_SIMPLE) < 0) return nullptr;
+  PyObject* result = nullptr;
   try {
     const auto size = static_cast<std::size_t>(itemsize);
     if (size == 0 ? view.len != 0 : view.len % itemsize != 0) {
-      PyBuffer_Release(&view);
       PyErr_SetString(PyExc_ValueError, "_judge_fixed(): the buffer is not a whole number of items");
-      return nullptr;
+    } else {
+      const std::size_t rows = size == 0 ? 0 : static_cast<std::size_t>(view.len) / size;
+      const auto* bytes = static_cast<const unsigned char*>(view.buf);
+      result = JudgeRows(*op, rows, today, [&](Column& column, std::size_t first, std::size_t end) {
+        for (std::size_t row = first; row < end; ++row) AddFixed(column, *op, bytes + row * size, size, ucs4 != 0);
+        return 0;
+      });
     }
-    const std::size_t rows = size == 0 ? 0 : static_cast<std::size_t>(view.len) / size;
-    Column column(rows);
-    std::vector<char> scratch;
-    const auto* bytes = static_cast<const unsigned char*>(view.buf);
-    for (std::size_t row = 0; row < rows; ++row) AddFixed(column, op, bytes + row * size, size, ucs4 != 0, scratch);
-    PyBuffer_Release(&view);
-    return JudgeAndAnswer(op, column, today);
   } catch (const std::exception&) {  // only allocation can fail here
-    PyBuffer_Release(&view);
-    return PyErr_NoMemory();
+    PyErr_NoMemory();
   }
+  PyBuffer_Release(&view);
+  return result;
 }
 
 PyObject* SetColumnHook(PyObject*, PyObject* hook) {
@@ -774,105 +842,39 @@ PyObject* SetColumnHook(PyObject*, PyObject* hook) {
 
 template <Op op>
 PyObject* OneArgument(PyObject*, PyObject* number) {
-  return Dispatch(op, number, nullptr);
+  return Dispatch(kOperations[static_cast<int>(op)], number, nullptr);
 }
 
 // (number, /, today=None)
 template <Op op>
 PyObject* WithToday(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+  const char* name = kOperations[static_cast<int>(op)].name;
   PyObject* number = nargs >= 1 ? args[0] : nullptr;
   PyObject* today = nargs >= 2 ? args[1] : nullptr;
   if (nargs < 1 || nargs > 2) {
-    PyErr_Format(PyExc_TypeError, "%s() takes 1 or 2 positional arguments (%zd given)", Info(op).name, nargs);
+    PyErr_Format(PyExc_TypeError, "%s() takes 1 or 2 positional arguments (%zd given)", name, nargs);
     return nullptr;
   }
   const Py_ssize_t keywords = kwnames ? PyTuple_GET_SIZE(kwnames) : 0;
   for (Py_ssize_t i = 0; i < keywords; ++i) {
-    PyObject* name = PyTuple_GET_ITEM(kwnames, i);
-    if (PyUnicode_CompareWithASCIIString(name, "today") != 0 || today != nullptr) {
-      PyErr_Format(PyExc_TypeError, "%s() got an unexpected or repeated keyword argument '%U'", Info(op).name, name);
+    PyObject* keyword = PyTuple_GET_ITEM(kwnames, i);
+    if (PyUnicode_CompareWithASCIIString(keyword, "today") != 0 || today != nullptr) {
+      PyErr_Format(PyExc_TypeError, "%s() got an unexpected or repeated keyword argument '%U'", name, keyword);
       return nullptr;
     }
     today = args[nargs + i];
   }
-  return Dispatch(op, number, today);
+  return Dispatch(kOperations[static_cast<int>(op)], number, today);
 }
 
-#define TESSERA_ONE(name, op, doc) {name, OneArgument<op>, METH_O, PyDoc_STR(doc)}
-#define TESSERA_DATED(name, op, doc) \
-  {name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(WithToday<op>)), METH_FASTCALL | METH_KEYWORDS, PyDoc_STR(doc)}
-
-#define TESSERA_COLUMNS \
-  "\n\nA pandas Series gives a Series with the same index, in a nullable dtype (boolean, Int32, string): " \
-  "missing values (None, NaN, pandas.NA) get <NA>. A list, tuple or other iterable, or a NumPy array, gives " \
-  "a NumPy array with one answer per element, masked (numpy.ma) where values were missing. Str with " \
-  "characters beyond Latin-1 get the answer no (False, 0 or \"none\")."
-
-#define TESSERA_TEXT \
-  "\n\n`number` is a str (each character one Latin-1 byte) or a bytes-like object; every byte counts, " \
-  "NUL bytes included. A str with characters beyond Latin-1 is never a valid number: the answer is False. " \
-  "An integer (int or NumPy's) is its decimal digits. A float is a TypeError (its digits may be lost): " \
-  "read such numbers as text. None and NaN are missing: the answer is None."
+#define TESSERA_METHOD(name, Export, exported, arguments, answer, brand, longest, meaning) TESSERA_METHOD_##arguments(name),
+#define TESSERA_METHOD_TEXT(name) {#name, OneArgument<Op::name>, METH_O, PyDoc_STR(TESSERA_DOC_##name)}
+#define TESSERA_METHOD_TEXT_DAY(name)                                                                 \
+  {#name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(WithToday<Op::name>)),          \
+   METH_FASTCALL | METH_KEYWORDS, PyDoc_STR(TESSERA_DOC_##name)}
 
 PyMethodDef kMethods[] = {
-    TESSERA_ONE("is_amex", Op::IsAmex, "is_amex(number, /)\n--\n\n"
-        "True when `number` has the length and prefix of American Express: 15 characters starting \"34\" or \"37\"."
-        " The checksum is not looked at." TESSERA_TEXT TESSERA_COLUMNS),
-    TESSERA_ONE("is_dc", Op::IsDC, "is_dc(number, /)\n--\n\n"
-        "True when `number` has the length and prefix of Diners Club: 14 characters starting \"36\", \"38\" or "
-        "\"300\" to \"305\". The checksum is not looked at." TESSERA_TEXT TESSERA_COLUMNS),
-    TESSERA_ONE("is_disc", Op::IsDisc, "is_disc(number, /)\n--\n\n"
-        "True when `number` has the length and prefix of Discover: 16 characters starting \"6011\"."
-        " The checksum is not looked at." TESSERA_TEXT TESSERA_COLUMNS),
-    TESSERA_ONE("is_jcb", Op::IsJcb, "is_jcb(number, /)\n--\n\n"
-        "True when `number` has the length and prefix of JCB: 15 or 16 characters starting \"1800\", \"2131\", "
-        "or \"3\" when it is not American Express. The checksum is not looked at." TESSERA_TEXT TESSERA_COLUMNS),
-    TESSERA_ONE("is_mc", Op::IsMc, "is_mc(number, /)\n--\n\n"
-        "True when `number` has the length and prefix of MasterCard: 16 characters starting \"51\" to \"55\"."
-        " The checksum is not looked at." TESSERA_TEXT TESSERA_COLUMNS),
-    TESSERA_ONE("is_visa", Op::IsVisa, "is_visa(number, /)\n--\n\n"
-        "True when `number` has the length and prefix of Visa: 13 or 16 characters starting \"4\"."
-        " The checksum is not looked at." TESSERA_TEXT TESSERA_COLUMNS),
-    TESSERA_ONE("check_organization", Op::CheckOrganization, "check_organization(number, /)\n--\n\n"
-        "True when `number` has the length and prefix of any of the six card brands." TESSERA_TEXT TESSERA_COLUMNS),
-    TESSERA_ONE("check_number", Op::CheckNumber, "check_number(number, /)\n--\n\n"
-        "True when the Luhn (mod 10) sum of `number` is divisible by 10. Characters that are not digits count 0 "
-        "but keep their place, so the empty text and text without digits pass." TESSERA_TEXT TESSERA_COLUMNS),
-    TESSERA_ONE("check_card", Op::CheckCard, "check_card(number, /)\n--\n\n"
-        "True when `number` is a valid card number: it has a known brand (check_organization) and passes the "
-        "Luhn checksum (check_number)." TESSERA_TEXT TESSERA_COLUMNS),
-    TESSERA_ONE("check_gpa_no", Op::CheckGpaNo, "check_gpa_no(number, /)\n--\n\n"
-        "True when `number` is a GPA number: 29 characters, \"-\" at positions 12, 20 and 28, and four correct "
-        "7-3-1 check digits." TESSERA_TEXT TESSERA_COLUMNS),
-    TESSERA_DATED("check_gpa_no_expired", Op::CheckGpaNoExpired, "check_gpa_no_expired(number, /, today=None)\n--\n\n"
-        "True when `number` passes check_gpa_no and the document has NOT expired on `today`: True means still "
-        "valid, the expiry day itself included, despite the name. Two-digit expiry years below 80 are in the "
-        "2000s, the others in the 1900s. `today` is a datetime.date; None means the local date."
-        TESSERA_TEXT TESSERA_COLUMNS),
-    TESSERA_DATED("gpa_age", Op::GpaAge, "gpa_age(number, /, today=None)\n--\n\n"
-        "The holder's age in years on `today`, from the two-digit birth year and the current two-digit year "
-        "alone (1 to 100; born in the current two-digit year is 100); 0 when `number` does not pass check_gpa_no."
-        " `today` is a datetime.date; None means the local date." TESSERA_TEXT
-        "\n\nFor a column, int32 answers (Int32 for a Series); str beyond Latin-1 get 0."),
-    TESSERA_ONE("card_brand", Op::CardBrand, "card_brand(number, /)\n--\n\n"
-        "The name of the card brand whose length and prefix `number` has (\"American Express\", \"Diners Club\", "
-        "\"Discover\", \"JCB\", \"MasterCard\", \"Visa\"), or \"none\" (a true value: compare with \"none\")."
-        TESSERA_TEXT "\n\nFor a column, these names (objects; string for a Series); missing values stay missing."),
-    TESSERA_ONE("card_verdict", Op::CardVerdict, "card_verdict(number, /)\n--\n\n"
-        "Why a card number is valid or not: CardVerdict(valid, brand, checksum), where brand is as card_brand "
-        "gives it and checksum as check_number; valid is check_card." TESSERA_TEXT
-        "\n\nFor a column, a pandas DataFrame with the columns valid, brand (categorical) and checksum, one row "
-        "per element (a dict of NumPy arrays when pandas is not installed)."),
-    TESSERA_DATED("id_verdict", Op::IdVerdict, "id_verdict(number, /, today=None)\n--\n\n"
-        "Why a GPA number is valid or not on `today`: IdVerdict(valid, check_digits, unexpired, age), where "
-        "check_digits is check_gpa_no, unexpired is check_gpa_no_expired (True means NOT expired), age is "
-        "gpa_age and valid is check_digits and unexpired together." TESSERA_TEXT
-        "\n\nFor a column, a pandas DataFrame with these four columns (a dict of NumPy arrays without pandas)."),
-    TESSERA_ONE("mask_card", Op::MaskCard, "mask_card(number, /)\n--\n\n"
-        "`number` as it may be shown to people: every digit but the first six and the last four becomes \"*\"; "
-        "other characters stay where they are (\"4111 1111 1111 1111\" gives \"4111 11** **** 1111\"). A str "
-        "gives a str, a bytes-like object bytes. Characters beyond Latin-1 are shown as \"*\".\n\nFor a column, a "
-        "NumPy array of objects (string for a Series of str); missing values stay missing."),
+    TESSERA_OPERATIONS(TESSERA_METHOD)
     {"_judge_objects", JudgeObjects, METH_VARARGS, PyDoc_STR("_judge_objects(op, items, today, missing, labels, /)")},
     {"_judge_object_array", JudgeObjectArray, METH_VARARGS,
      PyDoc_STR("_judge_object_array(op, array, today, missing, labels, /)")},
@@ -904,51 +906,52 @@ PyModuleDef kModule = {
     kMethods, nullptr, nullptr, nullptr, nullptr,
 };
 
+// Adds `value` to the module under `name`, giving up the reference. 0, or -1 with an error set.
+int AddToModule(PyObject* module, const char* name, PyObject* value) {
+  if (value == nullptr) return -1;
+  if (PyModule_AddObject(module, name, value) < 0) {
+    Py_DECREF(value);
+    return -1;
+  }
+  return 0;
+}
+
 int AddObjects(PyObject* module) {
   if (PyModule_AddStringConstant(module, "__version__", TESSERA_VERSION) < 0) return -1;
   PyDateTime_IMPORT;
   if (PyDateTimeAPI == nullptr) return -1;
-  PyObject* names = PyTuple_New(static_cast<Py_ssize_t>(tessera::kBrandCount));
-  if (names == nullptr) return -1;
-  for (std::size_t i = 0; i < tessera::kBrandCount; ++i) {
-    const Text name = tessera::BrandName(static_cast<Brand>(i));
-    PyObject* str = PyUnicode_InternFromString(std::string(name).c_str());
-    if (str == nullptr) {
-      Py_DECREF(names);
-      return -1;
-    }
-    g_brand_names[i] = str;
-    Py_INCREF(str);
-    PyTuple_SET_ITEM(names, static_cast<Py_ssize_t>(i), str);
+  for (int brand = 0; const char* name = tessera_brand_name(static_cast<tessera_brand>(brand)); ++brand) {
+    PyObject* str = PyUnicode_InternFromString(name);
+    if (str == nullptr) return -1;
+    g_brand_names.push_back(str);  // kept for the life of the process
   }
-  if (PyModule_AddObject(module, "BRANDS", names) < 0) {
-    Py_DECREF(names);
-    return -1;
+  PyObject* names = PyTuple_New(static_cast<Py_ssize_t>(g_brand_names.size()));
+  for (std::size_t i = 0; names != nullptr && i < g_brand_names.size(); ++i) {
+    Py_INCREF(g_brand_names[i]);
+    PyTuple_SET_ITEM(names, static_cast<Py_ssize_t>(i), g_brand_names[i]);
   }
+  if (AddToModule(module, "BRANDS", names) < 0) return -1;
   g_card_verdict_type = PyStructSequence_NewType(&kCardVerdictDesc);
   g_id_verdict_type = PyStructSequence_NewType(&kIdVerdictDesc);
   if (g_card_verdict_type == nullptr || g_id_verdict_type == nullptr) return -1;
   Py_INCREF(g_card_verdict_type);
   Py_INCREF(g_id_verdict_type);
-  if (PyModule_AddObject(module, "CardVerdict", reinterpret_cast<PyObject*>(g_card_verdict_type)) < 0 ||
-      PyModule_AddObject(module, "IdVerdict", reinterpret_cast<PyObject*>(g_id_verdict_type)) < 0)
+  if (AddToModule(module, "CardVerdict", reinterpret_cast<PyObject*>(g_card_verdict_type)) < 0 ||
+      AddToModule(module, "IdVerdict", reinterpret_cast<PyObject*>(g_id_verdict_type)) < 0)
     return -1;
+  // The functions' numbers, as the column hook gets them: their places in the table.
   PyObject* ops = PyDict_New();
   if (ops == nullptr) return -1;
-  for (int i = 0; i < kOpCount; ++i) {
+  for (int i = 0; i < kOperationCount; ++i) {
     PyObject* number = PyLong_FromLong(i);
-    const int failed = number == nullptr || PyDict_SetItemString(ops, kOps[i].name, number) < 0;
+    const int failed = number == nullptr || PyDict_SetItemString(ops, kOperations[i].name, number) < 0;
     Py_XDECREF(number);
     if (failed) {
       Py_DECREF(ops);
       return -1;
     }
   }
-  if (PyModule_AddObject(module, "_OPS", ops) < 0) {
-    Py_DECREF(ops);
-    return -1;
-  }
-  return 0;
+  return AddToModule(module, "_OPS", ops);
 }
 
 }  // namespace

@@ -46,6 +46,7 @@ BRANDS = _backend.BRANDS
 CardVerdict = _backend.CardVerdict
 IdVerdict = _backend.IdVerdict
 
+# Made from frame/operations.h (names): the tessera_bindings target writes it.
 is_amex = _backend.is_amex
 is_dc = _backend.is_dc
 is_disc = _backend.is_disc
@@ -63,14 +64,15 @@ card_verdict = _backend.card_verdict
 id_verdict = _backend.id_verdict
 mask_card = _backend.mask_card
 
+__all__ = [
+    "BRANDS", "CardVerdict", "IdVerdict", "is_amex", "is_dc", "is_disc", "is_jcb", "is_mc",
+    "is_visa", "check_organization", "check_number", "check_card", "check_gpa_no",
+    "check_gpa_no_expired", "gpa_age", "card_brand", "card_verdict", "id_verdict", "mask_card",
+]
+# End of the part made from frame/operations.h (names).
+
 _backend._set_column_hook(_columns.ColumnHook(_backend))
 
-__all__ = [
-    "BRANDS", "CardVerdict", "IdVerdict",
-    "is_amex", "is_dc", "is_disc", "is_jcb", "is_mc", "is_visa",
-    "check_organization", "check_number", "check_card",
-    "check_gpa_no", "check_gpa_no_expired", "gpa_age",
-    "card_brand", "card_verdict", "id_verdict", "mask_card",
-]
-
 from ._findings import Finding, contains_card, find_cards, redact  # noqa: E402
+
+__all__ += ["Finding", "contains_card", "find_cards", "redact"]

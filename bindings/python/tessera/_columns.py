@@ -8,10 +8,10 @@ else in, NumPy arrays out, masked where a value was missing.
 
 import sys
 
+from ._operations import OPERATIONS
+
 _NOT_TEXT = ("a str, a bytes-like object or an integer, or a column of them "
              "(a list, an iterable, a NumPy array, a pandas Series)")
-_BOOLEAN_OPS = {"is_amex", "is_dc", "is_disc", "is_jcb", "is_mc", "is_visa", "check_organization", "check_number",
-                "check_card", "check_gpa_no", "check_gpa_no_expired"}
 
 
 def _numpy():
@@ -35,10 +35,9 @@ class ColumnHook:
 
     def __init__(self, backend):
         self._backend = backend
-        self._names = {number: name for name, number in backend._OPS.items()}
 
     def __call__(self, op, column, today):
-        name = self._names[op]
+        name, answer = OPERATIONS[op].name, OPERATIONS[op].answer
         if hasattr(column, "__dask_graph__"):
             raise TypeError(
                 f"{name}() checks one partition at a time: "
@@ -71,11 +70,11 @@ class ColumnHook:
             shape = (len(column),)
             raw, absent = self._backend._judge_objects(op, column, today, missing, labels)
         absent = None if absent is None else np.frombuffer(absent, dtype=np.bool_)
-        if name in ("card_verdict", "id_verdict"):
-            return self._frame(np, name, shape, series, raw, absent)
-        answers = self._answers(np, name, raw, absent)
+        if answer in ("card_verdict", "id_verdict"):
+            return self._frame(np, name, answer, shape, series, raw, absent)
+        answers = self._answers(np, answer, raw, absent)
         if series is not None:
-            return self._series(np, pandas, name, answers, absent, series)
+            return self._series(np, pandas, answer, answers, absent, series)
         answers = answers.reshape(shape)
         if absent is None or answers.dtype == object:
             return answers
@@ -98,26 +97,26 @@ class ColumnHook:
         # Floats among them: NaN is missing, any other float is refused by the backend.
         return self._backend._judge_objects(op, flat.tolist(), today, missing, labels)
 
-    def _answers(self, np, name, raw, absent):
+    def _answers(self, np, answer, raw, absent):
         """The answers as one flat NumPy array; missing rows hold False or 0, or None where objects are."""
-        if name == "mask_card":
+        if answer == "masked":
             masked = np.empty(len(raw), dtype=object)
             masked[:] = raw
             return masked
-        if name == "gpa_age":
+        if answer == "age":
             return np.frombuffer(raw, dtype=np.int32)
-        if name == "card_brand":
+        if answer == "brand":
             brands = np.array(self._backend.BRANDS, dtype=object)[np.frombuffer(raw, dtype=np.uint8)]
             if absent is not None:
                 brands[absent] = None
             return brands
         return np.frombuffer(raw, dtype=np.bool_)
 
-    def _series(self, np, pandas, name, answers, absent, series):
+    def _series(self, np, pandas, answer, answers, absent, series):
         mask = np.zeros(len(answers), dtype=np.bool_) if absent is None else absent.copy()
-        if name == "gpa_age":
+        if answer == "age":
             values = pandas.arrays.IntegerArray(answers.copy(), mask)
-        elif name in _BOOLEAN_OPS:
+        elif answer == "bool":
             values = pandas.arrays.BooleanArray(answers.copy(), mask)
         elif all(isinstance(answer, str) for answer in answers[~mask]):
             values = pandas.array(answers, dtype="string")
@@ -125,10 +124,10 @@ class ColumnHook:
             values = answers
         return pandas.Series(values, index=series.index, name=series.name)
 
-    def _frame(self, np, name, shape, series, raw, absent):
+    def _frame(self, np, name, answer, shape, series, raw, absent):
         if len(shape) != 1:
             raise ValueError(f"{name}() takes a one-dimensional column, not an array of shape {shape}")
-        if name == "card_verdict":
+        if answer == "card_verdict":
             valid, brand, checksum = raw
             columns = {"valid": np.frombuffer(valid, dtype=np.bool_), "brand": np.frombuffer(brand, dtype=np.uint8),
                        "checksum": np.frombuffer(checksum, dtype=np.bool_)}

@@ -29,25 +29,18 @@ except ImportError:
     except importlib.metadata.PackageNotFoundError:
         __version__ = "unknown"
 
-_EXPORTS = (
-    "IsAmex", "IsDC", "IsDisc", "IsJCB", "IsMC", "IsVisa",
-    "CheckOrganization", "CheckNumber", "CheckCard",
-    "CheckGPANo", "CheckGPANoExpired", "CheckGPANoAge",
-)
+from ._operations import BRANDS, OPERATIONS
 
-# The names the library prints, in the order of its brand codes.
-BRANDS = ("none", "American Express", "Diners Club", "Discover", "JCB", "MasterCard", "Visa")
-_BRAND_TESTS = ("IsAmex", "IsDC", "IsDisc", "IsJCB", "IsMC", "IsVisa")
+_OPS = {op.name: number for number, op in enumerate(OPERATIONS)}
+_EXPORT_OF = {op.name: op.export for op in OPERATIONS if op.export}
+# The brand tests, each with the brand it asks about; a number has one brand at most.
+_BRAND_TESTS = [(op.brand, op.export) for op in OPERATIONS if op.brand]
+_DATED = {op.name for op in OPERATIONS if op.dated}
 
 CardVerdict = namedtuple("CardVerdict", "valid brand checksum")
 CardVerdict.__module__ = "tessera"
 IdVerdict = namedtuple("IdVerdict", "valid check_digits unexpired age")
 IdVerdict.__module__ = "tessera"
-
-_OPS = {name: number for number, name in enumerate((
-    "is_amex", "is_dc", "is_disc", "is_jcb", "is_mc", "is_visa", "check_organization", "check_number",
-    "check_card", "check_gpa_no", "check_gpa_no_expired", "gpa_age", "card_brand", "card_verdict",
-    "id_verdict", "mask_card"))}
 
 
 def _load():
@@ -60,7 +53,7 @@ def _load():
 
 _library = _load()
 _exports = {}
-for _name in _EXPORTS:
+for _name in _EXPORT_OF.values():
     _function = getattr(_library, _name)
     _function.argtypes = [ctypes.c_char_p]
     _function.restype = ctypes.c_int32
@@ -121,31 +114,26 @@ def _check_today(today):
 
 def _answer(name, data):
     """One number's answer; `data` None stands for a str beyond Latin-1."""
-    call = (lambda export: _exports[export](data) if data is not None else 0)
-    if name == "card_brand":
-        return next((BRANDS[i + 1] for i, test in enumerate(_BRAND_TESTS) if call(test)), BRANDS[0])
-    if name == "card_verdict":
-        return CardVerdict(call("CheckCard") != 0, _answer("card_brand", data), call("CheckNumber") != 0)
-    if name == "id_verdict":
-        check_digits = call("CheckGPANo") != 0
-        unexpired = call("CheckGPANoExpired") != 0
-        return IdVerdict(check_digits and unexpired, check_digits, unexpired, call("CheckGPANoAge"))
-    if name == "gpa_age":
-        return call("CheckGPANoAge")
-    if name == "mask_card":
-        raise NotImplementedError("Tessera.DLL exports no masking; install the tessera package with its extension")
-    return call(_EXPORT_OF[name]) != 0
-
-
-_EXPORT_OF = dict(zip(list(_OPS)[:12], _EXPORTS))
-_DATED = {"check_gpa_no_expired", "gpa_age", "id_verdict"}
+    answer = OPERATIONS[_OPS[name]].answer
+    if name in _EXPORT_OF:
+        value = _exports[_EXPORT_OF[name]](data) if data is not None else 0
+        return value if answer == "age" else value != 0
+    # The answers the exports give only in parts.
+    if answer == "brand":
+        return next((brand for brand, test in _BRAND_TESTS if data is not None and _exports[test](data)), BRANDS[0])
+    if answer == "card_verdict":
+        return CardVerdict(_answer("check_card", data), _answer("card_brand", data), _answer("check_number", data))
+    if answer == "id_verdict":
+        check_digits, unexpired = _answer("check_gpa_no", data), _answer("check_gpa_no_expired", data)
+        return IdVerdict(check_digits and unexpired, check_digits, unexpired, _answer("gpa_age", data))
+    raise NotImplementedError("Tessera.DLL exports no masking; install the tessera package with its extension")
 
 
 def _public(name):
     op = _OPS[name]
     dated = name in _DATED
-    # The plain checks are one export each: answered without going through _answer.
-    export = _exports.get(_EXPORT_OF.get(name)) if name != "gpa_age" else None
+    # The checks that answer yes or no are one export each: answered without going through _answer.
+    export = _exports[_EXPORT_OF[name]] if OPERATIONS[op].answer == "bool" and name in _EXPORT_OF else None
 
     def check(number, /, today=None):
         if dated:
@@ -170,7 +158,7 @@ def _public(name):
 
 def _judge_objects(op, items, today, missing, labels):
     """A column, in the raw form the extension module gives it: (answers, missing rows or None)."""
-    name = next(key for key, value in _OPS.items() if value == op)
+    name = OPERATIONS[op].name
     answers, absent = [], bytearray()
     for row, item in enumerate(items):
         data = _MISSING if any(item is m for m in missing) else _text(item)
@@ -181,21 +169,22 @@ def _judge_objects(op, items, today, missing, labels):
             raise TypeError(f"{name}(): {where} is {type(item).__name__}, "
                             "not a str, a bytes-like object, an integer or a missing value")
         absent.append(data is _MISSING)
-        if name == "mask_card":
+        if OPERATIONS[op].answer == "masked":
             answers.append(None if data is _MISSING else _answer(name, data))
         else:
             answers.append(_answer(name, None if data is _MISSING else data))
     absent = absent if any(absent) else None
-    if name == "mask_card":
+    answer = OPERATIONS[op].answer
+    if answer == "masked":
         return answers, absent
-    if name == "gpa_age":
+    if answer == "age":
         return b"".join(age.to_bytes(4, sys.byteorder, signed=True) for age in answers), absent
-    if name == "card_brand":
+    if answer == "brand":
         return bytes(BRANDS.index(brand) for brand in answers), absent
-    if name == "card_verdict":
+    if answer == "card_verdict":
         return (bytearray(v.valid for v in answers), bytearray(BRANDS.index(v.brand) for v in answers),
                 bytearray(v.checksum for v in answers)), absent
-    if name == "id_verdict":
+    if answer == "id_verdict":
         return (bytearray(v.valid for v in answers), bytearray(v.check_digits for v in answers),
                 bytearray(v.unexpired for v in answers),
                 b"".join(v.age.to_bytes(4, sys.byteorder, signed=True) for v in answers)), absent

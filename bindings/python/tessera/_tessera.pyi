@@ -30,6 +30,7 @@ class IdVerdict(NamedTuple):
     unexpired: bool
     age: int
 
+# Made from frame/operations.h (functions): the tessera_bindings target writes it.
 @overload
 def is_amex(number: Missing, /) -> None: ...
 @overload
@@ -128,6 +129,7 @@ def mask_card(number: Union[str, int, numpy.integer], /) -> str: ...
 def mask_card(number: Union[bytes, bytearray, memoryview], /) -> bytes: ...
 @overload
 def mask_card(number: Column, /) -> Objects: ...
+# End of the part made from frame/operations.h (functions).
 
 _OPS: Dict[str, int]
 def _judge_objects(op: int, items: Union[list, tuple], today: Optional[datetime.date], missing: tuple,

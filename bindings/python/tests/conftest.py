@@ -1,8 +1,15 @@
-"""conftest -- the two ways to the checks: the extension module, and ctypes over a built library."""
+"""conftest -- the two ways to the checks: the extension module, and ctypes over a built library.
+
+The rules' cases come from the library's case tables, read by tests/cases/tables.py.
+"""
 
 import os
+import pathlib
+import sys
 
 import pytest
+
+sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[3] / "tests" / "cases"))
 
 
 def pytest_report_header(config):

@@ -11,22 +11,10 @@ import pandas as pd
 import pytest
 
 import tessera
-from cases import CARD_ROWS, DATE_ROWS, GPA_ROWS
+from tables import BRAND_TESTS, CARD_ROWS, DATE_ROWS, GPA_ROWS, card_answer
 
-BRAND_TESTS = {
-    "is_amex": "American Express", "is_dc": "Diners Club", "is_disc": "Discover",
-    "is_jcb": "JCB", "is_mc": "MasterCard", "is_visa": "Visa",
-}
 CARD_TEXTS = [row[0] for row in CARD_ROWS]
 DAY = datetime.date(2009, 9, 30)
-
-
-def card_expected(name, brand, luhn):
-    """A card row's answer to one check, from the row's brand and checksum."""
-    if name in BRAND_TESTS:
-        return brand == BRAND_TESTS[name]
-    return {"check_organization": brand != "none", "check_number": luhn,
-            "check_card": brand != "none" and luhn, "card_brand": brand}[name]
 
 
 # The forms a column of str comes in, each built from a list.
@@ -52,7 +40,7 @@ SERIES_FORMS = {"Series", "string Series"}
 def test_card_rows_as_a_column(name, form):
     answers = getattr(tessera, name)(FORMS[form](CARD_TEXTS))
     assert answers.dtype == ("boolean" if form in SERIES_FORMS else np.bool_)
-    assert answers.tolist() == [card_expected(name, brand, luhn) for _, brand, luhn, _ in CARD_ROWS]
+    assert answers.tolist() == [card_answer(name, brand, luhn) for _, brand, luhn, _ in CARD_ROWS]
 
 
 @pytest.mark.parametrize("form", FORMS)
@@ -307,7 +295,7 @@ def test_a_whole_frame_is_not_a_column():
 
 def test_columns_in_threads_at_once():
     column = CARD_TEXTS * 2000
-    expected = [card_expected("check_card", brand, luhn) for _, brand, luhn, _ in CARD_ROWS] * 2000
+    expected = [card_answer("check_card", brand, luhn) for _, brand, luhn, _ in CARD_ROWS] * 2000
     results = [None] * 4
 
     def work(slot):

@@ -4,7 +4,7 @@ import doctest
 import re
 
 import tessera
-from cases import ROOT
+from tables import ROOT
 
 GUIDE = ROOT / "docs" / "python.md"
 FLAGS = doctest.NORMALIZE_WHITESPACE
