@@ -47,7 +47,7 @@ inline constexpr std::size_t kRecordBatch = 64;
 // The fields of a CSV record that are wanted, counted from 0.
 struct Columns {
   std::size_t check = 0;          // the field delivered
-  std::vector<std::size_t> kept;  // fields carried along with it, by slot
+  std::vector<std::size_t> kept;  // fields carried along with it, by slot; never `check`
 };
 
 struct RecordLayout {
