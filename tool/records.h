@@ -118,8 +118,19 @@ class ByteSource {
   ~ByteSource() = default;
 };
 
-namespace records {
+// Spaces and tabs: what a field of nothing else holds is no value.
+TESSERA_INLINE bool IsBlankByte(char c) { return c == ' ' || c == '\t'; }
+TESSERA_INLINE bool IsBlank(Text value) {
+  // Most fields begin with a digit: one look decides.
+  if (!value.empty() && !IsBlankByte(value[0])) return false;
+  return value.find_first_not_of(" \t") == Text::npos;
+}
 
+// The line-end rule, byte by byte: a CR, or an LF that is not the second
+// byte of a CR LF. The masks of a block apply the same rule in LineEnds().
+TESSERA_INLINE bool IsLineEnd(char c, bool after_cr) { return c == '\r' || (c == '\n' && !after_cr); }
+
+namespace records {
 
 inline constexpr std::size_t kCapacity = kReadBlock;
 inline constexpr std::size_t kBlock = 64;
@@ -252,17 +263,19 @@ class Scanner {
     if (size_ >= 3 && std::memcmp(at(0), "\xef\xbb\xbf", 3) == 0) begin_ = pos_ = 3;
   }
 
-  // After a line end at p: where the next record begins. The LF of a CR LF
-  // is no line end of its own; when it may still come, the next read decides.
+  // Where the record after a line end at p begins: past the LF of a CR LF,
+  // which is no line end of its own. When it may still come, the next read
+  // decides (AfterRead).
+  TESSERA_INLINE static std::size_t PastLineEnd(const char* base, std::size_t p, std::size_t size, bool& lf_may_follow) {
+    if (base[p] != '\r') return p + 1;
+    if (p + 1 < size) return base[p + 1] == '\n' ? p + 2 : p + 1;
+    lf_may_follow = true;
+    return p + 1;
+  }
+
   void AfterLineEnd(std::size_t p) {
-    begin_ = p + 1;
+    begin_ = PastLineEnd(buffer_.get(), p, size_, lf_may_follow_);
     ++line_;
-    if (*at(p) != '\r') return;
-    if (p + 1 < size_) {
-      if (*at(p + 1) == '\n') begin_ = p + 2;
-    } else {
-      lf_may_follow_ = true;
-    }
   }
 
   void AfterRead() {
@@ -338,14 +351,7 @@ class Scanner {
           const std::size_t p = pos_ + bit;
           batch_values_[count] = PaddedText(base + begin, p - begin);
           batch_lines_[count] = line++;
-          begin = p + 1;
-          if ((m.cr >> bit) & 1) {
-            if (p + 1 < size) {
-              begin += base[p + 1] == '\n' ? 1 : 0;
-            } else {
-              lf_may_follow_ = true;
-            }
-          }
+          begin = PastLineEnd(base, p, size, lf_may_follow_);
           if (++count == kRecordBatch) {
             batch_size_ = count;
             count = 0;
@@ -430,8 +436,6 @@ class Scanner {
     kept_unquoter_.Feed(raw, [&](Text piece) { give(piece, false); });
   }
 
-  static bool IsBlank(Text value) { return value.find_first_not_of(" \t") == Text::npos; }
-
   bool EndRecord(std::size_t p) {
     const uint64_t line = record_line_;
     const bool lone_blank_field =
@@ -504,7 +508,7 @@ class Scanner {
       const char c = *at(i);
       const bool after_cr = prev_cr_;
       prev_cr_ = c == '\r';
-      const bool line_end = c == '\r' || (c == '\n' && !after_cr);
+      const bool line_end = IsLineEnd(c, after_cr);
       switch (quote_) {
         case kFieldStart:
           if (c == '"') {
