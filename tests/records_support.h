@@ -36,7 +36,10 @@ class Gatherer {
  public:
   explicit Gatherer(const tool::RecordLayout& layout) : layout_(layout) {}
 
-  void HeaderField(Text name, bool) { out.header.emplace_back(name); }
+  void HeaderField(Text name, bool whole) {
+    if (!whole) cut.push_back(out.header.size());
+    out.header.emplace_back(name);
+  }
   std::optional<tool::Columns> HeaderEnd(std::size_t) { return layout_.columns; }
   void Kept(std::size_t slot, Text value, bool whole) {
     if (kept_.empty()) kept_.resize(layout_.columns.kept.size());
@@ -64,6 +67,7 @@ class Gatherer {
   void AfterRead() {}
 
   reference::Records out;
+  std::vector<std::size_t> cut;  // header names longer than the buffer, given by their first bytes
 
  private:
   const tool::RecordLayout& layout_;
@@ -71,13 +75,17 @@ class Gatherer {
   std::string pieces_;
 };
 
-// What the fast reader makes of `text` read in pieces of `sizes`.
+// What the fast reader makes of `text` read in pieces of `sizes` into a
+// buffer of `capacity` bytes; `cut` gets the header names it gave in part.
 inline reference::Records FastRecords(std::string_view text, const tool::RecordLayout& layout,
-                                      std::vector<std::size_t> sizes = {}) {
+                                      std::vector<std::size_t> sizes = {},
+                                      std::size_t capacity = tool::kReadBlock,
+                                      std::vector<std::size_t>* cut = nullptr) {
   SplitSource source(text, std::move(sizes));
   Gatherer sink(layout);
-  const tool::ScanOutcome o = tool::ScanRecords(source, layout, sink);
+  const tool::ScanOutcome o = tool::ScanRecords(source, layout, sink, capacity);
   sink.out.unclosed_quote_line = o.unclosed_quote_line;
+  if (cut) *cut = sink.cut;
   if (layout.csv) {
     sink.out.found = o.found;
     sink.out.missing = o.missing;

@@ -132,7 +132,6 @@ TESSERA_INLINE bool IsLineEnd(char c, bool after_cr) { return c == '\r' || (c ==
 
 namespace records {
 
-inline constexpr std::size_t kCapacity = kReadBlock;
 inline constexpr std::size_t kBlock = 64;
 static_assert(kPadding >= kBlock, "a block is loaded whole at any position before the end of the data");
 
@@ -219,9 +218,9 @@ inline PaddedText Unquote(PaddedText raw, char* scratch) {
 template <class Sink>
 class Scanner {
  public:
-  Scanner(ByteSource& in, const RecordLayout& layout, Sink& sink)
+  Scanner(ByteSource& in, const RecordLayout& layout, Sink& sink, std::size_t capacity)
       : in_(in), layout_(layout), sink_(sink), column_(layout.columns.check), kept_(layout.columns.kept),
-        buffer_(new char[kCapacity + kPadding]), in_header_(layout.header) {
+        capacity_(capacity), buffer_(new char[capacity + kPadding]), in_header_(layout.header) {
     ClearPadding();
   }
 
@@ -242,9 +241,9 @@ class Scanner {
   char* at(std::size_t i) { return buffer_.get() + i; }
 
   bool Read() {
-    if (eof_ || size_ == kCapacity) return false;
+    if (eof_ || size_ == capacity_) return false;
     sink_.BeforeRead();
-    const sys::Transfer t = in_.Read(at(size_), kCapacity - size_);
+    const sys::Transfer t = in_.Read(at(size_), capacity_ - size_);
     sink_.AfterRead();
     if (t.error != 0) outcome_.read_error = t.error;
     if (t.bytes == 0) eof_ = true;
@@ -371,7 +370,7 @@ class Scanner {
         return;
       }
       if (eof_) break;
-      if (begin_ == 0 && size_ == kCapacity) {
+      if (begin_ == 0 && size_ == capacity_) {
         // A line longer than the buffer streams past.
         if (!in_header_) sink_.Piece(Text(at(0), size_));
         streamed_ += size_;
@@ -641,7 +640,7 @@ class Scanner {
     } else {
       Compact(keep_from, size_, 0, 0);
     }
-    if (size_ < kCapacity) return;
+    if (size_ < capacity_) return;
     if (in_header_) {
       // A header name longer than the buffer: its first bytes tell enough.
       sink_.HeaderField(Unquote(PaddedText(at(begin_), size_ - begin_), scratch()), false);
@@ -666,7 +665,7 @@ class Scanner {
   }
 
   char* scratch() {
-    if (!scratch_) scratch_.reset(new char[kCapacity + kPadding]());
+    if (!scratch_) scratch_.reset(new char[capacity_ + kPadding]());
     return scratch_.get();
   }
 
@@ -675,6 +674,7 @@ class Scanner {
   Sink& sink_;
   std::size_t column_;
   std::vector<std::size_t> kept_;
+  const std::size_t capacity_;  // bytes of input the buffer holds
   std::unique_ptr<char[]> buffer_;
   std::unique_ptr<char[]> scratch_;
   std::size_t size_ = 0;   // bytes of input in the buffer
@@ -709,9 +709,11 @@ class Scanner {
 
 }  // namespace records
 
+// `capacity` is the bytes read at most at once; tests make it small, so
+// that fields longer than the buffer are short enough to try in numbers.
 template <class Sink>
-ScanOutcome ScanRecords(ByteSource& in, const RecordLayout& layout, Sink& sink) {
-  return records::Scanner<Sink>(in, layout, sink).Run();
+ScanOutcome ScanRecords(ByteSource& in, const RecordLayout& layout, Sink& sink, std::size_t capacity = kReadBlock) {
+  return records::Scanner<Sink>(in, layout, sink, capacity).Run();
 }
 
 }  // namespace tessera::tool
