@@ -472,7 +472,7 @@ TEST_F(ScanToolTest, JsonPathsThatAreNotUtf8AreGivenAsBytes) {
   EXPECT_EQ(in_dir("scan --format json -l ."), "{\"path\":\"./caf\xc3\xa9\"}\n{\"path\":{\"bytes\":\"Li9jYWbp\"}}\n")
       << "byte order: c3 before e9";
   EXPECT_EQ(in_dir("card --format json -f \"$(printf 'caf\\351')\""),
-            "{\"file\":{\"bytes\":\"Y2Fm6Q==\"},\"line\":1,\"record\":1,\"number\":\"4111111111111111\","
+            "{\"path\":{\"bytes\":\"Y2Fm6Q==\"},\"line\":1,\"record\":1,\"number\":\"4111111111111111\","
             "\"valid\":true,\"brand\":\"Visa\",\"checksum\":true,\"hint\":null}\n");
 }
 

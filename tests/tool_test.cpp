@@ -105,9 +105,9 @@ TEST_F(Tool, CardVerdictsInEveryFormat) {
       {"json: file and line always there, brand \"none\" when judged and there is none",
        {"card", "--format=json", "5555555555554444", "34000000000000"},
        "",
-       "{\"file\":\"(argument)\",\"line\":1,\"record\":1,\"number\":\"5555555555554444\",\"valid\":true,\"brand\":\"MasterCard\","
+       "{\"path\":\"(argument)\",\"line\":1,\"record\":1,\"number\":\"5555555555554444\",\"valid\":true,\"brand\":\"MasterCard\","
        "\"checksum\":true,\"hint\":null}\n"
-       "{\"file\":\"(argument)\",\"line\":2,\"record\":2,\"number\":\"34000000000000\",\"valid\":false,\"brand\":\"none\","
+       "{\"path\":\"(argument)\",\"line\":2,\"record\":2,\"number\":\"34000000000000\",\"valid\":false,\"brand\":\"none\","
        "\"checksum\":true,\"hint\":null}\n",
        1},
       {"every number valid: status 0",
@@ -141,10 +141,10 @@ TEST_F(Tool, IdVerdictsAsOfAGivenDay) {
       {"wrong check digits: expiry and age not judged", {"id", "--today", "2009-09-30", "--format", "tsv",
        "12345678970-7506154-0909309-5"}, "", "12345678970-7506154-0909309-5\tinvalid\tfail\tn/a\tn/a\tnone\n", 1},
       {"json: null where not judged", {"id", "--today", "2009-09-30", "--format", "json", "x"}, "",
-       "{\"file\":\"(argument)\",\"line\":1,\"record\":1,\"number\":\"x\",\"valid\":false,\"check_digits\":false,"
+       "{\"path\":\"(argument)\",\"line\":1,\"record\":1,\"number\":\"x\",\"valid\":false,\"check_digits\":false,"
        "\"unexpired\":null,\"age\":null,\"hint\":null}\n", 1},
       {"json, valid", {"id", "--today", "2004-01-01", "--format", "json", gpa}, "",
-       "{\"file\":\"(argument)\",\"line\":1,\"record\":1,\"number\":\"" + gpa +
+       "{\"path\":\"(argument)\",\"line\":1,\"record\":1,\"number\":\"" + gpa +
            "\",\"valid\":true,\"check_digits\":true,\"unexpired\":true,\"age\":29,\"hint\":null}\n", 0},
   });
 }
@@ -154,11 +154,11 @@ TEST_F(Tool, EmptyRecordsHaveTheSameColumns) {
       {"text", {"card"}, "\n  \n", ": empty (brand n/a, checksum n/a)\n  : empty (brand n/a, checksum n/a)\n", 0},
       {"tsv", {"card", "--format", "tsv"}, "\t\n", "\\x09\tempty\tn/a\tn/a\tn/a\n", 0},
       {"json", {"card", "--format", "json"}, "\n",
-       "{\"file\":\"(standard input)\",\"line\":1,\"record\":1,\"number\":\"\",\"valid\":null,\"brand\":null,\"checksum\":null,\"hint\":null}\n", 0},
+       "{\"path\":\"(standard input)\",\"line\":1,\"record\":1,\"number\":\"\",\"valid\":null,\"brand\":null,\"checksum\":null,\"hint\":null}\n", 0},
       {"id text", {"id", "--today", "2009-09-30"}, " \n", " : empty (check digits n/a, expiry n/a, age n/a)\n", 0},
       {"id tsv", {"id", "--today", "2009-09-30", "--format", "tsv"}, "\n", "\tempty\tn/a\tn/a\tn/a\tn/a\n", 0},
       {"id json", {"id", "--today", "2009-09-30", "--format", "json"}, "\n",
-       "{\"file\":\"(standard input)\",\"line\":1,\"record\":1,\"number\":\"\",\"valid\":null,\"check_digits\":null,"
+       "{\"path\":\"(standard input)\",\"line\":1,\"record\":1,\"number\":\"\",\"valid\":null,\"check_digits\":null,"
        "\"unexpired\":null,\"age\":null,\"hint\":null}\n", 0},
       {"a trailing blank line does not fail a clean file", {"card", "--format", "tsv"}, "4111111111111111\n\n",
        "4111111111111111\tvalid\tVisa\tpass\tnone\n\tempty\tn/a\tn/a\tn/a\n", 0},
@@ -171,7 +171,7 @@ TEST_F(Tool, NulBytesAreCharactersLikeAnyOther) {
       {"a NUL after a Visa number", {"card", "--format", "tsv"}, std::string("4111111111111111\0\n", 18),
        "4111111111111111\\x00\tinvalid\tnone\tfail\tnone\n", 1},
       {"the same columns in JSON", {"card", "--format", "json"}, std::string("\0\n", 2),
-       "{\"file\":\"(standard input)\",\"line\":1,\"record\":1,\"number\":\"\\u0000\",\"valid\":false,\"brand\":\"none\","
+       "{\"path\":\"(standard input)\",\"line\":1,\"record\":1,\"number\":\"\\u0000\",\"valid\":false,\"brand\":\"none\","
        "\"checksum\":true,\"hint\":null}\n", 1},
       {"id: no special shape", {"id", "--today", "2009-09-30", "--format", "tsv"}, std::string("\0\n", 2),
        "\\x00\tinvalid\tfail\tn/a\tn/a\tnone\n", 1},
@@ -527,7 +527,7 @@ TEST_F(Tool, InvalidNumbersGetAHintWhereTheTextTellsWhy) {
       {"a blank after, in tsv", {"card", "--format", "tsv", "4111111111111111 "}, "",
        "4111111111111111 \tinvalid\tnone\tfail\tblanks\n", 1},
       {"a tab that --strip leaves", {"card", "--strip", "--format", "json", "\t4111 1111 1111 1111"}, "",
-       "{\"file\":\"(argument)\",\"line\":1,\"record\":1,\"number\":\"\\u00094111 1111 1111 1111\",\"valid\":false,"
+       "{\"path\":\"(argument)\",\"line\":1,\"record\":1,\"number\":\"\\u00094111 1111 1111 1111\",\"valid\":false,"
        "\"brand\":\"none\",\"checksum\":true,\"hint\":\"blanks\"}\n", 1},
       {"blanks that --strip removes: valid, no hint", {"card", "--strip", "--format", "tsv", " 4111 1111 1111 1111 "}, "",
        " 4111 1111 1111 1111 \tvalid\tVisa\tpass\tnone\n", 0},
@@ -540,7 +540,7 @@ TEST_F(Tool, InvalidNumbersGetAHintWhereTheTextTellsWhy) {
       {"an exponent of four digits is no spreadsheet's", {"card", "--format", "tsv", "4.11111E+1204"}, "",
        "4.11111E+1204\tinvalid\tVisa\tfail\tnone\n", 1},
       {"a number simply wrong has none", {"card", "--format", "json", "4111111111111112"}, "",
-       "{\"file\":\"(argument)\",\"line\":1,\"record\":1,\"number\":\"4111111111111112\",\"valid\":false,"
+       "{\"path\":\"(argument)\",\"line\":1,\"record\":1,\"number\":\"4111111111111112\",\"valid\":false,"
        "\"brand\":\"Visa\",\"checksum\":false,\"hint\":null}\n", 1},
       {"shown masked, hinted all the same", {"card", "--mask", "4111111111111111 "}, "",
        "411111******1111 : invalid (no brand, checksum fails; blanks around the number: remove them)\n", 1},
@@ -569,9 +569,9 @@ TEST_F(Tool, OutputForJoiningBack) {
        "number,verdict,brand,checksum,hint\n\"4111111111111111,x\",invalid,none,pass,none\n"
        // no digits: sum 0
        "\"say \"\"hi\"\"\",invalid,none,pass,none\n", 1},
-      {"csv with -n: file, line and record; the line is where the record starts", {"card", "-f", "{dir}/pay.csv", "-c", "card",
+      {"csv with -n: path, line and record; the line is where the record starts", {"card", "-f", "{dir}/pay.csv", "-c", "card",
        "--format", "csv", "-n"}, "",
-       "file,line,record,number,verdict,brand,checksum,hint\n{dir}/pay.csv,2,1,4111111111111111,valid,Visa,pass,none\n"
+       "path,line,record,number,verdict,brand,checksum,hint\n{dir}/pay.csv,2,1,4111111111111111,valid,Visa,pass,none\n"
        "{dir}/pay.csv,3,2,4111111111111112,invalid,Visa,fail,none\n{dir}/pay.csv,5,3,,empty,n/a,n/a,n/a\n", 1,
        "tessera: {dir}/pay.csv: 1 record has no field 'card', reported empty (the first at line 5)\n", file},
       {"--keep by name and number, in csv", {"card", "-f", "{dir}/pay.csv", "-c", "card", "--format", "csv", "--keep", "order",
@@ -585,14 +585,14 @@ TEST_F(Tool, OutputForJoiningBack) {
       // "A1": the letter is worth 0, so the sum is the digit: fails
       {"in json, null for a record without the field", {"card", "-f", "{dir}/pay.csv", "-c", "order", "--format", "json",
        "--keep", "name"}, "",
-       "{\"file\":\"{dir}/pay.csv\",\"line\":2,\"record\":1,\"number\":\"A1\",\"valid\":false,\"brand\":\"none\","
+       "{\"path\":\"{dir}/pay.csv\",\"line\":2,\"record\":1,\"number\":\"A1\",\"valid\":false,\"brand\":\"none\","
        "\"checksum\":false,\"hint\":null,\"keep\":{\"name\":\"Smith, J\"}}\n"
-       "{\"file\":\"{dir}/pay.csv\",\"line\":3,\"record\":2,\"number\":\"A2\",\"valid\":false,\"brand\":\"none\","
+       "{\"path\":\"{dir}/pay.csv\",\"line\":3,\"record\":2,\"number\":\"A2\",\"valid\":false,\"brand\":\"none\","
        "\"checksum\":false,\"hint\":null,\"keep\":{\"name\":\"two\\u000alines\"}}\n"
-       "{\"file\":\"{dir}/pay.csv\",\"line\":5,\"record\":3,\"number\":\"A3\",\"valid\":false,\"brand\":\"none\","
+       "{\"path\":\"{dir}/pay.csv\",\"line\":5,\"record\":3,\"number\":\"A3\",\"valid\":false,\"brand\":\"none\","
        "\"checksum\":false,\"hint\":null,\"keep\":{\"name\":null}}\n", 1},
       {"a key of \"keep\"", {"id", "--today", "2009-09-30", "--format", "json", "--keep", "2"}, "x,A1\ny\n",
-       "{\"file\":\"(standard input)\",\"line\":2,\"record\":1,\"number\":\"y\",\"valid\":false,\"check_digits\":false,"
+       "{\"path\":\"(standard input)\",\"line\":2,\"record\":1,\"number\":\"y\",\"valid\":false,\"check_digits\":false,"
        "\"unexpired\":null,\"age\":null,\"hint\":null,\"keep\":{\"2\":null}}\n", 1},
       {"a field longer than the buffer is shortened as a number is", {"card", "--format", "csv", "--keep", "2"},
        "card,note\n4111111111111111,\"" + std::string(300000, 'n') + "\"\n",
@@ -629,7 +629,7 @@ TEST_F(Tool, MaskShowsTheFirstSixAndLastFourDigits) {
 TEST_F(Tool, LineNumbersAndHeaderRow) {
   Expect({
       {"tsv with -n and a header row", {"card", "-n", "--format", "tsv", "--header-row", "-f", "{dir}/a"}, "",
-       "file\tline\trecord\tnumber\tverdict\tbrand\tchecksum\thint\n{dir}/a\t1\t1\t4111111111111111\tvalid\tVisa\tpass\tnone\n"
+       "path\tline\trecord\tnumber\tverdict\tbrand\tchecksum\thint\n{dir}/a\t1\t1\t4111111111111111\tvalid\tVisa\tpass\tnone\n"
        "{dir}/a\t2\t2\t\tempty\tn/a\tn/a\tn/a\n", 0, "", {{"a", "4111111111111111\n\n"}}},
       {"id header row", {"id", "--today", "2009-09-30", "--format", "tsv", "--header-row"}, "",
        "number\tverdict\tcheck_digits\texpiry\tage\thint\n", 0},
@@ -650,7 +650,7 @@ TEST_F(Tool, NothingFromTheInputActsOnATerminal) {
       {"other UTF-8 shows as it is", {"card"}, "M\xc3\xbcller\n", "M\xc3\xbcller: invalid (no brand, checksum ok)\n", 1},
       {"a lone byte above 0x7f is escaped", {"card"}, "\xff\n", "\\xff: invalid (no brand, checksum ok)\n", 1},
       {"JSON: \\u escapes, invalid UTF-8 read as Latin-1", {"card", "--format", "json"}, "\"\\\x01\xc2\x9b\xe2\x80\xae\xff\xc3\xa9\n",
-       "{\"file\":\"(standard input)\",\"line\":1,\"record\":1,\"number\":\"\\\"\\\\\\u0001\\u009b\\u202e\\u00ff\xc3\xa9\",\"valid\":false,"
+       "{\"path\":\"(standard input)\",\"line\":1,\"record\":1,\"number\":\"\\\"\\\\\\u0001\\u009b\\u202e\\u00ff\xc3\xa9\",\"valid\":false,"
        "\"brand\":\"none\",\"checksum\":true,\"hint\":null}\n", 1},
       {"file names in messages", {"card", "-f", "{dir}/\x1b]0;x\x07"}, "", "", 2,
        "tessera: cannot open {dir}/\\x1b]0;x\\x07: No such file or directory\n"},

@@ -208,8 +208,6 @@ struct Counts {
 
 constexpr std::size_t kShownHead = 32;  // bytes shown of a field too long to hold
 
-bool IsBlankByte(char c) { return c == ' ' || c == '\t'; }
-
 // "4.11111E+15", as a spreadsheet shows a long number it took for one: a
 // mantissa, an exponent mark, and an exponent of at most three digits.
 bool IsScientific(Text text) {
@@ -533,12 +531,6 @@ class Checker {
   Verdict Valid(const CardVerdict& card, const IdVerdict& id) const {
     const bool valid = s_.kind == Kind::kCard ? card.valid() : id.valid();
     return valid ? Verdict::kValid : Verdict::kInvalid;
-  }
-
-  static bool IsBlank(Text value) {
-    // Most fields begin with a digit: one look decides.
-    if (!value.empty() && value[0] != ' ' && value[0] != '\t') return false;
-    return value.find_first_not_of(" \t") == Text::npos;
   }
 
   // Without spaces and dashes, in the padded scratch buffer.

@@ -47,7 +47,7 @@ InputName::InputName(std::string_view name)
 
 std::string HeaderRow(const FormatOptions& options, char between) {
   std::vector<std::string> names;
-  if (options.line_numbers) names = {"file", "line", "record"};
+  if (options.line_numbers) names = {"path", "line", "record"};
   if (options.id) {
     names.insert(names.end(), {"number", "verdict", "check_digits", "expiry", "age", "hint"});
   } else {

@@ -15,7 +15,7 @@ JsonFormat::JsonFormat(Writer& out, const FormatOptions& options) : out_(out) {
 }
 
 void JsonFormat::Start(const Where& where, const Shown& number) {
-  out_.Put("{\"file\":");
+  out_.Put("{\"path\":");
   out_.Put(where.input->json);
   out_.Put(",\"line\":");
   PutCount(out_, where.line);

@@ -33,10 +33,6 @@ const std::string* ParsedArgs::Last(int id) const {
   return nullptr;
 }
 
-std::size_t ParsedArgs::OperandCount() const {
-  return static_cast<std::size_t>(std::ranges::count_if(in_order, [](const Argument& a) { return a.flag == nullptr; }));
-}
-
 std::string FlagName(const Flag& flag) {
   std::string name;
   if (flag.short_name != '\0') name = std::string{'-', flag.short_name} + ", ";

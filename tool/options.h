@@ -39,7 +39,6 @@ struct ParsedArgs {
   bool Has(int id) const;
   // The value given last, as for most flags a later one wins.
   const std::string* Last(int id) const;
-  std::size_t OperandCount() const;
 };
 
 // Parses the words after the command name against the flags that

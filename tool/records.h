@@ -47,7 +47,7 @@ inline constexpr std::size_t kRecordBatch = 64;
 // The fields of a CSV record that are wanted, counted from 0.
 struct Columns {
   std::size_t check = 0;          // the field delivered
-  std::vector<std::size_t> kept;  // fields carried along with it, by slot
+  std::vector<std::size_t> kept;  // fields carried along with it, by slot; never `check`
 };
 
 struct RecordLayout {
@@ -118,10 +118,20 @@ class ByteSource {
   ~ByteSource() = default;
 };
 
+// Spaces and tabs: what a field of nothing else holds is no value.
+TESSERA_INLINE bool IsBlankByte(char c) { return c == ' ' || c == '\t'; }
+TESSERA_INLINE bool IsBlank(Text value) {
+  // Most fields begin with a digit: one look decides.
+  if (!value.empty() && !IsBlankByte(value[0])) return false;
+  return value.find_first_not_of(" \t") == Text::npos;
+}
+
+// The line-end rule, byte by byte: a CR, or an LF that is not the second
+// byte of a CR LF. The masks of a block apply the same rule in LineEnds().
+TESSERA_INLINE bool IsLineEnd(char c, bool after_cr) { return c == '\r' || (c == '\n' && !after_cr); }
+
 namespace records {
 
-
-inline constexpr std::size_t kCapacity = kReadBlock;
 inline constexpr std::size_t kBlock = 64;
 static_assert(kPadding >= kBlock, "a block is loaded whole at any position before the end of the data");
 
@@ -208,9 +218,9 @@ inline PaddedText Unquote(PaddedText raw, char* scratch) {
 template <class Sink>
 class Scanner {
  public:
-  Scanner(ByteSource& in, const RecordLayout& layout, Sink& sink)
+  Scanner(ByteSource& in, const RecordLayout& layout, Sink& sink, std::size_t capacity)
       : in_(in), layout_(layout), sink_(sink), column_(layout.columns.check), kept_(layout.columns.kept),
-        buffer_(new char[kCapacity + kPadding]), in_header_(layout.header) {
+        capacity_(capacity), buffer_(new char[capacity + kPadding]), in_header_(layout.header) {
     ClearPadding();
   }
 
@@ -231,9 +241,9 @@ class Scanner {
   char* at(std::size_t i) { return buffer_.get() + i; }
 
   bool Read() {
-    if (eof_ || size_ == kCapacity) return false;
+    if (eof_ || size_ == capacity_) return false;
     sink_.BeforeRead();
-    const sys::Transfer t = in_.Read(at(size_), kCapacity - size_);
+    const sys::Transfer t = in_.Read(at(size_), capacity_ - size_);
     sink_.AfterRead();
     if (t.error != 0) outcome_.read_error = t.error;
     if (t.bytes == 0) eof_ = true;
@@ -252,17 +262,19 @@ class Scanner {
     if (size_ >= 3 && std::memcmp(at(0), "\xef\xbb\xbf", 3) == 0) begin_ = pos_ = 3;
   }
 
-  // After a line end at p: where the next record begins. The LF of a CR LF
-  // is no line end of its own; when it may still come, the next read decides.
+  // Where the record after a line end at p begins: past the LF of a CR LF,
+  // which is no line end of its own. When it may still come, the next read
+  // decides (AfterRead).
+  TESSERA_INLINE static std::size_t PastLineEnd(const char* base, std::size_t p, std::size_t size, bool& lf_may_follow) {
+    if (base[p] != '\r') return p + 1;
+    if (p + 1 < size) return base[p + 1] == '\n' ? p + 2 : p + 1;
+    lf_may_follow = true;
+    return p + 1;
+  }
+
   void AfterLineEnd(std::size_t p) {
-    begin_ = p + 1;
+    begin_ = PastLineEnd(buffer_.get(), p, size_, lf_may_follow_);
     ++line_;
-    if (*at(p) != '\r') return;
-    if (p + 1 < size_) {
-      if (*at(p + 1) == '\n') begin_ = p + 2;
-    } else {
-      lf_may_follow_ = true;
-    }
   }
 
   void AfterRead() {
@@ -338,14 +350,7 @@ class Scanner {
           const std::size_t p = pos_ + bit;
           batch_values_[count] = PaddedText(base + begin, p - begin);
           batch_lines_[count] = line++;
-          begin = p + 1;
-          if ((m.cr >> bit) & 1) {
-            if (p + 1 < size) {
-              begin += base[p + 1] == '\n' ? 1 : 0;
-            } else {
-              lf_may_follow_ = true;
-            }
-          }
+          begin = PastLineEnd(base, p, size, lf_may_follow_);
           if (++count == kRecordBatch) {
             batch_size_ = count;
             count = 0;
@@ -365,7 +370,7 @@ class Scanner {
         return;
       }
       if (eof_) break;
-      if (begin_ == 0 && size_ == kCapacity) {
+      if (begin_ == 0 && size_ == capacity_) {
         // A line longer than the buffer streams past.
         if (!in_header_) sink_.Piece(Text(at(0), size_));
         streamed_ += size_;
@@ -429,8 +434,6 @@ class Scanner {
     if (!kept_streaming_) return give(Unquote(raw, scratch()), true);
     kept_unquoter_.Feed(raw, [&](Text piece) { give(piece, false); });
   }
-
-  static bool IsBlank(Text value) { return value.find_first_not_of(" \t") == Text::npos; }
 
   bool EndRecord(std::size_t p) {
     const uint64_t line = record_line_;
@@ -504,7 +507,7 @@ class Scanner {
       const char c = *at(i);
       const bool after_cr = prev_cr_;
       prev_cr_ = c == '\r';
-      const bool line_end = c == '\r' || (c == '\n' && !after_cr);
+      const bool line_end = IsLineEnd(c, after_cr);
       switch (quote_) {
         case kFieldStart:
           if (c == '"') {
@@ -637,7 +640,7 @@ class Scanner {
     } else {
       Compact(keep_from, size_, 0, 0);
     }
-    if (size_ < kCapacity) return;
+    if (size_ < capacity_) return;
     if (in_header_) {
       // A header name longer than the buffer: its first bytes tell enough.
       sink_.HeaderField(Unquote(PaddedText(at(begin_), size_ - begin_), scratch()), false);
@@ -662,7 +665,7 @@ class Scanner {
   }
 
   char* scratch() {
-    if (!scratch_) scratch_.reset(new char[kCapacity + kPadding]());
+    if (!scratch_) scratch_.reset(new char[capacity_ + kPadding]());
     return scratch_.get();
   }
 
@@ -671,6 +674,7 @@ class Scanner {
   Sink& sink_;
   std::size_t column_;
   std::vector<std::size_t> kept_;
+  const std::size_t capacity_;  // bytes of input the buffer holds
   std::unique_ptr<char[]> buffer_;
   std::unique_ptr<char[]> scratch_;
   std::size_t size_ = 0;   // bytes of input in the buffer
@@ -705,9 +709,11 @@ class Scanner {
 
 }  // namespace records
 
+// `capacity` is the bytes read at most at once; tests make it small, so
+// that fields longer than the buffer are short enough to try in numbers.
 template <class Sink>
-ScanOutcome ScanRecords(ByteSource& in, const RecordLayout& layout, Sink& sink) {
-  return records::Scanner<Sink>(in, layout, sink).Run();
+ScanOutcome ScanRecords(ByteSource& in, const RecordLayout& layout, Sink& sink, std::size_t capacity = kReadBlock) {
+  return records::Scanner<Sink>(in, layout, sink, capacity).Run();
 }
 
 }  // namespace tessera::tool

@@ -49,8 +49,6 @@ class Writer {
   // Writes everything gathered so far, e.g. before waiting for input.
   void Flush() { Drain(); }
 
-  bool line_buffered() const { return line_buffered_; }
-
  private:
   static constexpr std::size_t kFlushAt = std::size_t{1} << 17;
   static constexpr std::size_t kCapacity = kFlushAt + kMaxRoom;

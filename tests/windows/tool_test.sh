@@ -54,7 +54,7 @@ runs "a missing file: status 2" 2 '' "$work/none" card -f "$work/missing"
 runs "a usage error: status 2" 2 '' "$work/none" card --bogus
 runs "id as of a day" 0 '12345678970-7506154-0909309-0: valid (check digits ok, not expired, age 34)' "$work/none" \
   id --today 2009-09-30 12345678970-7506154-0909309-0
-runs "json" 0 '{"file":"(argument)","line":1,"record":1,"number":"4111111111111111","valid":true,"brand":"Visa","checksum":true,"hint":null}' \
+runs "json" 0 '{"path":"(argument)","line":1,"record":1,"number":"4111111111111111","valid":true,"brand":"Visa","checksum":true,"hint":null}' \
   "$work/none" card --format json 4111111111111111
 
 # scan: a directory walked in name order on two threads, a gzip file, a
