@@ -70,7 +70,7 @@ runs "scan: a directory on two threads, gzip read" 1 \
 winpath="Z:${work//\//\\}\\logs\\a.log"
 runs "scan: a Windows path, counted" 1 "${winpath//\\/\\\\}:1" "$work/none" scan -c "$winpath"
 runs "scan: standard input, JSON" 1 \
-  '{"path":"(standard input)","line":1,"column":1,"offset":0,"length":16,"brand":"MasterCard","number":"555555******4444"}' \
+  '{"type":"card","path":"(standard input)","line":1,"column":1,"offset":0,"length":16,"brand":"MasterCard","number":"555555******4444"}' \
   "$work/stdin.txt" scan --format json
 runs "scan: nothing found" 0 '' "$work/none" scan "$work/logs/d.txt"
 runs "scan: a missing file" 2 '' "$work/none" scan "$work/missing"
