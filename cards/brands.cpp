@@ -1,13 +1,20 @@
-// brands.cpp -- the brand of a card number, looked up in a table generated from the rules
+// brands.cpp -- the brand of a card number, looked up in tables generated from the rules
 //
-// A brand depends only on the length and the first kLongestBrandPrefix
-// characters, and of each of those only on which prefix character it is,
+// A brand depends only on the length and the first few characters. For the
+// seed table, each of those matters only by which prefix character it is,
 // if any. So each is mapped to a small class number, and the classes index
 // one table filled at compile time from the rules: five independent loads
 // and no branch on the data, instead of walking the rules.
+//
+// The current table's ranges ("622126-622925") make every digit of six
+// positions matter, and a product of classes would need millions of cells.
+// Its lookup is an automaton instead, generated from the same rows: one
+// step per leading character, then the length.
 #include "cards/brands.h"
 
+#include <algorithm>
 #include <array>
+#include <span>
 #include <cstddef>
 #include <cstdint>
 
@@ -15,6 +22,10 @@ namespace tessera {
 namespace {
 
 constexpr std::size_t kPositions = kLongestBrandPrefix;
+
+static_assert(std::ranges::none_of(kBrandRules, [](const BrandRule& rule) {
+  return std::ranges::any_of(rule.prefixes, [](const BrandPrefix& p) { return IsRange(p.text); });
+}), "the place-value table reads literal prefixes");
 
 // Class 0 is "any other byte"; class i > 0 is the byte members[i - 1].
 struct ByteClasses {
@@ -51,7 +62,7 @@ constexpr LengthClasses MakeLengthClasses() {
   LengthClasses c;
   for (std::size_t length = 1; length <= kLongestCard; ++length)
     for (const BrandRule& rule : kBrandRules)
-      if ((rule.lengths[0] == length || rule.lengths[1] == length) && c.of[length] == 0)
+      if (AcceptsLength(rule, length) && c.of[length] == 0)
         c.of[length] = static_cast<uint8_t>(c.count++);
   return c;
 }
@@ -155,10 +166,206 @@ inline Brand LookUp(std::size_t length, const unsigned char* p) {
 
 }  // namespace
 
+// The automaton. A state says, for every prefix of every rule, how the
+// characters read so far stand against it: no longer possible, equal to
+// both ends of its range so far, equal to the low or the high end only,
+// strictly inside (any digits may follow), or matched in full. A literal
+// prefix is the range from itself to itself.
+enum PrefixStand : uint8_t { kOut, kAtBothEnds, kAtLow, kAtHigh, kInside, kMatched };
+
+template <std::size_t kEntries>
+struct Stands {
+  std::array<uint8_t, kEntries> of{};
+  constexpr bool operator==(const Stands&) const = default;
+};
+
+// Digits are classes 0 to 9, every other byte class 10.
+constexpr std::size_t kCharClasses = 11;
+
+constexpr std::size_t ClassOf(unsigned char byte) {
+  const unsigned digit = static_cast<unsigned>(byte) - '0';
+  return digit < 10 ? digit : 10;
+}
+
+template <BrandTable kTable>
+struct Automaton {
+  static constexpr std::span<const BrandRule> kRules = RulesOf(kTable);
+  static constexpr std::size_t kDepth = LongestBrandPrefix(kTable);
+  static constexpr std::size_t kLongest = LongestCard(kTable);
+  static constexpr std::size_t kEntries = [] {
+    std::size_t n = 0;
+    for (const BrandRule& rule : kRules)
+      for (const BrandPrefix& prefix : rule.prefixes) n += prefix.text.empty() ? 0 : 1;
+    return n;
+  }();
+  static constexpr std::size_t kMaxStates = 255;
+
+  struct Entry {
+    std::size_t rule;
+    Text low, high;
+    Brand unless;
+  };
+
+  static constexpr std::array<Entry, kEntries> kTableEntries = [] {
+    std::array<Entry, kEntries> entries{};
+    std::size_t n = 0;
+    for (std::size_t r = 0; r < kRules.size(); ++r)
+      for (const BrandPrefix& prefix : kRules[r].prefixes) {
+        if (prefix.text.empty()) continue;
+        const std::size_t size = PrefixSize(prefix.text);
+        const Text high = IsRange(prefix.text) ? prefix.text.substr(size + 1) : prefix.text;
+        entries[n++] = {r, prefix.text.substr(0, size), high, prefix.unless};
+      }
+    return entries;
+  }();
+
+  using State = Stands<kEntries>;
+
+  static_assert([] {
+    for (const Entry& e : kTableEntries)
+      for (Text end : {e.low, e.high})
+        if (end.size() != e.low.size() || !std::all_of(end.begin(), end.end(), IsDigit)) return false;
+    return true;
+  }(), "the automaton reads prefixes of digits, both ends of a range of one length");
+
+  static constexpr uint8_t Step(const Entry& e, uint8_t stand, std::size_t at, std::size_t c) {
+    if (stand == kOut || stand == kMatched) return stand;
+    if (c == 10) return kOut;
+    const auto low = static_cast<std::size_t>(e.low[at] - '0'), high = static_cast<std::size_t>(e.high[at] - '0');
+    bool at_low = false, at_high = false;
+    switch (stand) {
+      case kAtBothEnds:
+        if (c < low || c > high) return kOut;
+        at_low = c == low;
+        at_high = c == high;
+        break;
+      case kAtLow:
+        if (c < low) return kOut;
+        at_low = c == low;
+        break;
+      case kAtHigh:
+        if (c > high) return kOut;
+        at_high = c == high;
+        break;
+      default:
+        break;
+    }
+    if (at + 1 == e.low.size()) return kMatched;
+    return at_low && at_high ? kAtBothEnds : at_low ? kAtLow : at_high ? kAtHigh : kInside;
+  }
+
+  // Whether rule r accepts a text of `length` whose prefixes stand as `s`.
+  static constexpr bool RuleAccepts(std::size_t r, const State& s, std::size_t length, int depth = 0) {
+    if (!AcceptsLength(kRules[r], length) || depth > 4) return false;
+    for (std::size_t k = 0; k < kEntries; ++k) {
+      const Entry& e = kTableEntries[k];
+      if (e.rule != r || s.of[k] != kMatched) continue;
+      if (e.unless == Brand::None) return true;
+      bool other = false;
+      for (std::size_t u = 0; u < kRules.size(); ++u)
+        if (kRules[u].brand == e.unless) other = RuleAccepts(u, s, length, depth + 1);
+      if (!other) return true;
+    }
+    return false;
+  }
+
+  static constexpr Brand Answer(const State& s, std::size_t length) {
+    for (std::size_t r = 0; r < kRules.size(); ++r)
+      if (RuleAccepts(r, s, length)) return kRules[r].brand;
+    return Brand::None;
+  }
+
+  // Once a rule has a prefix matched that holds without condition, its
+  // other prefixes cannot change an answer: forgetting them lets more
+  // states be shared.
+  static constexpr void Settle(State& s) {
+    for (std::size_t k = 0; k < kEntries; ++k) {
+      const Entry& e = kTableEntries[k];
+      if (s.of[k] != kMatched || e.unless != Brand::None) continue;
+      for (std::size_t other = 0; other < kEntries; ++other)
+        if (other != k && kTableEntries[other].rule == e.rule) s.of[other] = kOut;
+    }
+  }
+
+  struct Tables {
+    std::array<std::array<uint8_t, kCharClasses>, kMaxStates> next{};
+    std::array<std::array<Brand, kLongest + 2>, kMaxStates> answer{};
+    std::size_t states = 0;
+  };
+
+  static constexpr bool Settled(const State& s) {
+    return std::ranges::none_of(s.of, [](uint8_t stand) { return stand != kOut && stand != kMatched; });
+  }
+
+  // Breadth first from the start, one layer per leading character; a state
+  // met again in its layer is shared. A settled state (every prefix out or
+  // matched) leads to itself, and is shared with any other of the same
+  // answers, whatever its layer.
+  static constexpr Tables Make() {
+    Tables t;
+    std::array<State, kMaxStates> states{};
+    std::array<std::size_t, kMaxStates> depth{};
+    std::array<bool, kMaxStates> settled{};
+    State start;
+    for (std::size_t k = 0; k < kEntries; ++k) start.of[k] = kAtBothEnds;
+    states[0] = start;
+    t.states = 1;
+    for (std::size_t length = 0; length < kLongest + 2; ++length) t.answer[0][length] = Answer(start, length);
+    std::size_t layer_end = 1;  // the first state of the next layer
+    for (std::size_t i = 0; i < t.states; ++i) {
+      if (i == layer_end) layer_end = t.states;
+      for (std::size_t c = 0; c < kCharClasses; ++c) {
+        if (settled[i] || depth[i] == kDepth) {
+          t.next[i][c] = static_cast<uint8_t>(i);
+          continue;
+        }
+        State to;
+        for (std::size_t k = 0; k < kEntries; ++k) to.of[k] = Step(kTableEntries[k], states[i].of[k], depth[i], c);
+        Settle(to);
+        const bool to_settled = Settled(to);
+        std::array<Brand, kLongest + 2> answer{};
+        for (std::size_t length = 0; length < kLongest + 2; ++length) answer[length] = Answer(to, length);
+        std::size_t j = to_settled ? 0 : layer_end;
+        for (; j < t.states; ++j) {
+          if (to_settled ? settled[j] && t.answer[j] == answer : depth[j] == depth[i] + 1 && states[j] == to) break;
+        }
+        if (j == t.states) {
+          if (t.states == kMaxStates) throw "more states than the tables hold";
+          states[j] = to;
+          depth[j] = depth[i] + 1;
+          settled[j] = to_settled;
+          t.answer[j] = answer;
+          ++t.states;
+        }
+        t.next[i][c] = static_cast<uint8_t>(j);
+      }
+    }
+    return t;
+  }
+
+  static constexpr Tables kTables = Make();
+
+  // `p` must hold kDepth readable bytes.
+  static std::size_t Count() { return kTables.states; }
+  static Brand LookUp(std::size_t length, const unsigned char* p) {
+    std::size_t s = 0;
+    for (std::size_t at = 0; at < kDepth; ++at) s = kTables.next[s][ClassOf(p[at])];
+    return kTables.answer[s][std::min(length, kLongest + 1)];
+  }
+};
+
 // A text shorter than the rules' prefixes has no brand, and may not be read that far.
 Brand BrandOf(Text text) {
   if (kLengthClasses.of[std::min(text.size(), kLongestCard + 1)] == 0) return Brand::None;
   return LookUp(text.size(), reinterpret_cast<const unsigned char*>(text.data()));
+}
+
+std::size_t CurrentStates() { return Automaton<BrandTable::Current>::Count(); }
+Brand BrandOf(Text text, BrandTable table) {
+  if (table == BrandTable::Seed) return BrandOf(text);
+  using Current = Automaton<BrandTable::Current>;
+  if (text.size() < ShortestCard(table) || text.size() > Current::kLongest) return Brand::None;
+  return Current::LookUp(text.size(), reinterpret_cast<const unsigned char*>(text.data()));
 }
 
 void BrandsOfPadded(const Text* texts, std::size_t n, Brand* brands) {
