@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <span>
 #include <cstddef>
 #include <cstdint>
@@ -170,14 +171,10 @@ inline Brand LookUp(std::size_t length, const unsigned char* p) {
 // characters read so far stand against it: no longer possible, equal to
 // both ends of its range so far, equal to the low or the high end only,
 // strictly inside (any digits may follow), or matched in full. A literal
-// prefix is the range from itself to itself.
+// prefix is the range from itself to itself. The stands are packed three
+// bits each, and the prefixes matched kept as a mask, so that making the
+// tables stays within what compilers evaluate at compile time.
 enum PrefixStand : uint8_t { kOut, kAtBothEnds, kAtLow, kAtHigh, kInside, kMatched };
-
-template <std::size_t kEntries>
-struct Stands {
-  std::array<uint8_t, kEntries> of{};
-  constexpr bool operator==(const Stands&) const = default;
-};
 
 // Digits are classes 0 to 9, every other byte class 10.
 constexpr std::size_t kCharClasses = 11;
@@ -199,6 +196,7 @@ struct Automaton {
     return n;
   }();
   static constexpr std::size_t kMaxStates = 255;
+  static_assert(kEntries <= 42, "three bits a prefix in two words; a mask of matched prefixes in one");
 
   struct Entry {
     std::size_t rule;
@@ -219,8 +217,6 @@ struct Automaton {
     return entries;
   }();
 
-  using State = Stands<kEntries>;
-
   static_assert([] {
     for (const Entry& e : kTableEntries)
       for (Text end : {e.low, e.high})
@@ -228,50 +224,84 @@ struct Automaton {
     return true;
   }(), "the automaton reads prefixes of digits, both ends of a range of one length");
 
+  // Prefixes still open (neither out nor matched) and their stands, three
+  // bits each; prefixes matched. A prefix out is in neither mask.
+  struct State {
+    uint64_t open = 0;
+    std::array<uint64_t, 2> stands{};
+    uint64_t matched = 0;
+
+    constexpr uint8_t Of(std::size_t k) const {
+      if ((matched >> k & 1) != 0) return kMatched;
+      if ((open >> k & 1) == 0) return kOut;
+      return static_cast<uint8_t>(stands[k / 21] >> (3 * (k % 21)) & 7);
+    }
+    constexpr void Set(std::size_t k, uint8_t stand) {
+      const uint64_t bit = uint64_t{1} << k;
+      uint64_t& word = stands[k / 21];
+      word &= ~(uint64_t{7} << (3 * (k % 21)));
+      open &= ~bit;
+      if (stand == kMatched) matched |= bit;
+      if (stand == kOut || stand == kMatched) return;
+      open |= bit;
+      word |= uint64_t{stand} << (3 * (k % 21));
+    }
+    constexpr bool operator==(const State&) const = default;
+  };
+
   static constexpr uint8_t Step(const Entry& e, uint8_t stand, std::size_t at, std::size_t c) {
     if (stand == kOut || stand == kMatched) return stand;
     if (c == 10) return kOut;
     const auto low = static_cast<std::size_t>(e.low[at] - '0'), high = static_cast<std::size_t>(e.high[at] - '0');
-    bool at_low = false, at_high = false;
-    switch (stand) {
-      case kAtBothEnds:
-        if (c < low || c > high) return kOut;
-        at_low = c == low;
-        at_high = c == high;
-        break;
-      case kAtLow:
-        if (c < low) return kOut;
-        at_low = c == low;
-        break;
-      case kAtHigh:
-        if (c > high) return kOut;
-        at_high = c == high;
-        break;
-      default:
-        break;
-    }
+    const bool low_bound = stand == kAtBothEnds || stand == kAtLow, high_bound = stand == kAtBothEnds || stand == kAtHigh;
+    if ((low_bound && c < low) || (high_bound && c > high)) return kOut;
     if (at + 1 == e.low.size()) return kMatched;
+    const bool at_low = low_bound && c == low, at_high = high_bound && c == high;
     return at_low && at_high ? kAtBothEnds : at_low ? kAtLow : at_high ? kAtHigh : kInside;
   }
 
-  // Whether rule r accepts a text of `length` whose prefixes stand as `s`.
-  static constexpr bool RuleAccepts(std::size_t r, const State& s, std::size_t length, int depth = 0) {
-    if (!AcceptsLength(kRules[r], length) || depth > 4) return false;
+  // Per rule: its prefixes that count without condition, as a mask.
+  static constexpr std::array<uint64_t, 16> kPlainMasks = [] {
+    std::array<uint64_t, 16> masks{};
+    for (std::size_t k = 0; k < kEntries; ++k)
+      if (kTableEntries[k].unless == Brand::None) masks[kTableEntries[k].rule] |= uint64_t{1} << k;
+    return masks;
+  }();
+  static constexpr std::array<uint64_t, 16> kRuleMasks = [] {
+    std::array<uint64_t, 16> masks{};
+    for (std::size_t k = 0; k < kEntries; ++k) masks[kTableEntries[k].rule] |= uint64_t{1} << k;
+    return masks;
+  }();
+  static_assert(std::size(kBrandRules) <= 16 && std::size(kCurrentBrandRules) <= 16);
+
+  // Per rule: the lengths it accepts, one bit each.
+  static constexpr std::array<uint32_t, 16> kLengthMasks = [] {
+    std::array<uint32_t, 16> masks{};
+    for (std::size_t r = 0; r < kRules.size(); ++r)
+      for (std::size_t length : kRules[r].lengths)
+        if (length != 0) masks[r] |= uint32_t{1} << length;
+    return masks;
+  }();
+  static_assert(kLongest < 32);
+
+  // Whether rule r accepts a text of `length` whose prefixes matched are `matched`.
+  static constexpr bool RuleAccepts(std::size_t r, uint64_t matched, std::size_t length, int depth = 0) {
+    if ((kLengthMasks[r] >> length & 1) == 0 || depth > 4) return false;
+    if ((matched & kPlainMasks[r]) != 0) return true;
     for (std::size_t k = 0; k < kEntries; ++k) {
       const Entry& e = kTableEntries[k];
-      if (e.rule != r || s.of[k] != kMatched) continue;
-      if (e.unless == Brand::None) return true;
+      if (e.rule != r || e.unless == Brand::None || (matched >> k & 1) == 0) continue;
       bool other = false;
       for (std::size_t u = 0; u < kRules.size(); ++u)
-        if (kRules[u].brand == e.unless) other = RuleAccepts(u, s, length, depth + 1);
+        if (kRules[u].brand == e.unless) other = RuleAccepts(u, matched, length, depth + 1);
       if (!other) return true;
     }
     return false;
   }
 
-  static constexpr Brand Answer(const State& s, std::size_t length) {
+  static constexpr Brand Answer(uint64_t matched, std::size_t length) {
     for (std::size_t r = 0; r < kRules.size(); ++r)
-      if (RuleAccepts(r, s, length)) return kRules[r].brand;
+      if (RuleAccepts(r, matched, length)) return kRules[r].brand;
     return Brand::None;
   }
 
@@ -279,11 +309,10 @@ struct Automaton {
   // other prefixes cannot change an answer: forgetting them lets more
   // states be shared.
   static constexpr void Settle(State& s) {
-    for (std::size_t k = 0; k < kEntries; ++k) {
-      const Entry& e = kTableEntries[k];
-      if (s.of[k] != kMatched || e.unless != Brand::None) continue;
-      for (std::size_t other = 0; other < kEntries; ++other)
-        if (other != k && kTableEntries[other].rule == e.rule) s.of[other] = kOut;
+    for (std::size_t r = 0; r < kRules.size(); ++r) {
+      if ((s.matched & kPlainMasks[r]) == 0) continue;
+      for (uint64_t rest = s.open & kRuleMasks[r]; rest != 0; rest &= rest - 1)
+        s.Set(static_cast<std::size_t>(std::countr_zero(rest)), kOut);
     }
   }
 
@@ -293,48 +322,45 @@ struct Automaton {
     std::size_t states = 0;
   };
 
-  static constexpr bool Settled(const State& s) {
-    return std::ranges::none_of(s.of, [](uint8_t stand) { return stand != kOut && stand != kMatched; });
-  }
-
   // Breadth first from the start, one layer per leading character; a state
   // met again in its layer is shared. A settled state (every prefix out or
-  // matched) leads to itself, and is shared with any other of the same
-  // answers, whatever its layer.
+  // matched) leads to itself, and is shared with any other that matched the
+  // same prefixes, whatever its layer.
   static constexpr Tables Make() {
     Tables t;
     std::array<State, kMaxStates> states{};
     std::array<std::size_t, kMaxStates> depth{};
     std::array<bool, kMaxStates> settled{};
-    State start;
-    for (std::size_t k = 0; k < kEntries; ++k) start.of[k] = kAtBothEnds;
-    states[0] = start;
+    for (std::size_t k = 0; k < kEntries; ++k) states[0].Set(k, kAtBothEnds);
     t.states = 1;
-    for (std::size_t length = 0; length < kLongest + 2; ++length) t.answer[0][length] = Answer(start, length);
     std::size_t layer_end = 1;  // the first state of the next layer
     for (std::size_t i = 0; i < t.states; ++i) {
+      // Only the states the last character leads to are asked for answers.
+      if (settled[i] || depth[i] == kDepth)
+        for (std::size_t length = 0; length < kLongest + 2; ++length) t.answer[i][length] = Answer(states[i].matched, length);
       if (i == layer_end) layer_end = t.states;
       for (std::size_t c = 0; c < kCharClasses; ++c) {
         if (settled[i] || depth[i] == kDepth) {
           t.next[i][c] = static_cast<uint8_t>(i);
           continue;
         }
-        State to;
-        for (std::size_t k = 0; k < kEntries; ++k) to.of[k] = Step(kTableEntries[k], states[i].of[k], depth[i], c);
+        State to = states[i];
+        for (uint64_t open = states[i].open; open != 0; open &= open - 1) {
+          const auto k = static_cast<std::size_t>(std::countr_zero(open));
+          to.Set(k, Step(kTableEntries[k], states[i].Of(k), depth[i], c));
+        }
         Settle(to);
-        const bool to_settled = Settled(to);
-        std::array<Brand, kLongest + 2> answer{};
-        for (std::size_t length = 0; length < kLongest + 2; ++length) answer[length] = Answer(to, length);
+        const bool to_settled = to.open == 0;
         std::size_t j = to_settled ? 0 : layer_end;
         for (; j < t.states; ++j) {
-          if (to_settled ? settled[j] && t.answer[j] == answer : depth[j] == depth[i] + 1 && states[j] == to) break;
+          if (to_settled ? settled[j] && states[j].matched == to.matched : depth[j] == depth[i] + 1 && states[j] == to)
+            break;
         }
         if (j == t.states) {
-          if (t.states == kMaxStates) throw "more states than the tables hold";
+          if (t.states == kMaxStates) return Tables{};  // caught below
           states[j] = to;
           depth[j] = depth[i] + 1;
           settled[j] = to_settled;
-          t.answer[j] = answer;
           ++t.states;
         }
         t.next[i][c] = static_cast<uint8_t>(j);
@@ -344,9 +370,9 @@ struct Automaton {
   }
 
   static constexpr Tables kTables = Make();
+  static_assert(kTables.states != 0, "more states than the tables hold");
 
   // `p` must hold kDepth readable bytes.
-  static std::size_t Count() { return kTables.states; }
   static Brand LookUp(std::size_t length, const unsigned char* p) {
     std::size_t s = 0;
     for (std::size_t at = 0; at < kDepth; ++at) s = kTables.next[s][ClassOf(p[at])];
@@ -360,7 +386,6 @@ Brand BrandOf(Text text) {
   return LookUp(text.size(), reinterpret_cast<const unsigned char*>(text.data()));
 }
 
-std::size_t CurrentStates() { return Automaton<BrandTable::Current>::Count(); }
 Brand BrandOf(Text text, BrandTable table) {
   if (table == BrandTable::Seed) return BrandOf(text);
   using Current = Automaton<BrandTable::Current>;

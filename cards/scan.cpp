@@ -1,17 +1,20 @@
 // scan.cpp -- finds card numbers inside arbitrary bytes, arriving as a stream of blocks
 //
-// Two parts. The skipper classes the bytes 64 at a time into bit masks and
+// Three parts. The skipper classes the bytes 64 at a time into bit masks and
 // looks, with a few shifts and ands, for chains spanning at least
 // kShortestCard bytes: a shorter chain holds fewer digits than any card, and
 // in log text nearly every chain is one. Only such a chain is handed to the
 // chain reader, which walks its groups byte by byte and decides the runs.
 // The reader takes only digits and separators, so the newlines the skipper
-// counts on both sides of a chain are all there are.
+// counts on both sides of a chain are all there are. A finding then waits
+// until kContext bytes after it have arrived, and is judged by the bytes
+// around it, which the scanner keeps from earlier blocks in a ring.
 #include "cards/scan.h"
 
 #include <bit>
 #include <cstring>
 
+#include "cards/lookalikes.h"
 #include "cards/luhn.h"
 #include "cards/scan_simd.h"
 #include "cards/scan_skip.h"
@@ -21,14 +24,15 @@ namespace {
 
 using scan_skip::IsSeparator;
 
-}  // namespace
+// Escape digits before a group are at most seven (a character reference):
+// a lone group of more digits than a run and those holds no finding.
+constexpr std::size_t kMostEscapeDigits = 7;
 
-namespace {
-
-detail::ScanSkipper Skipper(std::size_t longest) {
+detail::ScanSkipper Skipper(ScanRule rule) {
   detail::ScanSkipper skipper{};
-  skipper.longest = longest;
-  skipper.skip = SkipPortable;
+  const bool wide = !rule.seed();
+  skipper.longest = LongestRun(rule) + (wide ? kMostEscapeDigits : 0);
+  skipper.skip = wide ? SkipPortableWide : SkipPortable;
 #if TESSERA_HAVE_SSE2
   skipper.classify = simd::ClassifyBytesSse2;
 #else
@@ -36,27 +40,35 @@ detail::ScanSkipper Skipper(std::size_t longest) {
 #endif
 #if TESSERA_HAVE_AVX2
   if (simd::HaveAvx2()) skipper.classify = simd::ClassifyBytesAvx2;
-  if (simd::HaveAvx2Bits()) skipper.skip = simd::SkipAvx2;
+  if (simd::HaveAvx2Bits()) skipper.skip = wide ? simd::SkipAvx2Wide : simd::SkipAvx2;
 #endif
   return skipper;
+}
+
+// The separator `bytes` are, whole, under the rule; Separator::None if not.
+Separator SeparatorOf(Text bytes, bool seed) {
+  if (seed) return bytes == " " ? Separator::Space : bytes == "-" ? Separator::Hyphen : Separator::None;
+  const SeparatorForm form = SeparatorAt(bytes);
+  return form.bytes.size() == bytes.size() ? form.kind : Separator::None;
 }
 
 }  // namespace
 
 void ClassifyBytesScalar(const unsigned char* p, std::size_t chunks, ByteClasses* out) {
   for (std::size_t chunk = 0; chunk < chunks; ++chunk, p += 64) {
-    ByteClasses classes{0, 0, 0};
+    ByteClasses classes{0, 0, 0, 0};
     for (std::size_t i = 0; i < 64; ++i) {
       const uint64_t bit = uint64_t{1} << i;
       if (IsDigit(static_cast<char>(p[i]))) classes.digits |= bit;
       if (IsSeparator(p[i])) classes.separators |= bit;
       if (p[i] == '\n') classes.newlines |= bit;
+      if (scan_skip::IsWide(p[i])) classes.wide |= bit;
     }
     out[chunk] = classes;
   }
 }
 
-CardScanner::CardScanner(ScanRule rule) : rule_(rule), longest_(LongestRun(rule)), skipper_(Skipper(longest_)) {}
+CardScanner::CardScanner(ScanRule rule) : rule_(rule), longest_(LongestRun(rule)), skipper_(Skipper(rule)) {}
 
 std::span<const CardFinding> CardScanner::Scan(Text block) {
   findings_.clear();
@@ -74,6 +86,7 @@ std::span<const CardFinding> CardScanner::Finish() {
   findings_.clear();
   if (phase_ == Phase::InGroup) CloseGroup();
   EndChain();
+  JudgePending(nullptr, 0, true);
   phase_ = Phase::Idle;
   skipper_.base = skipper_.lines = skipper_.line_start = 0;
   return findings_;
@@ -85,12 +98,19 @@ void CardScanner::Run(const unsigned char* p, std::size_t end, bool padded) {
   while (at < end) {
     const std::size_t start = skipper_.skip(skipper_, p, at, end, padded);
     if (start >= end) break;
+    // The current rule's skipper may begin a chain at a separator that is
+    // near a digit without being joined to it ("7= 4111"): not a chain yet.
+    if (!IsDigit(static_cast<char>(p[start]))) {
+      at = start + 1;
+      continue;
+    }
     chain_line_ = skipper_.lines + 1;
     chain_line_start_ = skipper_.line_start;
-    phase_ = Phase::InGroup;
-    StartGroup(skipper_.base + start);
+    StartChain(p, start);
     at = Chain(p, start, end);
   }
+  if (!pending_.empty()) JudgePending(p, end, false);
+  KeepTail(p, end);
   skipper_.base += end;
 }
 
@@ -112,7 +132,43 @@ void detail::ScanSkipper::ClassifySegment(const unsigned char* p, std::size_t ch
 
 std::size_t SkipPortable(detail::ScanSkipper& skipper, const unsigned char* p, std::size_t at, std::size_t end,
                          bool padded) {
-  return scan_skip::Skip<scan_skip::PortableBits>(skipper, p, at, end, padded);
+  return scan_skip::Skip<scan_skip::PortableBits, false>(skipper, p, at, end, padded);
+}
+
+std::size_t SkipPortableWide(detail::ScanSkipper& skipper, const unsigned char* p, std::size_t at, std::size_t end,
+                             bool padded) {
+  return scan_skip::Skip<scan_skip::PortableBits, true>(skipper, p, at, end, padded);
+}
+
+char CardScanner::ByteAt(const unsigned char* p, std::size_t end, uint64_t offset) const {
+  if (offset >= skipper_.base && offset - skipper_.base < end) return static_cast<char>(p[offset - skipper_.base]);
+  return ring_[offset % kRing];
+}
+
+void CardScanner::KeepTail(const unsigned char* p, std::size_t end) {
+  for (std::size_t i = end - std::min(end, kRing); i < end; ++i) ring_[(skipper_.base + i) % kRing] = static_cast<char>(p[i]);
+}
+
+// A chain begins at `start`, a digit: under the current rule its first
+// digits may still be an escape's.
+void CardScanner::StartChain(const unsigned char* p, std::size_t start) {
+  past_count_ = 0;
+  separator_ = Separator::None;
+  group_first_ = true;
+  escaped_ = 0;
+  if (!rule_.seed()) {
+    const uint64_t offset = skipper_.base + start;
+    std::array<char, 12> before{};
+    const std::size_t n = static_cast<std::size_t>(std::min<uint64_t>(before.size(), offset));
+    for (std::size_t i = 0; i < n; ++i) before[i] = ByteAt(p, start, offset - n + i);
+    escaped_ = EscapedDigits(Text(before.data(), n));
+  }
+  if (escaped_ != 0) {
+    phase_ = Phase::InEscape;
+    return;
+  }
+  phase_ = Phase::InGroup;
+  StartGroup(skipper_.base + start);
 }
 
 // Reads the open chain from `at` until it ends; returns the first byte after
@@ -120,29 +176,70 @@ std::size_t SkipPortable(detail::ScanSkipper& skipper, const unsigned char* p, s
 // next block.
 std::size_t CardScanner::Chain(const unsigned char* p, std::size_t at, std::size_t end) {
   while (at < end) {
-    if (phase_ == Phase::InGroup) {
-      std::size_t stop = at;
-      while (stop < end && IsDigit(static_cast<char>(p[stop]))) ++stop;
-      AddDigits(p + at, stop - at);
-      at = stop;
-      if (at == end) return end;
-      CloseGroup();
-      if (!IsSeparator(p[at])) {
-        EndChain();
-        phase_ = Phase::Idle;
-        return at;
+    switch (phase_) {
+      case Phase::InEscape:
+        while (at < end && escaped_ != 0 && IsDigit(static_cast<char>(p[at]))) {
+          ++at;
+          --escaped_;
+        }
+        if (at == end) return end;
+        if (!IsDigit(static_cast<char>(p[at]))) {
+          phase_ = Phase::Idle;
+          return at;
+        }
+        phase_ = Phase::InGroup;
+        StartGroup(skipper_.base + at);
+        break;
+      case Phase::InGroup: {
+        std::size_t stop = at;
+        while (stop < end && IsDigit(static_cast<char>(p[stop]))) ++stop;
+        AddDigits(p + at, stop - at);
+        at = stop;
+        if (at == end) return end;
+        CloseGroup();
+        separator_size_ = 0;
+        phase_ = Phase::InSeparator;
+        break;
       }
-      separator_ = static_cast<char>(p[at++]);
-      phase_ = Phase::AfterSeparator;
-    } else {
-      if (!IsDigit(static_cast<char>(p[at]))) {
-        EndChain();
-        phase_ = Phase::Idle;
-        return at;
+      case Phase::InSeparator: {
+        const std::size_t next = Separate(p, at, end);
+        if (phase_ == Phase::Idle) return next;
+        at = next;
+        break;
       }
-      phase_ = Phase::InGroup;
-      StartGroup(skipper_.base + at);
+      case Phase::Idle:
+        return at;
     }
+  }
+  return end;
+}
+
+// The bytes after a group: a separator and a digit start the next group of
+// the chain; anything else ends it.
+std::size_t CardScanner::Separate(const unsigned char* p, std::size_t at, std::size_t end) {
+  while (at < end) {
+    const Text so_far(separator_bytes_.data(), separator_size_);
+    const Separator whole = separator_size_ == 0 ? Separator::None : SeparatorOf(so_far, rule_.seed());
+    if (whole != Separator::None) {
+      if (IsDigit(static_cast<char>(p[at]))) {
+        separator_ = whole;
+        group_first_ = false;
+        phase_ = Phase::InGroup;
+        StartGroup(skipper_.base + at);
+        return at;
+      }
+    } else if (separator_size_ < kLongestSeparator) {
+      separator_bytes_[separator_size_] = static_cast<char>(p[at]);
+      const Text grown(separator_bytes_.data(), separator_size_ + 1);
+      if (SeparatorOf(grown, rule_.seed()) != Separator::None || (!rule_.seed() && MayBeSeparator(grown))) {
+        ++separator_size_;
+        ++at;
+        continue;
+      }
+    }
+    EndChain();
+    phase_ = Phase::Idle;
+    return at;
   }
   return end;
 }
@@ -152,7 +249,8 @@ void CardScanner::StartGroup(uint64_t offset) {
     origin_ = offset;
     size_ = 0;
   } else {
-    text_[size_++] = separator_;
+    std::memcpy(text_.data() + size_, separator_bytes_.data(), separator_size_);
+    size_ += separator_size_;
   }
   group_begin_ = size_;
   group_digits_ = 0;
@@ -165,7 +263,7 @@ void CardScanner::AddDigits(const unsigned char* digits, std::size_t n) {
     // No run can hold this group, so nothing after it can join the runs
     // before it: those are decided now, and the chain starts afresh after it.
     too_long_ = true;
-    size_ = count_ == 0 ? 0 : group_begin_ - 1;
+    size_ = count_ == 0 ? 0 : group_begin_ - separator_size_;
     EndChain();
     return;
   }
@@ -179,7 +277,8 @@ void CardScanner::CloseGroup() {
     too_long_ = false;
     return;
   }
-  groups_[count_++] = {static_cast<unsigned char>(group_begin_), static_cast<unsigned char>(group_digits_)};
+  groups_[count_++] = {static_cast<unsigned char>(group_begin_), static_cast<unsigned char>(group_digits_), separator_,
+                       group_first_};
   total_ += group_digits_;
   // The runs from the first group are all known once the groups hold more
   // digits than the longest run.
@@ -188,15 +287,74 @@ void CardScanner::CloseGroup() {
 
 void CardScanner::EndChain() {
   while (count_ != 0) ResolveHead();
+  past_count_ = 0;
 }
 
-// Decides the runs starting at the first undecided group: reports the
-// longest that qualifies and drops its groups, or drops the first group.
+// Decides the run starting at the first undecided group: reports it and
+// drops its groups, or drops the first group.
 void CardScanner::ResolveHead() {
   if (total_ < kShortestCard) {
     Drop(count_);
     return;
   }
+  if (rule_.seed()) return ResolveSeedHead();
+  // The longest run from the head: the head alone by its length, or groups
+  // in a layout, one separator throughout.
+  std::array<uint8_t, kMostGroups> sizes{};
+  std::size_t digits = 0, last = count_;
+  for (std::size_t k = 0; k < count_ && k < kMostGroups; ++k) {
+    digits += groups_[k].digits;
+    if (digits > kLongestLuhnRun || (k >= 2 && groups_[k].separator != groups_[1].separator)) break;
+    sizes[k] = groups_[k].digits;
+    if (k == 0 ? digits >= kShortestCard : IsLayout(std::span(sizes.data(), k + 1))) last = k;
+  }
+  if (last == count_ || Carved(last)) {
+    Drop(1);
+    return;
+  }
+  std::size_t n = 0;
+  for (std::size_t k = 0; k <= last; ++k) {
+    std::memcpy(digits_.data() + n, text_.data() + groups_[k].begin, groups_[k].digits);
+    n += groups_[k].digits;
+  }
+  const Text run(digits_.data(), n);
+  const Brand brand = BrandOf(run, rule_.brands);
+  if (!CheckNumberPadded(run) || (brand == Brand::None && !rule_.luhn_only)) {
+    Drop(1);
+    return;
+  }
+  Take(last + 1, brand);
+}
+
+// Whether a run in a layout that begins before the head holds the head's
+// run, groups 0 to `last`: then the head's is no number of its own.
+bool CardScanner::Carved(std::size_t last) const {
+  for (std::size_t back = 1; back <= past_count_; ++back) {
+    std::array<uint8_t, kMostGroups> sizes{};
+    std::size_t n = 0, digits = 0;
+    // The join between each group of the run and the one before it.
+    const Separator joint = back >= 2 ? past_[back - 2].separator : groups_[0].separator;
+    bool uniform = true;
+    for (std::size_t i = back; i-- > 0;) {
+      sizes[n++] = past_[i].digits;
+      digits += past_[i].digits;
+      if (i + 1 < back) uniform = uniform && past_[i].separator == joint;
+    }
+    uniform = uniform && groups_[0].separator == joint;
+    for (std::size_t k = 0; k < count_ && uniform && n < kMostGroups; ++k) {
+      if (k > 0 && groups_[k].separator != joint) break;
+      sizes[n++] = groups_[k].digits;
+      digits += groups_[k].digits;
+      if (digits > kLongestLuhnRun) break;
+      if (k >= last && IsLayout(std::span(sizes.data(), n))) return true;
+    }
+  }
+  return false;
+}
+
+// The seed rule: the longest run of whole groups, of any sizes and either
+// separator, that passes the card check.
+void CardScanner::ResolveSeedHead() {
   std::size_t digits = 0, best = 0;
   Brand brand = Brand::None;
   for (std::size_t k = 0; k < count_ && digits + groups_[k].digits <= longest_; ++k) {
@@ -204,7 +362,7 @@ void CardScanner::ResolveHead() {
     digits += groups_[k].digits;
     if (digits < kShortestCard) continue;
     const Text run(digits_.data(), digits);
-    if (rule_ == ScanRule::Card) {
+    if (!rule_.luhn_only) {
       const CardVerdict verdict = JudgeCardPadded(run);
       if (verdict.valid()) {
         best = k + 1;
@@ -219,32 +377,84 @@ void CardScanner::ResolveHead() {
     Drop(1);
     return;
   }
-  const Group& last = groups_[best - 1];
-  CardFinding& finding = findings_.emplace_back();
-  finding.offset = origin_;
-  finding.line = chain_line_;
-  finding.column = origin_ - chain_line_start_ + 1;
-  finding.brand = brand;
-  finding.size = static_cast<unsigned char>(last.begin + last.digits);
-  std::memcpy(finding.bytes.data(), text_.data(), finding.size);
-  Drop(best);
+  Take(best, brand);
 }
 
-// Drops the first `groups` undecided groups; the next one, if any, moves to
-// the front of text_.
+// Reports the first `groups` undecided groups as a finding, to be judged
+// once the bytes after it have come (under the seed rule, at once).
+void CardScanner::Take(std::size_t groups, Brand brand) {
+  const Group& last = groups_[groups - 1];
+  Pending pending{};
+  CardFinding& f = pending.finding;
+  f.offset = origin_;
+  f.line = chain_line_;
+  f.column = origin_ - chain_line_start_ + 1;
+  f.brand = brand;
+  f.size = static_cast<unsigned char>(last.begin + last.digits);
+  f.reason = groups > 1 ? FindingReason::Layout : FindingReason::Plain;
+  f.kept = KeptBack::None;
+  std::memcpy(f.bytes.data(), text_.data(), f.size);
+  pending.end = origin_ + f.size;
+  pending.grouped = groups > 1;
+  pending.starts_chain = groups_[0].first;
+  if (rule_.seed()) {
+    findings_.push_back(f);
+  } else {
+    pending_.push_back(pending);
+  }
+  Drop(groups);
+}
+
+// Drops the first `groups` undecided groups, keeping the last few as past
+// groups; the next one, if any, moves to the front of text_.
 void CardScanner::Drop(std::size_t groups) {
+  for (std::size_t k = 0; k < groups; ++k) {
+    for (std::size_t i = std::min(past_count_, kMostPast - 1); i > 0; --i) past_[i] = past_[i - 1];
+    past_[0] = {groups_[k].digits, groups_[k].separator};
+    past_count_ = std::min(past_count_ + 1, kMostPast);
+  }
   if (groups == count_) {
     count_ = total_ = size_ = 0;
     return;
   }
   const std::size_t shift = groups_[groups].begin;
   for (std::size_t k = 0; k < groups; ++k) total_ -= groups_[k].digits;
-  for (std::size_t k = groups; k < count_; ++k)
-    groups_[k - groups] = {static_cast<unsigned char>(groups_[k].begin - shift), groups_[k].digits};
+  for (std::size_t k = groups; k < count_; ++k) {
+    groups_[k - groups] = groups_[k];
+    groups_[k - groups].begin = static_cast<unsigned char>(groups_[k].begin - shift);
+  }
   count_ -= groups;
   std::memmove(text_.data(), text_.data() + shift, size_ - shift);
   size_ -= shift;
+  group_begin_ -= std::min(group_begin_, shift);
   origin_ += shift;
+}
+
+// Judges the waiting findings whose kContext bytes after them have come (all
+// of them when the input is `finished`), in input order.
+void CardScanner::JudgePending(const unsigned char* p, std::size_t end, bool finished) {
+  const uint64_t known = skipper_.base + end;
+  std::size_t judged = 0;
+  for (Pending& pending : pending_) {
+    if (!finished && pending.end + kContext > known) break;
+    CardFinding& f = pending.finding;
+    std::array<char, kContext> before{}, after{};
+    const uint64_t from = f.offset - std::min<uint64_t>(f.offset, kContext);
+    const uint64_t to = std::min(pending.end + kContext, known);
+    for (uint64_t o = from; o < f.offset; ++o) before[o - from] = ByteAt(p, end, o);
+    for (uint64_t o = pending.end; o < to; ++o) after[o - pending.end] = ByteAt(p, end, o);
+    const Judgement j = JudgeFinding(Text(before.data(), f.offset - from), f.number(),
+                                     Text(after.data(), to - pending.end), pending.grouped, pending.starts_chain);
+    f.reason = j.reason;
+    f.kept = j.kept;
+    f.track = j.track;
+    f.test = j.test;
+    f.key_size = static_cast<unsigned char>(j.key.name.size());
+    j.key.name.copy(f.key.data(), j.key.name.size());
+    findings_.push_back(f);
+    ++judged;
+  }
+  pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(judged));
 }
 
 std::vector<CardFinding> FindCards(Text text, ScanRule rule) {

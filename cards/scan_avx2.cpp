@@ -13,7 +13,7 @@ namespace tessera::simd {
 namespace {
 
 struct Masks32 {
-  uint32_t digits, separators, newlines;
+  uint32_t digits, separators, newlines, wide;
 };
 
 __attribute__((target("avx2"))) inline Masks32 Classify32(const unsigned char* p) {
@@ -23,8 +23,11 @@ __attribute__((target("avx2"))) inline Masks32 Classify32(const unsigned char* p
   const __m256i separator = _mm256_or_si256(_mm256_cmpeq_epi8(bytes, _mm256_set1_epi8(' ')),
                                             _mm256_cmpeq_epi8(bytes, _mm256_set1_epi8('-')));
   const __m256i newline = _mm256_cmpeq_epi8(bytes, _mm256_set1_epi8('\n'));
+  const __m256i plus_or_percent = _mm256_or_si256(_mm256_cmpeq_epi8(bytes, _mm256_set1_epi8('+')),
+                                                  _mm256_cmpeq_epi8(bytes, _mm256_set1_epi8('%')));
   return {static_cast<uint32_t>(_mm256_movemask_epi8(digit)), static_cast<uint32_t>(_mm256_movemask_epi8(separator)),
-          static_cast<uint32_t>(_mm256_movemask_epi8(newline))};
+          static_cast<uint32_t>(_mm256_movemask_epi8(newline)),
+          static_cast<uint32_t>(_mm256_movemask_epi8(plus_or_percent) | _mm256_movemask_epi8(bytes))};
 }
 
 }  // namespace
@@ -34,7 +37,8 @@ __attribute__((target("avx2"))) void ClassifyBytesAvx2(const unsigned char* p, s
     const Masks32 low = Classify32(p), high = Classify32(p + 32);
     out[chunk] = {low.digits | static_cast<uint64_t>(high.digits) << 32,
                   low.separators | static_cast<uint64_t>(high.separators) << 32,
-                  low.newlines | static_cast<uint64_t>(high.newlines) << 32};
+                  low.newlines | static_cast<uint64_t>(high.newlines) << 32,
+                  low.wide | static_cast<uint64_t>(high.wide) << 32};
   }
   // Leave the wide registers clean before running SSE code again.
   _mm256_zeroupper();
@@ -60,7 +64,13 @@ bool HaveAvx2Bits() {
 __attribute__((target("avx2,bmi,bmi2,popcnt,lzcnt"))) std::size_t SkipAvx2(detail::ScanSkipper& skipper,
                                                                           const unsigned char* p, std::size_t at,
                                                                           std::size_t end, bool padded) {
-  return scan_skip::Skip<InstructionBits>(skipper, p, at, end, padded);
+  return scan_skip::Skip<InstructionBits, false>(skipper, p, at, end, padded);
+}
+
+__attribute__((target("avx2,bmi,bmi2,popcnt,lzcnt"))) std::size_t SkipAvx2Wide(detail::ScanSkipper& skipper,
+                                                                              const unsigned char* p, std::size_t at,
+                                                                              std::size_t end, bool padded) {
+  return scan_skip::Skip<InstructionBits, true>(skipper, p, at, end, padded);
 }
 
 }  // namespace tessera::simd

@@ -11,9 +11,12 @@ namespace tessera {
 // Classes `chunks` consecutive 64-byte chunks starting at p into out[0, chunks).
 void ClassifyBytesScalar(const unsigned char* p, std::size_t chunks, ByteClasses* out);
 
-// The portable skipper.
+// The portable skippers: for the seed rule's separators, and for the current
+// rule's wider ones.
 std::size_t SkipPortable(detail::ScanSkipper& skipper, const unsigned char* p, std::size_t at, std::size_t end,
                          bool padded);
+std::size_t SkipPortableWide(detail::ScanSkipper& skipper, const unsigned char* p, std::size_t at, std::size_t end,
+                             bool padded);
 
 namespace simd {
 
@@ -27,6 +30,8 @@ void ClassifyBytesAvx2(const unsigned char* p, std::size_t chunks, ByteClasses* 
 // leading zeros in one instruction each.
 bool HaveAvx2Bits();
 std::size_t SkipAvx2(detail::ScanSkipper& skipper, const unsigned char* p, std::size_t at, std::size_t end, bool padded);
+std::size_t SkipAvx2Wide(detail::ScanSkipper& skipper, const unsigned char* p, std::size_t at, std::size_t end,
+                         bool padded);
 #endif
 
 }  // namespace simd

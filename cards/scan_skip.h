@@ -16,6 +16,22 @@ constexpr uint64_t Below(std::size_t bit) { return bit >= 64 ? ~uint64_t{0} : (u
 
 constexpr bool IsSeparator(unsigned char c) { return c == ' ' || c == '-'; }
 
+// The bytes the other separators are made of ("+", "%20", and U+00A0 and
+// U+202F in UTF-8), and more: the reader tells them apart.
+constexpr bool IsWide(unsigned char c) { return c == '+' || c == '%' || c >= 0x80; }
+
+// Under the current rule a separator is up to three bytes: a separator byte
+// counts as part of a chain when digits lie within three bytes on both sides.
+inline bool WideJoinAt(const unsigned char* p, std::size_t at, std::size_t end) {
+  if (!IsSeparator(p[at]) && !IsWide(p[at])) return false;
+  bool before = false, after = false;
+  for (std::size_t k = 1; k <= 3; ++k) {
+    before = before || (at >= k && IsDigit(static_cast<char>(p[at - k])));
+    after = after || at + k >= end || IsDigit(static_cast<char>(p[at + k]));
+  }
+  return before && after;
+}
+
 // Without a popcnt instruction in the baseline the compiler would call a
 // library routine; this is a handful of instructions.
 struct PortableBits {
@@ -27,6 +43,12 @@ struct PortableBits {
   }
 };
 
+// Whether the chain that fills a chunk goes on at `at`, the next chunk's
+// first byte; past the block's end it may.
+inline bool WideContinues(const unsigned char* p, std::size_t at, std::size_t end) {
+  return at >= end || IsDigit(static_cast<char>(p[at])) || WideJoinAt(p, at, end);
+}
+
 // Returns where the first chain that may hold a finding begins: at least
 // kShortestCard digits, and not a lone group longer than any run. Or the
 // chain that reaches the end of the block and may go on in the next; `end`
@@ -34,7 +56,7 @@ struct PortableBits {
 // masks of the chunk before carry runs over the chunk boundary. The byte
 // before `at` is never a digit: `at` is the start of a block with no chain
 // open, or the first byte after a chain.
-template <class Bits>
+template <class Bits, bool kWide>
 inline std::size_t Skip(detail::ScanSkipper& s, const unsigned char* p, std::size_t at, std::size_t end, bool padded) {
   static_assert(kShortestCard == 13, "the run test below ands together 13 consecutive bits");
   uint64_t last_digits = 0, last_joined = 0, last_chain = 0, last_run2 = 0, last_run4 = 0, last_run8 = 0;
@@ -51,13 +73,24 @@ inline std::size_t Skip(detail::ScanSkipper& s, const unsigned char* p, std::siz
     uint64_t valid = Below(end - base);
     if (at > base) valid &= ~Below(at - base);
     const uint64_t digits = classes.digits & valid;
-    const uint64_t separators = classes.separators & valid;
     const uint64_t newlines = classes.newlines & valid;
     // What follows the block is unknown: taken as a digit, so that a
     // separator at its end keeps the chain open.
-    const uint64_t next_digit = base + 64 < end ? IsDigit(static_cast<char>(p[base + 64])) : 1;
-    const uint64_t digits_ahead = ((digits | ~Below(end - base)) >> 1) | (next_digit << 63);
-    const uint64_t joined = separators & ((digits << 1) | (last_digits >> 63)) & digits_ahead;
+    auto digit_at = [&](std::size_t x) -> uint64_t { return x < end ? IsDigit(static_cast<char>(p[x])) : 1; };
+    const uint64_t next_digit = digit_at(base + 64);
+    const uint64_t ahead = digits | ~Below(end - base);
+    uint64_t joined;
+    if constexpr (kWide) {
+      const uint64_t separators = (classes.separators | classes.wide) & valid;
+      const uint64_t next = next_digit | digit_at(base + 65) << 1 | digit_at(base + 66) << 2;
+      const uint64_t before = (digits << 1 | last_digits >> 63) | (digits << 2 | last_digits >> 62) |
+                              (digits << 3 | last_digits >> 61);
+      const uint64_t after = (ahead >> 1 | next << 63) | (ahead >> 2 | next << 62) | (ahead >> 3 | next << 61);
+      joined = separators & before & after;
+    } else {
+      const uint64_t separators = classes.separators & valid;
+      joined = separators & ((digits << 1) | (last_digits >> 63)) & ((ahead >> 1) | (next_digit << 63));
+    }
     const uint64_t chain = digits | joined;
     const uint64_t chain_before = (chain << 1) | (last_chain >> 63);
     const uint64_t starts = chain & ~chain_before;
@@ -76,8 +109,9 @@ inline std::size_t Skip(detail::ScanSkipper& s, const unsigned char* p, std::siz
       std::size_t stop = base + 64;
       if (beyond != 0) {
         stop = base + static_cast<std::size_t>(std::countr_zero(beyond));
-      } else if (next_digit != 0 || ((digits >> 63) != 0 && IsSeparator(p[base + 64]) &&
-                                     (base + 65 >= end || IsDigit(static_cast<char>(p[base + 65]))))) {
+      } else if (kWide ? WideContinues(p, base + 64, end)
+                       : next_digit != 0 || ((digits >> 63) != 0 && IsSeparator(p[base + 64]) &&
+                                             (base + 65 >= end || IsDigit(static_cast<char>(p[base + 65]))))) {
         break;
       }
       // A chain within this chunk and the one before is judged here by its

@@ -11,7 +11,7 @@ namespace tessera::simd {
 namespace {
 
 struct Masks16 {
-  uint32_t digits, separators, newlines;
+  uint32_t digits, separators, newlines, wide;
 };
 
 inline Masks16 Classify16(const unsigned char* p) {
@@ -22,20 +22,25 @@ inline Masks16 Classify16(const unsigned char* p) {
   const __m128i separator =
       _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(' ')), _mm_cmpeq_epi8(bytes, _mm_set1_epi8('-')));
   const __m128i newline = _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\n'));
+  const __m128i plus_or_percent =
+      _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('+')), _mm_cmpeq_epi8(bytes, _mm_set1_epi8('%')));
+  // Bytes from 0x80 have their top bit set: the mask takes it as it is.
   return {static_cast<uint32_t>(_mm_movemask_epi8(digit)), static_cast<uint32_t>(_mm_movemask_epi8(separator)),
-          static_cast<uint32_t>(_mm_movemask_epi8(newline))};
+          static_cast<uint32_t>(_mm_movemask_epi8(newline)),
+          static_cast<uint32_t>(_mm_movemask_epi8(plus_or_percent) | _mm_movemask_epi8(bytes))};
 }
 
 }  // namespace
 
 void ClassifyBytesSse2(const unsigned char* p, std::size_t chunks, ByteClasses* out) {
   for (std::size_t chunk = 0; chunk < chunks; ++chunk, p += 64) {
-    ByteClasses classes{0, 0, 0};
+    ByteClasses classes{0, 0, 0, 0};
     for (unsigned quarter = 0; quarter < 4; ++quarter) {
       const Masks16 m = Classify16(p + 16 * quarter);
       classes.digits |= static_cast<uint64_t>(m.digits) << (16 * quarter);
       classes.separators |= static_cast<uint64_t>(m.separators) << (16 * quarter);
       classes.newlines |= static_cast<uint64_t>(m.newlines) << (16 * quarter);
+      classes.wide |= static_cast<uint64_t>(m.wide) << (16 * quarter);
     }
     out[chunk] = classes;
   }

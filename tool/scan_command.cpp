@@ -40,7 +40,7 @@ constexpr unsigned kDefaultMostJobs = 16;
 constexpr std::string_view kStandardInputName = "(standard input)";
 
 struct ScanOptions {
-  ScanRule rule = ScanRule::Card;
+  ScanRule rule;
   Report report = Report::Findings;
   Format format = Format::Text;
   bool unmasked = false;
@@ -67,7 +67,7 @@ std::optional<std::string> Configure(const ParsedArgs& args, ScanOptions& option
         options.unmasked = true;
         break;
       case kLuhnOnlyFlag:
-        options.rule = ScanRule::LuhnOnly;
+        options.rule.luhn_only = true;
         break;
       case kScanSummaryFlag:
         options.summary = true;
@@ -115,7 +115,7 @@ struct Tally {
   uint64_t files = 0;
   uint64_t bytes = 0;
   uint64_t unreadable = 0;
-  std::array<uint64_t, kBrandCount> findings{};
+  std::array<uint64_t, kBrandKinds> findings{};
 
   uint64_t total() const {
     uint64_t sum = 0;
@@ -126,7 +126,7 @@ struct Tally {
     files += other.files;
     bytes += other.bytes;
     unreadable += other.unreadable;
-    for (std::size_t i = 0; i < kBrandCount; ++i) findings[i] += other.findings[i];
+    for (std::size_t i = 0; i < kBrandKinds; ++i) findings[i] += other.findings[i];
   }
 };
 
@@ -282,7 +282,7 @@ void Scan::Finding(const CardFinding& f, const std::string& shown_path, std::str
     MaskCardNumber(number, masked);
     shown = Text(masked, number.size());
   }
-  const Text brand = FindingBrandName(f.brand);
+  const Text brand = FindingBrandName(f.brand, options_.rule.brands);
   switch (options_.format) {
     case Format::Text:
       out += shown_path;
@@ -349,6 +349,7 @@ void Scan::ScanInputOf(const Job& job, Output& output, Tally& tally) {
   std::string& out = output.text();
   auto take = [&](std::span<const CardFinding> found) {
     for (const CardFinding& f : found) {
+      if (f.kept != KeptBack::None) continue;
       ++tally.findings[static_cast<std::size_t>(f.brand)];
       if (options_.report == Report::Findings) Finding(f, shown_path, out);
     }
@@ -474,9 +475,10 @@ void Scan::Summarize(const WalkCounts& counts, double seconds) const {
   text += timing;
   text += "tessera: " + std::to_string(tally_.total()) + (tally_.total() == 1 ? " finding" : " findings");
   std::string brands;
-  for (std::size_t brand = 0; brand < kBrandCount; ++brand) {
+  for (std::size_t brand = 0; brand < kBrandKinds; ++brand) {
     if (tally_.findings[brand] == 0) continue;
-    brands += (brands.empty() ? "" : ", ") + std::string(FindingBrandName(static_cast<Brand>(brand))) + " " +
+    brands += (brands.empty() ? "" : ", ") +
+              std::string(FindingBrandName(static_cast<Brand>(brand), options_.rule.brands)) + " " +
               std::to_string(tally_.findings[brand]);
   }
   text += brands.empty() ? "\n" : ": " + brands + "\n";

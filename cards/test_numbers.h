@@ -1,0 +1,21 @@
+// test_numbers.h -- card numbers the payment companies publish for testing, which no card carries
+#pragma once
+
+#include <span>
+
+#include "frame/field.h"
+
+namespace tessera {
+
+struct TestNumber {
+  Text digits;
+  Text source;  // who publishes it (sources in docs/scan.md)
+};
+
+// In the order of their digits.
+std::span<const TestNumber> TestNumbers();
+
+// Whether `digits` (digits only, no separators) is a published test number.
+bool IsTestNumber(Text digits);
+
+}  // namespace tessera
