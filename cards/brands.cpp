@@ -389,7 +389,8 @@ Brand BrandOf(Text text) {
 Brand BrandOf(Text text, BrandTable table) {
   if (table == BrandTable::Seed) return BrandOf(text);
   using Current = Automaton<BrandTable::Current>;
-  if (text.size() < ShortestCard(table) || text.size() > Current::kLongest) return Brand::None;
+  constexpr std::size_t kShortest = ShortestCard(BrandTable::Current);
+  if (text.size() < kShortest || text.size() > Current::kLongest) return Brand::None;
   return Current::LookUp(text.size(), reinterpret_cast<const unsigned char*>(text.data()));
 }
 

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 
 namespace tessera {
 namespace {
@@ -16,38 +17,69 @@ constexpr bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 // Words of keys that name a card number.
 constexpr Text kCardWords[] = {
-    "card", "cards", "cardno", "cardnum", "cardnumber", "cc", "ccn", "ccnum", "creditcard", "debitcard", "pan",
-    "karte", "kartennummer", "carte", "tarjeta", "cartao",
+    "card", "cardno", "cardnum", "cardnumber", "cartao", "carte", "cc", "ccn", "ccnum", "creditcard",
+    "debitcard", "karte", "kartennummer", "pan", "tarjeta",
 };
 
 // Words of keys that name another kind of number, as application logs,
-// traces and exports carry them.
+// traces and exports carry them: identifiers, devices and telephony, time,
+// tracing, commerce, banking, counts and sequences.
 constexpr Text kOtherWords[] = {
-    // identifiers
-    "id", "ids", "uid", "uuid", "guid", "oid", "ref",
-    // devices and telephony
-    "imei", "imeisv", "meid", "esn", "iccid", "imsi", "msisdn", "serial", "sn", "phone", "tel", "telephone", "mobile",
-    "cell", "fax",
-    // time
-    "timestamp", "ts", "time", "epoch", "date", "datetime", "created", "updated", "modified", "expires", "ms",
-    "millis", "micros", "nanos",
-    // tracing
-    "trace", "traceid", "span", "spanid", "parent", "request", "req", "correlation", "session", "event", "job",
-    // commerce
-    "order", "invoice", "receipt", "transaction", "txn", "tracking", "shipment", "parcel", "sku", "ean", "gtin",
-    "upc", "isbn",
-    // banking
-    "iban", "bban", "account", "acct", "routing", "aba", "swift", "bic",
-    // counts and sequences
-    "seq", "sequence", "offset", "nonce", "counter", "version", "build", "checksum", "hash", "crc", "port", "pid",
-    "zip", "postcode",
+    "aba", "account", "acct", "bban", "bic", "build", "cell", "checksum", "correlation", "counter", "crc",
+    "created", "date", "datetime", "ean", "epoch", "esn", "event", "expires", "fax", "gtin", "guid", "hash", "iban",
+    "iccid", "id", "imei", "imeisv", "imsi", "invoice", "isbn", "job", "meid", "micros", "millis", "mobile",
+    "modified", "ms", "msisdn", "nanos", "nonce", "offset", "oid", "order", "parcel", "parent", "phone", "pid",
+    "port", "postcode", "receipt", "ref", "req", "request", "routing", "seq", "sequence", "serial", "session",
+    "shipment", "sku", "sn", "span", "spanid", "swift", "tel", "telephone", "time", "timestamp", "trace", "traceid",
+    "tracking", "transaction", "ts", "txn", "uid", "upc", "updated", "uuid", "version", "zip",
 };
 
-bool SameWord(Text word, Text known) {
-  if (word.size() != known.size()) return false;
+constexpr std::size_t kLongestWord = 16;
+
+// Both lists in one open-addressed table of lower-case words, looked up by
+// a hash of the word: a key is judged for every number that passes the
+// checksum, so a look-up should be a few loads.
+constexpr uint32_t HashOf(Text word) {
+  uint32_t h = 2166136261u;
+  for (char c : word) h = (h ^ static_cast<unsigned char>(c)) * 16777619u;
+  return h;
+}
+
+struct WordSlot {
+  Text word;
+  KeyKind kind;
+};
+
+constexpr std::size_t kSlots = 256;
+
+constexpr std::array<WordSlot, kSlots> kWordTable = [] {
+  std::array<WordSlot, kSlots> table{};
+  auto put = [&](Text word, KeyKind kind) {
+    std::size_t at = HashOf(word) % kSlots;
+    while (!table[at].word.empty()) at = (at + 1) % kSlots;
+    table[at] = {word, kind};
+  };
+  for (Text word : kCardWords) put(word, KeyKind::Card);
+  for (Text word : kOtherWords) put(word, KeyKind::Other);
+  return table;
+}();
+
+static_assert(std::size(kCardWords) + std::size(kOtherWords) < kSlots / 2, "the table stays sparse");
+
+// The kind `word` (any case) names, or Neutral; a plural's final "s" may go.
+KeyKind KindOfWord(Text word) {
+  std::array<char, kLongestWord> lower{};
+  if (word.empty() || word.size() > lower.size()) return KeyKind::Neutral;
   for (std::size_t i = 0; i < word.size(); ++i)
-    if ((IsUpper(word[i]) ? static_cast<char>(word[i] - 'A' + 'a') : word[i]) != known[i]) return false;
-  return true;
+    lower[i] = IsUpper(word[i]) ? static_cast<char>(word[i] - 'A' + 'a') : word[i];
+  Text w(lower.data(), word.size());
+  for (int tries = 0; tries < 2; ++tries) {
+    for (std::size_t at = HashOf(w) % kSlots; !kWordTable[at].word.empty(); at = (at + 1) % kSlots)
+      if (kWordTable[at].word == w) return kWordTable[at].kind;
+    if (w.size() <= 2 || w.back() != 's') break;
+    w.remove_suffix(1);
+  }
+  return KeyKind::Neutral;
 }
 
 }  // namespace
@@ -55,9 +87,9 @@ bool SameWord(Text word, Text known) {
 KeyKind KindOfKey(Text name) {
   bool card = false, other = false;
   auto judge = [&](Text word) {
-    if (word.empty()) return;
-    card = card || std::ranges::any_of(kCardWords, [&](Text w) { return SameWord(word, w); });
-    other = other || std::ranges::any_of(kOtherWords, [&](Text w) { return SameWord(word, w); });
+    const KeyKind kind = KindOfWord(word);
+    card = card || kind == KeyKind::Card;
+    other = other || kind == KeyKind::Other;
   };
   std::size_t from = 0;
   for (std::size_t i = 0; i <= name.size(); ++i) {
@@ -84,7 +116,7 @@ Key KeyBefore(Text before) {
   const std::size_t quotes = skip(IsQuote, 3);
   const std::size_t blanks = skip(IsBlank, 3);
   char delimiter = '\0';
-  if (end > 0 && (before[end - 1] == '=' || before[end - 1] == ':' || before[end - 1] == '>')) {
+  if (end > 0 && (before[end - 1] == '=' || before[end - 1] == ':' || before[end - 1] == '>' || before[end - 1] == '/')) {
     delimiter = before[--end];
     skip(IsBlank, 3);
     skip(IsQuote, 3);

@@ -27,13 +27,14 @@ struct Key {
 inline constexpr std::size_t kLongestKey = 40;
 
 // The key whose value begins right after `before`: `name=`, `name: `,
-// `"name": "`, `name = '`, `<name>` and their like, or one word and one
-// space (`IMEI 3569...`) when the word names a card or another kind of
-// number. Looks at the last 64 bytes of `before` at most.
+// `"name": "`, `name = '`, `<name>`, a path's `/name/` and their like, or
+// one word and one space (`IMEI 3569...`) when the word names a card or
+// another kind of number. Looks at the last 64 bytes of `before` at most.
 Key KeyBefore(Text before);
 
 // The kind of number a key names, by its words: split at '_', '-', '.'
-// and where a lower-case letter meets a capital (traceId), in any case.
+// and where a lower-case letter meets a capital (traceId), in any case, a
+// plural's "s" taken off.
 KeyKind KindOfKey(Text name);
 
 }  // namespace tessera

@@ -69,9 +69,15 @@ std::size_t IbanLength(Text code) {
 }
 
 bool WithinIban(Text text, std::size_t begin, std::size_t end) {
-  // The country code is at most the longest IBAN, with a space every four,
-  // before the run's first digit.
-  const std::size_t earliest = begin > kLongestIban + kLongestIban / 4 ? begin - kLongestIban - kLongestIban / 4 : 0;
+  // The country code begins the letters and digits, single spaces between,
+  // that run back from the number, at most the longest IBAN with a space
+  // every four.
+  const std::size_t farthest = begin > kLongestIban + kLongestIban / 4 ? begin - kLongestIban - kLongestIban / 4 : 0;
+  std::size_t earliest = begin;
+  while (earliest > farthest &&
+         (IsAlnum(text[earliest - 1]) || (text[earliest - 1] == ' ' && earliest >= 2 && IsAlnum(text[earliest - 2]) &&
+                                          earliest < text.size() && IsAlnum(text[earliest]))))
+    --earliest;
   for (std::size_t q = begin; q-- > earliest;) {
     if (q + 4 > text.size() || !IsLetter(text[q]) || !IsLetter(text[q + 1]) || !IsDigit(text[q + 2]) ||
         !IsDigit(text[q + 3]) || (q > 0 && IsAlnum(text[q - 1])))

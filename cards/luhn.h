@@ -67,7 +67,14 @@ inline int16_t LuhnSum(Text text) {
 // The same, for a view followed by kPadding readable bytes.
 inline int16_t LuhnSumPadded(Text text) {
 #if TESSERA_HAVE_SSE2
-  if (text.size() <= 16) return simd::LuhnSumSse2Padded(reinterpret_cast<const unsigned char*>(text.data()), text.size());
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  if (text.size() <= 16) return simd::LuhnSumSse2Padded(bytes, text.size());
+  // The last sixteen and the rest: sixteen is even, so each part doubles
+  // the characters the whole doubles.
+  if (text.size() <= 32) {
+    const std::size_t head = text.size() - 16;
+    return static_cast<int16_t>(simd::LuhnSumSse2Padded(bytes, head) + simd::LuhnSumSse2Padded(bytes + head, 16));
+  }
 #endif
   return LuhnSum(text);
 }

@@ -28,18 +28,38 @@ using scan_skip::IsSeparator;
 // a lone group of more digits than a run and those holds no finding.
 constexpr std::size_t kMostEscapeDigits = 7;
 
+// The two-digit beginnings of each length that a brand of the table may
+// take: every prefix's range, cut to its first two digits.
+constexpr FirstDigits MakeFirstDigits(BrandTable table) {
+  FirstDigits possible{};
+  for (const BrandRule& rule : RulesOf(table))
+    for (const BrandPrefix& prefix : rule.prefixes) {
+      if (prefix.text.empty()) continue;
+      const std::size_t size = PrefixSize(prefix.text);
+      const Text low = prefix.text.substr(0, size), high = IsRange(prefix.text) ? prefix.text.substr(size + 1) : low;
+      auto two = [](Text end, char pad) { return (end[0] - '0') * 10 + ((end.size() > 1 ? end[1] : pad) - '0'); };
+      for (int d = two(low, '0'); d <= two(high, '9'); ++d)
+        for (std::size_t length = kShortestCard; length <= kLongestLuhnRun; ++length)
+          if (AcceptsLength(rule, length)) possible[length - kShortestCard][static_cast<std::size_t>(d)] = true;
+    }
+  return possible;
+}
+
+constexpr FirstDigits kFirstDigits = MakeFirstDigits(BrandTable::Current);
+
 detail::ScanSkipper Skipper(ScanRule rule) {
   detail::ScanSkipper skipper{};
   const bool wide = !rule.seed();
   skipper.longest = LongestRun(rule) + (wide ? kMostEscapeDigits : 0);
+  if (wide && !rule.luhn_only) skipper.possible = &kFirstDigits;
   skipper.skip = wide ? SkipPortableWide : SkipPortable;
 #if TESSERA_HAVE_SSE2
-  skipper.classify = simd::ClassifyBytesSse2;
+  skipper.classify = wide ? simd::ClassifyBytesSse2Wide : simd::ClassifyBytesSse2;
 #else
-  skipper.classify = ClassifyBytesScalar;
+  skipper.classify = wide ? ClassifyBytesScalarWide : ClassifyBytesScalar;
 #endif
 #if TESSERA_HAVE_AVX2
-  if (simd::HaveAvx2()) skipper.classify = simd::ClassifyBytesAvx2;
+  if (simd::HaveAvx2()) skipper.classify = wide ? simd::ClassifyBytesAvx2Wide : simd::ClassifyBytesAvx2;
   if (simd::HaveAvx2Bits()) skipper.skip = wide ? simd::SkipAvx2Wide : simd::SkipAvx2;
 #endif
   return skipper;
@@ -47,25 +67,41 @@ detail::ScanSkipper Skipper(ScanRule rule) {
 
 // The separator `bytes` are, whole, under the rule; Separator::None if not.
 Separator SeparatorOf(Text bytes, bool seed) {
-  if (seed) return bytes == " " ? Separator::Space : bytes == "-" ? Separator::Hyphen : Separator::None;
+  if (bytes.size() == 1) {
+    if (bytes[0] == ' ') return Separator::Space;
+    if (bytes[0] == '-') return Separator::Hyphen;
+    if (bytes[0] == '+' && !seed) return Separator::Plus;
+    return Separator::None;
+  }
+  if (seed) return Separator::None;
   const SeparatorForm form = SeparatorAt(bytes);
   return form.bytes.size() == bytes.size() ? form.kind : Separator::None;
 }
 
 }  // namespace
 
-void ClassifyBytesScalar(const unsigned char* p, std::size_t chunks, ByteClasses* out) {
+namespace {
+
+template <bool kWide>
+void Classify(const unsigned char* p, std::size_t chunks, ByteClasses* out) {
   for (std::size_t chunk = 0; chunk < chunks; ++chunk, p += 64) {
     ByteClasses classes{0, 0, 0, 0};
     for (std::size_t i = 0; i < 64; ++i) {
       const uint64_t bit = uint64_t{1} << i;
       if (IsDigit(static_cast<char>(p[i]))) classes.digits |= bit;
-      if (IsSeparator(p[i])) classes.separators |= bit;
+      if (IsSeparator(p[i]) || (kWide && scan_skip::IsWide(p[i]))) classes.separators |= bit;
       if (p[i] == '\n') classes.newlines |= bit;
-      if (scan_skip::IsWide(p[i])) classes.wide |= bit;
+      if (kWide && scan_skip::IsHigh(p[i])) classes.high |= bit;
     }
     out[chunk] = classes;
   }
+}
+
+}  // namespace
+
+void ClassifyBytesScalar(const unsigned char* p, std::size_t chunks, ByteClasses* out) { Classify<false>(p, chunks, out); }
+void ClassifyBytesScalarWide(const unsigned char* p, std::size_t chunks, ByteClasses* out) {
+  Classify<true>(p, chunks, out);
 }
 
 CardScanner::CardScanner(ScanRule rule) : rule_(rule), longest_(LongestRun(rule)), skipper_(Skipper(rule)) {}
@@ -145,6 +181,13 @@ char CardScanner::ByteAt(const unsigned char* p, std::size_t end, uint64_t offse
   return ring_[offset % kRing];
 }
 
+// Bytes [from, to) of the input, from the block where they are in it.
+void CardScanner::CopyOut(const unsigned char* p, uint64_t from, uint64_t to, char* out) const {
+  const uint64_t base = skipper_.base;
+  for (; from < to && from < base; ++from) *out++ = ring_[from % kRing];
+  if (from < to) std::memcpy(out, p + (from - base), static_cast<std::size_t>(to - from));
+}
+
 void CardScanner::KeepTail(const unsigned char* p, std::size_t end) {
   for (std::size_t i = end - std::min(end, kRing); i < end; ++i) ring_[(skipper_.base + i) % kRing] = static_cast<char>(p[i]);
 }
@@ -161,7 +204,9 @@ void CardScanner::StartChain(const unsigned char* p, std::size_t start) {
     std::array<char, 12> before{};
     const std::size_t n = static_cast<std::size_t>(std::min<uint64_t>(before.size(), offset));
     for (std::size_t i = 0; i < n; ++i) before[i] = ByteAt(p, start, offset - n + i);
-    escaped_ = EscapedDigits(Text(before.data(), n));
+    // Only a few bytes can end an escape's introducer or hex digits.
+    if (n != 0 && scan_skip::MayEndEscape(static_cast<unsigned char>(ByteAt(p, start, offset - 1))))
+      escaped_ = EscapedDigits(Text(before.data(), n));
   }
   if (escaped_ != 0) {
     phase_ = Phase::InEscape;
@@ -319,7 +364,7 @@ void CardScanner::ResolveHead() {
   }
   const Text run(digits_.data(), n);
   const Brand brand = BrandOf(run, rule_.brands);
-  if (!CheckNumberPadded(run) || (brand == Brand::None && !rule_.luhn_only)) {
+  if ((brand == Brand::None && !rule_.luhn_only) || !CheckNumberPadded(run)) {
     Drop(1);
     return;
   }
@@ -438,11 +483,11 @@ void CardScanner::JudgePending(const unsigned char* p, std::size_t end, bool fin
   for (Pending& pending : pending_) {
     if (!finished && pending.end + kContext > known) break;
     CardFinding& f = pending.finding;
-    std::array<char, kContext> before{}, after{};
+    std::array<char, kContext> before, after;
     const uint64_t from = f.offset - std::min<uint64_t>(f.offset, kContext);
     const uint64_t to = std::min(pending.end + kContext, known);
-    for (uint64_t o = from; o < f.offset; ++o) before[o - from] = ByteAt(p, end, o);
-    for (uint64_t o = pending.end; o < to; ++o) after[o - pending.end] = ByteAt(p, end, o);
+    CopyOut(p, from, f.offset, before.data());
+    CopyOut(p, pending.end, to, after.data());
     const Judgement j = JudgeFinding(Text(before.data(), f.offset - from), f.number(),
                                      Text(after.data(), to - pending.end), pending.grouped, pending.starts_chain);
     f.reason = j.reason;

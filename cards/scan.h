@@ -81,10 +81,14 @@ constexpr Text FindingBrandName(Brand brand, BrandTable table) {
 // the lowest bit.
 struct ByteClasses {
   uint64_t digits;
-  uint64_t separators;  // space and hyphen-minus
+  uint64_t separators;  // space and hyphen-minus; under the current rule '+' and '%' too ("%20")
   uint64_t newlines;
-  uint64_t wide;        // '+', '%' and bytes from 0x80: what the other separators are made of
+  uint64_t high;        // under the current rule, bytes from 0x80 (the no-break spaces are made of them)
 };
+
+// Whether any brand of a table takes a number of length L (13 to 19) that
+// begins with the two digits d: possible[L - 13][d], a superset.
+using FirstDigits = std::array<std::array<bool, 100>, 7>;
 
 namespace detail {
 
@@ -98,6 +102,7 @@ struct ScanSkipper {
   ClassifyFunction classify;
   SkipFunction skip;
   std::size_t longest;  // a lone group of more digits holds no finding
+  const FirstDigits* possible = nullptr;  // lone groups judged here by the current table, if given
   uint64_t base = 0;
   uint64_t lines = 0;
   uint64_t line_start = 0;  // offset of the first byte of the current line
@@ -173,6 +178,7 @@ class CardScanner {
   void Drop(std::size_t groups);
   void JudgePending(const unsigned char* p, std::size_t end, bool finished);
   char ByteAt(const unsigned char* p, std::size_t end, uint64_t offset) const;
+  void CopyOut(const unsigned char* p, uint64_t from, uint64_t to, char* out) const;
   void KeepTail(const unsigned char* p, std::size_t end);
 
   ScanRule rule_;

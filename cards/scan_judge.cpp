@@ -11,7 +11,7 @@ namespace tessera {
 
 Judgement JudgeFinding(Text before, Text number, Text after, bool grouped, bool starts_chain) {
   Judgement j;
-  std::array<char, 24> digits{};
+  std::array<char, 24> digits;
   std::size_t n = 0;
   for (char c : number)
     if (IsDigit(c) && n < digits.size()) digits[n++] = c;
@@ -19,7 +19,7 @@ Judgement JudgeFinding(Text before, Text number, Text after, bool grouped, bool 
   if (!grouped) j.track = static_cast<uint8_t>(TrackOf(before, after));
   if (starts_chain) j.key = KeyBefore(before);
 
-  std::array<char, 4 * kContext> around{};
+  std::array<char, 4 * kContext> around;
   const Text near_before = before.substr(before.size() - std::min(before.size(), kContext));
   const Text near_after = after.substr(0, std::min(after.size(), kContext));
   number = number.substr(0, around.size() - 2 * kContext);

@@ -8,8 +8,11 @@
 
 namespace tessera {
 
-// Classes `chunks` consecutive 64-byte chunks starting at p into out[0, chunks).
+// Classes `chunks` consecutive 64-byte chunks starting at p into out[0,
+// chunks): for the seed rule's separators, and for the current rule's
+// (whose separators take '+' and '%' too, and bytes from 0x80 are marked).
 void ClassifyBytesScalar(const unsigned char* p, std::size_t chunks, ByteClasses* out);
+void ClassifyBytesScalarWide(const unsigned char* p, std::size_t chunks, ByteClasses* out);
 
 // The portable skippers: for the seed rule's separators, and for the current
 // rule's wider ones.
@@ -22,10 +25,12 @@ namespace simd {
 
 #if TESSERA_HAVE_SSE2
 void ClassifyBytesSse2(const unsigned char* p, std::size_t chunks, ByteClasses* out);
+void ClassifyBytesSse2Wide(const unsigned char* p, std::size_t chunks, ByteClasses* out);
 #endif
 
 #if TESSERA_HAVE_AVX2
 void ClassifyBytesAvx2(const unsigned char* p, std::size_t chunks, ByteClasses* out);
+void ClassifyBytesAvx2Wide(const unsigned char* p, std::size_t chunks, ByteClasses* out);
 // The skipper built for processors with AVX2, which all count bits and
 // leading zeros in one instruction each.
 bool HaveAvx2Bits();

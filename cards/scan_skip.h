@@ -4,10 +4,12 @@
 // compiles the same loop for processors that count bits in one instruction.
 #pragma once
 
+#include <array>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
 
+#include "cards/luhn.h"
 #include "cards/scan.h"
 
 namespace tessera::scan_skip {
@@ -16,21 +18,37 @@ constexpr uint64_t Below(std::size_t bit) { return bit >= 64 ? ~uint64_t{0} : (u
 
 constexpr bool IsSeparator(unsigned char c) { return c == ' ' || c == '-'; }
 
-// The bytes the other separators are made of ("+", "%20", and U+00A0 and
-// U+202F in UTF-8), and more: the reader tells them apart.
-constexpr bool IsWide(unsigned char c) { return c == '+' || c == '%' || c >= 0x80; }
+// The bytes the current rule's other separators begin with: "+" and "%20";
+// its no-break spaces are made of bytes from 0x80.
+constexpr bool IsWide(unsigned char c) { return c == '+' || c == '%'; }
+constexpr bool IsHigh(unsigned char c) { return c >= 0x80; }
 
-// Under the current rule a separator is up to three bytes: a separator byte
-// counts as part of a chain when digits lie within three bytes on both sides.
+// Under the current rule a separator byte counts as part of a chain when it
+// has a digit on both sides, or, for a byte from 0x80, within three bytes
+// on both sides (U+202F is three bytes). The reader tells them apart.
 inline bool WideJoinAt(const unsigned char* p, std::size_t at, std::size_t end) {
-  if (!IsSeparator(p[at]) && !IsWide(p[at])) return false;
+  const std::size_t reach = IsHigh(p[at]) ? 3 : IsSeparator(p[at]) || IsWide(p[at]) ? 1 : 0;
   bool before = false, after = false;
-  for (std::size_t k = 1; k <= 3; ++k) {
+  for (std::size_t k = 1; k <= reach; ++k) {
     before = before || (at >= k && IsDigit(static_cast<char>(p[at - k])));
     after = after || at + k >= end || IsDigit(static_cast<char>(p[at + k]));
   }
   return before && after;
 }
+
+// Whether a byte may be the last before the hex digits of an escape (a hex
+// digit, or the end of \u, \x, % or &#): then the run after it is not
+// judged by its first digits here.
+inline constexpr std::array<bool, 256> kMayEndEscape = [] {
+  std::array<bool, 256> table{};
+  for (int c = 0; c < 256; ++c)
+    table[static_cast<std::size_t>(c)] = IsDigit(static_cast<char>(c)) || (c >= 'a' && c <= 'f') ||
+                                         (c >= 'A' && c <= 'F') || c == 'u' || c == 'x' || c == 'X' || c == '%' ||
+                                         c == '#';
+  return table;
+}();
+
+constexpr bool MayEndEscape(unsigned char c) { return kMayEndEscape[c]; }
 
 // Without a popcnt instruction in the baseline the compiler would call a
 // library routine; this is a handful of instructions.
@@ -42,6 +60,23 @@ struct PortableBits {
     return (x * 0x0101010101010101u) >> 56;
   }
 };
+
+// Under the current rule, whether a lone group of `digits` digits at
+// `start` certainly holds no finding: no escape can take its first digits,
+// so the group is the whole run, and its digits do not pass the brand table
+// and the checksum. Most lone groups in logs are ids that fail here, without
+// a trip through the reader.
+inline bool NoFindingIn(const detail::ScanSkipper& s, const unsigned char* p, std::size_t start, std::size_t digits,
+                        bool padded) {
+  if (s.possible == nullptr || start == 0 || MayEndEscape(p[start - 1])) return false;
+  if (digits > kLongestLuhnRun) return true;
+  if (!(*s.possible)[digits - kShortestCard][static_cast<std::size_t>((p[start] - '0') * 10 + (p[start + 1] - '0'))])
+    return true;
+  // The checksum first: it turns away nine in ten, the brand fewer.
+  const Text run(reinterpret_cast<const char*>(p + start), digits);
+  if (!(padded ? CheckNumberPadded(run) : CheckNumber(run))) return true;
+  return BrandOf(run, BrandTable::Current) == Brand::None;
+}
 
 // Whether the chain that fills a chunk goes on at `at`, the next chunk's
 // first byte; past the block's end it may.
@@ -81,12 +116,17 @@ inline std::size_t Skip(detail::ScanSkipper& s, const unsigned char* p, std::siz
     const uint64_t ahead = digits | ~Below(end - base);
     uint64_t joined;
     if constexpr (kWide) {
-      const uint64_t separators = (classes.separators | classes.wide) & valid;
-      const uint64_t next = next_digit | digit_at(base + 65) << 1 | digit_at(base + 66) << 2;
-      const uint64_t before = (digits << 1 | last_digits >> 63) | (digits << 2 | last_digits >> 62) |
-                              (digits << 3 | last_digits >> 61);
-      const uint64_t after = (ahead >> 1 | next << 63) | (ahead >> 2 | next << 62) | (ahead >> 3 | next << 61);
-      joined = separators & before & after;
+      const uint64_t separators = classes.separators & valid;
+      joined = separators & ((digits << 1) | (last_digits >> 63)) & ((ahead >> 1) | (next_digit << 63));
+      // Text without bytes from 0x80 needs no wider look.
+      const uint64_t high = classes.high & valid;
+      if (high != 0) [[unlikely]] {
+        const uint64_t next = next_digit | digit_at(base + 65) << 1 | digit_at(base + 66) << 2;
+        const uint64_t before = (digits << 1 | last_digits >> 63) | (digits << 2 | last_digits >> 62) |
+                                (digits << 3 | last_digits >> 61);
+        const uint64_t after = (ahead >> 1 | next << 63) | (ahead >> 2 | next << 62) | (ahead >> 3 | next << 61);
+        joined |= high & before & after;
+      }
     } else {
       const uint64_t separators = classes.separators & valid;
       joined = separators & ((digits << 1) | (last_digits >> 63)) & ((ahead >> 1) | (next_digit << 63));
@@ -121,7 +161,8 @@ inline std::size_t Skip(detail::ScanSkipper& s, const unsigned char* p, std::siz
         const uint64_t before = start < base ? ~Below(start + 64 - base) : 0;
         const uint64_t chain_digits = Bits::Count(digits & here) + Bits::Count(last_digits & before);
         const bool single_group = ((joined & here) | (last_joined & before)) == 0;
-        if (chain_digits < kShortestCard || (single_group && chain_digits > s.longest)) {
+        if (chain_digits < kShortestCard || (single_group && chain_digits > s.longest) ||
+            (kWide && single_group && NoFindingIn(s, p, start, chain_digits, padded))) {
           run13 &= ~Below(stop - base);
           continue;
         }

@@ -2,6 +2,9 @@
 #include "cards/test_numbers.h"
 
 #include <algorithm>
+#include <array>
+#include <compare>
+#include <cstdint>
 
 namespace tessera {
 namespace {
@@ -35,14 +38,35 @@ constexpr TestNumber kTestNumbers[] = {
 
 constexpr bool Before(const TestNumber& a, const TestNumber& b) { return a.digits < b.digits; }
 
-static_assert(std::ranges::is_sorted(kTestNumbers, Before), "the table is searched by halves");
+static_assert(std::ranges::is_sorted(kTestNumbers, Before), "listed in order, to be read by eye");
+
+// Each number as its length and value (19 digits fit in 64 bits), in
+// order, so that a look-up compares integers.
+struct Key {
+  uint64_t length, value;
+  constexpr auto operator<=>(const Key&) const = default;
+};
+
+constexpr Key KeyOf(Text digits) {
+  uint64_t value = 0;
+  for (char c : digits) value = value * 10 + static_cast<uint64_t>(c - '0');
+  return {digits.size(), value};
+}
+
+constexpr auto kKeys = [] {
+  std::array<Key, std::size(kTestNumbers)> keys{};
+  for (std::size_t i = 0; i < keys.size(); ++i) keys[i] = KeyOf(kTestNumbers[i].digits);
+  std::ranges::sort(keys);
+  return keys;
+}();
 
 }  // namespace
 
 std::span<const TestNumber> TestNumbers() { return kTestNumbers; }
 
 bool IsTestNumber(Text digits) {
-  return std::ranges::binary_search(kTestNumbers, TestNumber{digits, {}}, Before);
+  if (digits.size() < 13 || digits.size() > 19 || !std::ranges::all_of(digits, IsDigit)) return false;
+  return std::ranges::binary_search(kKeys, KeyOf(digits));
 }
 
 }  // namespace tessera

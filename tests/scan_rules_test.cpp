@@ -114,6 +114,8 @@ TEST(ScanRules, KeysAndTheirKinds) {
       {"<iccid type=\"sim\">", KeyKind::Other, "iccid"},
       {"account_number = '", KeyKind::Other, "account_number"},
       {"ts:", KeyKind::Other, "ts"},
+      {"GET /api/v2/orders/", KeyKind::Other, "orders"},
+      {"/cards/", KeyKind::Card, "cards"},
       {"cardNumber=", KeyKind::Card, "cardNumber"},
       {"\"pan\":\"", KeyKind::Card, "pan"},
       {"CC ", KeyKind::Card, "CC"},
