@@ -493,7 +493,8 @@ TEST(Scan, FinishStartsAFreshInput) {
       << "offsets and lines start again";
 }
 
-// Every vector form of the byte classes equals the portable one.
+// Every vector form of the byte classes equals the portable one, for the
+// seed rule's separators and the current rule's.
 TEST(Scan, ByteClassesOfEveryForm) {
   std::mt19937 random(7);
   std::vector<unsigned char> bytes(64 * 64);
@@ -501,36 +502,39 @@ TEST(Scan, ByteClassesOfEveryForm) {
   for (unsigned char& b : bytes) b = random() % 2 ? kLikely[random() % std::size(kLikely)] : static_cast<unsigned char>(random());
   for (int byte = 0; byte < 256; ++byte) bytes[static_cast<std::size_t>(byte)] = static_cast<unsigned char>(byte);
   const std::size_t chunks = bytes.size() / 64;
-  std::vector<ByteClasses> expected(chunks), actual(chunks);
-  ClassifyBytesScalar(bytes.data(), chunks, expected.data());
-  // The portable form itself, on the bytes that are all 256 values.
-  for (int byte = 0; byte < 256; ++byte) {
-    const ByteClasses& c = expected[static_cast<std::size_t>(byte) / 64];
-    const uint64_t bit = uint64_t{1} << (byte % 64);
-    EXPECT_EQ((c.digits & bit) != 0, byte >= '0' && byte <= '9') << byte;
-    EXPECT_EQ((c.separators & bit) != 0, byte == ' ' || byte == '-') << byte;
-    EXPECT_EQ((c.newlines & bit) != 0, byte == '\n') << byte;
-    EXPECT_EQ((c.wide & bit) != 0, byte == '+' || byte == '%' || byte >= 0x80) << byte;
-  }
-  auto same = [&](const char* form) {
-    for (std::size_t i = 0; i < chunks; ++i) {
-      SCOPED_TRACE(std::string(form) + " chunk " + std::to_string(i));
-      EXPECT_EQ(actual[i].digits, expected[i].digits);
-      EXPECT_EQ(actual[i].separators, expected[i].separators);
-      EXPECT_EQ(actual[i].newlines, expected[i].newlines);
-      EXPECT_EQ(actual[i].wide, expected[i].wide);
+  for (const bool wide : {false, true}) {
+    SCOPED_TRACE(wide ? "the current rule" : "the seed rule");
+    std::vector<ByteClasses> expected(chunks), actual(chunks);
+    (wide ? ClassifyBytesScalarWide : ClassifyBytesScalar)(bytes.data(), chunks, expected.data());
+    // The portable form itself, on the bytes that are all 256 values.
+    for (int byte = 0; byte < 256; ++byte) {
+      const ByteClasses& c = expected[static_cast<std::size_t>(byte) / 64];
+      const uint64_t bit = uint64_t{1} << (byte % 64);
+      EXPECT_EQ((c.digits & bit) != 0, byte >= '0' && byte <= '9') << byte;
+      EXPECT_EQ((c.separators & bit) != 0, byte == ' ' || byte == '-' || (wide && (byte == '+' || byte == '%'))) << byte;
+      EXPECT_EQ((c.newlines & bit) != 0, byte == '\n') << byte;
+      EXPECT_EQ((c.high & bit) != 0, wide && byte >= 0x80) << byte;
     }
-  };
+    auto same = [&](const char* form) {
+      for (std::size_t i = 0; i < chunks; ++i) {
+        SCOPED_TRACE(std::string(form) + " chunk " + std::to_string(i));
+        EXPECT_EQ(actual[i].digits, expected[i].digits);
+        EXPECT_EQ(actual[i].separators, expected[i].separators);
+        EXPECT_EQ(actual[i].newlines, expected[i].newlines);
+        EXPECT_EQ(actual[i].high, expected[i].high);
+      }
+    };
 #if TESSERA_HAVE_SSE2
-  simd::ClassifyBytesSse2(bytes.data(), chunks, actual.data());
-  same("SSE2");
+    (wide ? simd::ClassifyBytesSse2Wide : simd::ClassifyBytesSse2)(bytes.data(), chunks, actual.data());
+    same("SSE2");
 #endif
 #if TESSERA_HAVE_AVX2
-  if (simd::HaveAvx2()) {
-    simd::ClassifyBytesAvx2(bytes.data(), chunks, actual.data());
-    same("AVX2");
-  }
+    if (simd::HaveAvx2()) {
+      (wide ? simd::ClassifyBytesAvx2Wide : simd::ClassifyBytesAvx2)(bytes.data(), chunks, actual.data());
+      same("AVX2");
+    }
 #endif
+  }
 }
 
 // The skipper built for AVX2 processors equals the portable one: the same
@@ -548,7 +552,7 @@ TEST(Scan, SkipperOfEveryForm) {
       for (const bool wide : {false, true}) {
         detail::ScanSkipper portable{}, fast{};
         for (detail::ScanSkipper* s : {&portable, &fast}) {
-          s->classify = ClassifyBytesScalar;
+          s->classify = wide ? ClassifyBytesScalarWide : ClassifyBytesScalar;
           s->longest = round % 2 ? kLongestCard : kLongestLuhnRun;
           s->base = 1000;
         }

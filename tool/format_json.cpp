@@ -26,7 +26,7 @@ void JsonFormat::Card(const CardRecord& r) {
     out_.Put(",\"valid\":");
     out_.Put(Bool(r.card.valid()));
     out_.Put(",\"brand\":\"");
-    out_.Put(BrandName(r.card.brand));
+    out_.Put(BrandName(r.card.brand, brands_));
     out_.Put("\",\"checksum\":");
     out_.Put(Bool(r.card.checksum));
     out_.Put("}\n");

@@ -7,7 +7,7 @@ namespace tessera::tool {
 
 class JsonFormat {
  public:
-  JsonFormat(Writer& out, const FormatOptions&) : out_(out) {}
+  JsonFormat(Writer& out, const FormatOptions& options) : out_(out), brands_(options.brands) {}
 
   void Begin() {}
   void Card(const CardRecord& r);
@@ -17,6 +17,7 @@ class JsonFormat {
   void Start(const Where& where, const Shown& number);
 
   Writer& out_;
+  BrandTable brands_;
 };
 
 }  // namespace tessera::tool

@@ -39,7 +39,7 @@ class TsvFormat {
 
   Writer& out_;
   FormatOptions options_;
-  std::array<Ending, 2 * kBrandCount> card_;
+  std::array<Ending, 2 * kBrandKinds> card_;
   Ending card_empty_;
 };
 

@@ -20,10 +20,12 @@
 #include <vector>
 
 #include "cards/scan.h"
+#include "tool/allowlist.h"
 #include "tool/command.h"
 #include "tool/escape.h"
 #include "tool/platform.h"
 #include "tool/scan_input.h"
+#include "tool/sha256.h"
 #include "tool/status.h"
 #include "tool/threads.h"
 #include "tool/walk.h"
@@ -45,6 +47,10 @@ struct ScanOptions {
   Format format = Format::Text;
   bool unmasked = false;
   bool summary = false;
+  bool all_numbers = false;   // kept-back findings too
+  bool test_numbers = false;  // published test numbers too
+  Allowlist ignore;
+  Baseline baseline;
   unsigned jobs = 0;
   WalkOptions walk;
   std::vector<std::string> operands;
@@ -68,6 +74,23 @@ std::optional<std::string> Configure(const ParsedArgs& args, ScanOptions& option
         break;
       case kLuhnOnlyFlag:
         options.rule.luhn_only = true;
+        break;
+      case kScanBrandsFlag:
+        if (a.value == "current") options.rule.brands = BrandTable::Current;
+        else if (a.value == "seed") options.rule.brands = BrandTable::Seed;
+        else return "unknown brand table '" + Escaped(a.value) + "': use current or seed";
+        break;
+      case kAllNumbersFlag:
+        options.all_numbers = true;
+        break;
+      case kTestNumbersFlag:
+        options.test_numbers = true;
+        break;
+      case kIgnoreFlag:
+        if (auto trouble = options.ignore.Read(a.value)) return "--ignore: " + *trouble;
+        break;
+      case kBaselineFlag:
+        if (auto trouble = options.baseline.Read(a.value)) return "--baseline: " + *trouble;
         break;
       case kScanSummaryFlag:
         options.summary = true;
@@ -115,7 +138,10 @@ struct Tally {
   uint64_t files = 0;
   uint64_t bytes = 0;
   uint64_t unreadable = 0;
-  std::array<uint64_t, kBrandKinds> findings{};
+  std::array<uint64_t, kBrandKinds> findings{};  // reported
+  uint64_t track = 0;                            // of them, track data
+  std::array<uint64_t, 4> kept{};                // by KeptBack, not reported
+  uint64_t ignored = 0, baselined = 0;           // left out by --ignore and --baseline
 
   uint64_t total() const {
     uint64_t sum = 0;
@@ -127,6 +153,10 @@ struct Tally {
     bytes += other.bytes;
     unreadable += other.unreadable;
     for (std::size_t i = 0; i < kBrandKinds; ++i) findings[i] += other.findings[i];
+    track += other.track;
+    for (std::size_t i = 0; i < kept.size(); ++i) kept[i] += other.kept[i];
+    ignored += other.ignored;
+    baselined += other.baselined;
   }
 };
 
@@ -188,7 +218,8 @@ class Scan {
 
   void Process(const Job& job);
   void ScanInputOf(const Job& job, Output& output, Tally& tally);
-  void Finding(const CardFinding& f, const std::string& shown_path, std::string& out) const;
+  bool Reported(const CardFinding& f, const std::string& json_path, Tally& tally, std::string& digest) const;
+  void Finding(const CardFinding& f, const std::string& shown_path, const std::string& digest, std::string& out) const;
   void Worker();
   void Summarize(const WalkCounts& counts, double seconds) const;
 
@@ -274,7 +305,37 @@ class Scan::Output {
   std::vector<std::string> complaints_;
 };
 
-void Scan::Finding(const CardFinding& f, const std::string& shown_path, std::string& out) const {
+// Whether the finding is reported, counting it where it is left out; the
+// digest of its digits is computed when something needs it.
+bool Scan::Reported(const CardFinding& f, const std::string& json_path, Tally& tally, std::string& digest) const {
+  const bool shown = f.kept == KeptBack::None || options_.all_numbers ||
+                     (f.kept == KeptBack::Test && options_.test_numbers);
+  if (!shown) {
+    ++tally.kept[static_cast<std::size_t>(f.kept)];
+    return false;
+  }
+  digest.clear();
+  if (options_.format == Format::Json || !options_.ignore.empty() || !options_.baseline.empty()) {
+    std::string digits;
+    for (char c : f.number())
+      if (IsDigit(c)) digits += c;
+    digest = Hex(Sha256(digits));
+    if (options_.ignore.Lists(digits, digest)) {
+      ++tally.ignored;
+      return false;
+    }
+    if (!options_.baseline.empty() && options_.baseline.Holds(json_path, digest)) {
+      ++tally.baselined;
+      return false;
+    }
+  }
+  ++tally.findings[static_cast<std::size_t>(f.brand)];
+  if (f.track != 0) ++tally.track;
+  return true;
+}
+
+void Scan::Finding(const CardFinding& f, const std::string& shown_path, const std::string& digest,
+                   std::string& out) const {
   char masked[kLongestFinding];
   const Text number = f.number();
   Text shown = number;
@@ -283,8 +344,9 @@ void Scan::Finding(const CardFinding& f, const std::string& shown_path, std::str
     shown = Text(masked, number.size());
   }
   const Text brand = FindingBrandName(f.brand, options_.rule.brands);
+  const std::string key = f.key_size == 0 ? std::string() : Escaped(f.key_name(), quoting_);
   switch (options_.format) {
-    case Format::Text:
+    case Format::Text: {
       out += shown_path;
       out += ':';
       AppendNumber(out, f.line);
@@ -294,7 +356,17 @@ void Scan::Finding(const CardFinding& f, const std::string& shown_path, std::str
       out += brand;
       out += ' ';
       out += shown;
+      // What sets it apart from a plain finding, in parentheses.
+      std::string notes;
+      auto note = [&notes](const std::string& text) { notes += (notes.empty() ? " (" : ", ") + text; };
+      if (f.track != 0) note("track " + std::to_string(f.track));
+      if (f.test) note("test number");
+      if (f.kept == KeptBack::Iban) note("kept back: part of an IBAN");
+      if (f.kept == KeptBack::Key) note("kept back: value of " + key);
+      if (f.kept == KeptBack::Test && !options_.test_numbers) note("kept back");
+      if (!notes.empty()) out += notes + ")";
       break;
+    }
     case Format::Tsv:
       out += shown_path;
       for (uint64_t value : {f.line, f.column, f.offset, uint64_t{f.size}}) {
@@ -305,6 +377,14 @@ void Scan::Finding(const CardFinding& f, const std::string& shown_path, std::str
       out += brand;
       out += '\t';
       out += shown;
+      out += '\t';
+      out += ReasonName(f.reason);
+      out += '\t';
+      out += key;
+      out += '\t';
+      if (f.track != 0) AppendNumber(out, f.track);
+      out += f.test ? "\ttest\t" : "\t\t";
+      out += KeptName(f.kept);
       break;
     case Format::Json:
       out += "{\"path\":\"";
@@ -321,6 +401,16 @@ void Scan::Finding(const CardFinding& f, const std::string& shown_path, std::str
       out += brand;
       out += "\",\"number\":\"";
       out += shown;
+      out += "\",\"reason\":\"";
+      out += ReasonName(f.reason);
+      out += f.key_size == 0 ? "\",\"key\":null" : "\",\"key\":\"" + key + "\"";
+      out += ",\"track\":";
+      if (f.track != 0) AppendNumber(out, f.track);
+      else out += "null";
+      out += f.test ? ",\"test\":true" : ",\"test\":false";
+      out += f.kept == KeptBack::None ? ",\"kept\":null" : ",\"kept\":\"" + std::string(KeptName(f.kept)) + "\"";
+      out += ",\"sha256\":\"";
+      out += digest;
       out += "\"}";
       break;
   }
@@ -332,6 +422,8 @@ void Scan::ScanInputOf(const Job& job, Output& output, Tally& tally) {
   const std::string& path = job.found.path;
   const std::string shown_path = Escaped(standard_input ? kStandardInputName : path, quoting_);
   const std::string named = standard_input ? std::string(kStandardInputName) : Escaped(path);
+  const std::string json_path =
+      options_.baseline.empty() ? std::string() : Escaped(standard_input ? kStandardInputName : path, Quoting::Json);
 
   sys::Handle handle = sys::StandardInput();
   if (!standard_input) {
@@ -347,12 +439,10 @@ void Scan::ScanInputOf(const Job& job, Output& output, Tally& tally) {
   ScanInput input(handle);
   CardScanner scanner(options_.rule);
   std::string& out = output.text();
+  std::string digest;
   auto take = [&](std::span<const CardFinding> found) {
-    for (const CardFinding& f : found) {
-      if (f.kept != KeptBack::None) continue;
-      ++tally.findings[static_cast<std::size_t>(f.brand)];
-      if (options_.report == Report::Findings) Finding(f, shown_path, out);
-    }
+    for (const CardFinding& f : found)
+      if (Reported(f, json_path, tally, digest) && options_.report == Report::Findings) Finding(f, shown_path, digest, out);
   };
   Text block;
   const bool first_only = options_.report == Report::Files;
@@ -482,6 +572,20 @@ void Scan::Summarize(const WalkCounts& counts, double seconds) const {
               std::to_string(tally_.findings[brand]);
   }
   text += brands.empty() ? "\n" : ": " + brands + "\n";
+  if (tally_.track != 0)
+    text += "tessera: " + std::to_string(tally_.track) + " of them track data, which may never be stored\n";
+  std::string kept;
+  auto add = [](std::string& list, uint64_t n, const std::string& what) {
+    if (n != 0) list += (list.empty() ? "" : ", ") + std::to_string(n) + " " + what;
+  };
+  add(kept, tally_.kept[static_cast<std::size_t>(KeptBack::Test)], "test numbers (--test-numbers)");
+  add(kept, tally_.kept[static_cast<std::size_t>(KeptBack::Key)], "values of keys that name other numbers");
+  add(kept, tally_.kept[static_cast<std::size_t>(KeptBack::Iban)], "parts of IBANs");
+  if (!kept.empty()) text += "tessera: not reported: " + kept + " (--all-numbers shows them)\n";
+  std::string suppressed;
+  add(suppressed, tally_.ignored, "by --ignore");
+  add(suppressed, tally_.baselined, "by --baseline");
+  if (!suppressed.empty()) text += "tessera: suppressed: " + suppressed + "\n";
   if (tally_.unreadable != 0)
     text += "tessera: " + std::to_string(tally_.unreadable) + (tally_.unreadable == 1 ? " input" : " inputs") +
             " could not be read\n";
