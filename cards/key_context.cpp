@@ -25,13 +25,13 @@ constexpr Text kCardWords[] = {
 // traces and exports carry them: identifiers, devices and telephony, time,
 // tracing, commerce, banking, counts and sequences.
 constexpr Text kOtherWords[] = {
-    "aba", "account", "acct", "bban", "bic", "build", "cell", "checksum", "correlation", "counter", "crc",
+    "aba", "account", "acct", "bban", "bic", "build", "cell", "checksum", "correlation", "counter", "crc", "cursor",
     "created", "date", "datetime", "ean", "epoch", "esn", "event", "expires", "fax", "gtin", "guid", "hash", "iban",
     "iccid", "id", "imei", "imeisv", "imsi", "invoice", "isbn", "job", "meid", "micros", "millis", "mobile",
     "modified", "ms", "msisdn", "nanos", "nonce", "offset", "oid", "order", "parcel", "parent", "phone", "pid",
-    "port", "postcode", "receipt", "ref", "req", "request", "routing", "seq", "sequence", "serial", "session",
+    "port", "postcode", "receipt", "ref", "reference", "req", "request", "routing", "seq", "sequence", "serial", "session",
     "shipment", "sku", "sn", "span", "spanid", "swift", "tel", "telephone", "time", "timestamp", "trace", "traceid",
-    "tracking", "transaction", "ts", "txn", "uid", "upc", "updated", "uuid", "version", "zip",
+    "token", "tracking", "transaction", "ts", "txn", "uid", "upc", "updated", "uuid", "version", "zip",
 };
 
 constexpr std::size_t kLongestWord = 16;
@@ -113,6 +113,9 @@ Key KeyBefore(Text before) {
     while (end > 0 && n < most && what(before[end - 1])) --end, ++n;
     return n;
   };
+  // The value's own beginning: a few letters ("ORD1234...") or a sign ("+4917...").
+  skip(IsLetter, 4);
+  skip([](char c) { return c == '+'; }, 1);
   const std::size_t quotes = skip(IsQuote, 3);
   const std::size_t blanks = skip(IsBlank, 3);
   char delimiter = '\0';

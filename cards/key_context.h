@@ -29,7 +29,9 @@ inline constexpr std::size_t kLongestKey = 40;
 // The key whose value begins right after `before`: `name=`, `name: `,
 // `"name": "`, `name = '`, `<name>`, a path's `/name/` and their like, or
 // one word and one space (`IMEI 3569...`) when the word names a card or
-// another kind of number. Looks at the last 64 bytes of `before` at most.
+// another kind of number; the value may begin with a sign or up to four
+// letters (`"msisdn":"+4917...`, `"order":"ORD1234...`). Looks at the last
+// 64 bytes of `before` at most.
 Key KeyBefore(Text before);
 
 // The kind of number a key names, by its words: split at '_', '-', '.'

@@ -309,7 +309,10 @@ void CardScanner::AddDigits(const unsigned char* digits, std::size_t n) {
     // before it: those are decided now, and the chain starts afresh after it.
     too_long_ = true;
     size_ = count_ == 0 ? 0 : group_begin_ - separator_size_;
+    // The groups before it are joined to it: no number in groups ends there.
+    joined_on_ = separator_;
     EndChain();
+    joined_on_ = Separator::None;
     return;
   }
   std::memcpy(text_.data() + size_, digits, n);
@@ -343,22 +346,21 @@ void CardScanner::ResolveHead() {
     return;
   }
   if (rule_.seed()) return ResolveSeedHead();
-  // The longest run from the head: the head alone by its length, or groups
-  // in a layout, one separator throughout.
-  std::array<uint8_t, kMostGroups> sizes{};
-  std::size_t digits = 0, last = count_;
-  for (std::size_t k = 0; k < count_ && k < kMostGroups; ++k) {
-    digits += groups_[k].digits;
-    if (digits > kLongestLuhnRun || (k >= 2 && groups_[k].separator != groups_[1].separator)) break;
-    sizes[k] = groups_[k].digits;
-    if (k == 0 ? digits >= kShortestCard : IsLayout(std::span(sizes.data(), k + 1))) last = k;
-  }
-  if (last == count_ || Carved(last)) {
+  const ChainView view = View();
+  const std::size_t head = past_count_;
+  // A number in groups from the head, or the head alone by its length
+  // unless it is a group of such a number.
+  std::size_t last = view.size;
+  for (std::size_t k = head + 1; k < view.size && k < head + kMostGroups; ++k)
+    if (view.IsNumberInGroups(head, k)) last = k;
+  if (last == view.size && view.digits[head] >= kShortestCard && !view.InNumberInGroups(head)) last = head;
+  if (last == view.size) {
     Drop(1);
     return;
   }
+  const std::size_t groups = last - head + 1;
   std::size_t n = 0;
-  for (std::size_t k = 0; k <= last; ++k) {
+  for (std::size_t k = 0; k < groups; ++k) {
     std::memcpy(digits_.data() + n, text_.data() + groups_[k].begin, groups_[k].digits);
     n += groups_[k].digits;
   }
@@ -368,32 +370,50 @@ void CardScanner::ResolveHead() {
     Drop(1);
     return;
   }
-  Take(last + 1, brand);
+  Take(groups, brand);
 }
 
-// Whether a run in a layout that begins before the head holds the head's
-// run, groups 0 to `last`: then the head's is no number of its own.
-bool CardScanner::Carved(std::size_t last) const {
-  for (std::size_t back = 1; back <= past_count_; ++back) {
-    std::array<uint8_t, kMostGroups> sizes{};
-    std::size_t n = 0, digits = 0;
-    // The join between each group of the run and the one before it.
-    const Separator joint = back >= 2 ? past_[back - 2].separator : groups_[0].separator;
-    bool uniform = true;
-    for (std::size_t i = back; i-- > 0;) {
-      sizes[n++] = past_[i].digits;
-      digits += past_[i].digits;
-      if (i + 1 < back) uniform = uniform && past_[i].separator == joint;
-    }
-    uniform = uniform && groups_[0].separator == joint;
-    for (std::size_t k = 0; k < count_ && uniform && n < kMostGroups; ++k) {
-      if (k > 0 && groups_[k].separator != joint) break;
-      sizes[n++] = groups_[k].digits;
-      digits += groups_[k].digits;
-      if (digits > kLongestLuhnRun) break;
-      if (k >= last && IsLayout(std::span(sizes.data(), n))) return true;
-    }
+// The past groups, oldest first, then the undecided ones: their sizes and
+// the separator joining each to the one before it.
+CardScanner::ChainView CardScanner::View() const {
+  ChainView view;
+  for (std::size_t i = past_count_; i-- > 0;) {
+    view.digits[view.size] = past_[i].digits;
+    view.joints[view.size++] = past_[i].separator;
   }
+  for (std::size_t k = 0; k < count_; ++k) {
+    view.digits[view.size] = groups_[k].digits;
+    view.joints[view.size++] = groups_[k].separator;
+  }
+  // A group too long for any run, joined after the last: its size counts as
+  // more digits than any run holds.
+  if (joined_on_ != Separator::None) {
+    view.digits[view.size] = UINT8_MAX;
+    view.joints[view.size++] = joined_on_;
+  }
+  return view;
+}
+
+// Groups first to last joined by one separator, and by no more groups with
+// it on either side, in a layout.
+bool CardScanner::ChainView::IsNumberInGroups(std::size_t first, std::size_t last) const {
+  const Separator joint = joints[first + 1];
+  if (joints[first] == joint || (last + 1 < size && joints[last + 1] == joint)) return false;
+  std::array<uint8_t, kMostGroups> sizes{};
+  std::size_t n = 0, sum = 0;
+  for (std::size_t k = first; k <= last; ++k) {
+    if (k > first && joints[k] != joint) return false;
+    if (n == kMostGroups) return false;
+    sizes[n++] = digits[k];
+    sum += digits[k];
+  }
+  return sum <= kLongestLuhnRun && IsLayout(std::span(sizes.data(), n));
+}
+
+bool CardScanner::ChainView::InNumberInGroups(std::size_t group) const {
+  for (std::size_t first = group >= kMostGroups ? group - kMostGroups + 1 : 0; first <= group; ++first)
+    for (std::size_t last = std::max(first + 1, group); last < size && last < first + kMostGroups; ++last)
+      if (IsNumberInGroups(first, last)) return true;
   return false;
 }
 

@@ -152,6 +152,16 @@ class CardScanner {
     unsigned char digits;
     Separator separator;
   };
+  // The groups around the head, for the judgement of a number in groups.
+  struct ChainView {
+    std::array<uint8_t, kMostGroups + kLongestLuhnRun + 2> digits{};
+    std::array<Separator, kMostGroups + kLongestLuhnRun + 2> joints{};
+    std::size_t size = 0;
+
+    bool IsNumberInGroups(std::size_t first, std::size_t last) const;
+    bool InNumberInGroups(std::size_t group) const;
+  };
+  ChainView View() const;
   // A finding waiting for the bytes after it.
   struct Pending {
     CardFinding finding;
@@ -173,7 +183,6 @@ class CardScanner {
   void EndChain();
   void ResolveHead();
   void ResolveSeedHead();
-  bool Carved(std::size_t last) const;
   void Take(std::size_t groups, Brand brand);
   void Drop(std::size_t groups);
   void JudgePending(const unsigned char* p, std::size_t end, bool finished);
@@ -194,6 +203,7 @@ class CardScanner {
   std::array<char, kLongestSeparator> separator_bytes_{};
   std::size_t separator_size_ = 0;
   bool too_long_ = false;  // the group being read is longer than any run
+  Separator joined_on_ = Separator::None;  // joining such a group to the undecided ones
   bool group_first_ = false;
   std::size_t escaped_ = 0;  // escape digits still to pass before the chain's first group
   uint64_t chain_line_ = 0;

@@ -154,36 +154,34 @@ inline std::vector<Finding> FindCards(std::string_view text, ScanRule rule = Sca
     for (std::size_t k = first; k <= last; ++k) n += groups[k].end - groups[k].begin;
     return n;
   };
-  // A run: one separator throughout, a lone group of 13 to 19 digits or
-  // groups in a layout.
-  auto shaped = [&](std::size_t first, std::size_t last) {
-    if (digits_of(first, last) > 19) return false;
-    if (first == last) return digits_of(first, last) >= 13;
-    if (last - first + 1 > kMostGroups) return false;
-    std::vector<uint8_t> sizes;
-    for (std::size_t k = first; k <= last; ++k) {
-      if (k > first + 1 && groups[k].joint != groups[first + 1].joint) return false;
-      sizes.push_back(static_cast<uint8_t>(groups[k].end - groups[k].begin));
-    }
-    return IsLayout(sizes);
-  };
-
   std::vector<Finding> findings;
   for (std::size_t chain_first = 0; chain_first < groups.size();) {
     std::size_t chain_end = chain_first + 1;
     while (chain_end < groups.size() && groups[chain_end].joint != Separator::None) ++chain_end;
-    // The longest run from each group, unless a longer run that begins
-    // before it holds it.
+    // A number in groups: groups joined by one separator, and by no more
+    // groups with it on either side, in a layout.
+    auto in_groups = [&](std::size_t first, std::size_t last) {
+      const Separator joint = groups[first + 1].joint;
+      if (groups[first].joint == joint || (last + 1 < chain_end && groups[last + 1].joint == joint)) return false;
+      std::vector<uint8_t> sizes;
+      for (std::size_t k = first; k <= last; ++k) {
+        if (k > first && groups[k].joint != joint) return false;
+        sizes.push_back(static_cast<uint8_t>(std::min<std::size_t>(255, groups[k].end - groups[k].begin)));
+      }
+      return digits_of(first, last) <= 19 && IsLayout(sizes);
+    };
+    // From each group: a number in groups that begins with it, or the group
+    // alone by its length unless it is part of a number in groups. (No
+    // layout has more than kMostGroups groups.)
     auto candidate = [&](std::size_t g) -> std::size_t {
-      // (No run holds more than 19 digits or kMostGroups groups.)
-      std::size_t last = chain_end;
-      for (std::size_t k = g; k < chain_end && k < g + kMostGroups; ++k)
-        if (shaped(g, k)) last = k;
-      if (last == chain_end) return last;
-      for (std::size_t first = std::max(chain_first + kMostGroups, g) - kMostGroups; first < g; ++first)
-        for (std::size_t k = last; k < chain_end && k < first + kMostGroups; ++k)
-          if (shaped(first, k)) return chain_end;
-      return last;
+      for (std::size_t k = g + 1; k < chain_end && k < g + kMostGroups; ++k)
+        if (in_groups(g, k)) return k;
+      const std::size_t length = digits_of(g, g);
+      if (length < 13 || length > 19) return chain_end;
+      for (std::size_t first = std::max(chain_first + kMostGroups, g + 1) - kMostGroups; first <= g; ++first)
+        for (std::size_t last = std::max(first + 1, g); last < chain_end && last < first + kMostGroups; ++last)
+          if (in_groups(first, last)) return chain_end;
+      return g;
     };
     for (std::size_t g = chain_first; g < chain_end;) {
       const std::size_t last = candidate(g);
