@@ -199,14 +199,13 @@ void CardScanner::StartChain(const unsigned char* p, std::size_t start) {
   separator_ = Separator::None;
   group_first_ = true;
   escaped_ = 0;
-  if (!rule_.seed()) {
-    const uint64_t offset = skipper_.base + start;
+  // Only a few bytes can end an escape's introducer or hex digits.
+  const uint64_t offset = skipper_.base + start;
+  if (!rule_.seed() && offset != 0 && scan_skip::MayEndEscape(static_cast<unsigned char>(ByteAt(p, start, offset - 1)))) {
     std::array<char, 12> before{};
     const std::size_t n = static_cast<std::size_t>(std::min<uint64_t>(before.size(), offset));
-    for (std::size_t i = 0; i < n; ++i) before[i] = ByteAt(p, start, offset - n + i);
-    // Only a few bytes can end an escape's introducer or hex digits.
-    if (n != 0 && scan_skip::MayEndEscape(static_cast<unsigned char>(ByteAt(p, start, offset - 1))))
-      escaped_ = EscapedDigits(Text(before.data(), n));
+    CopyOut(p, offset - n, offset, before.data());
+    escaped_ = EscapedDigits(Text(before.data(), n));
   }
   if (escaped_ != 0) {
     phase_ = Phase::InEscape;
@@ -346,19 +345,25 @@ void CardScanner::ResolveHead() {
     return;
   }
   if (rule_.seed()) return ResolveSeedHead();
-  const ChainView view = View();
-  const std::size_t head = past_count_;
-  // A number in groups from the head, or the head alone by its length
-  // unless it is a group of such a number.
-  std::size_t last = view.size;
-  for (std::size_t k = head + 1; k < view.size && k < head + kMostGroups; ++k)
-    if (view.IsNumberInGroups(head, k)) last = k;
-  if (last == view.size && view.digits[head] >= kShortestCard && !view.InNumberInGroups(head)) last = head;
-  if (last == view.size) {
+  std::size_t groups = 0;
+  if (count_ == 1 && past_count_ == 0 && joined_on_ == Separator::None) {
+    // A chain of one group, as most are: a number by its length or none.
+    groups = groups_[0].digits >= kShortestCard ? 1 : 0;
+  } else {
+    const ChainView view = View();
+    const std::size_t head = past_count_;
+    // A number in groups from the head, or the head alone by its length
+    // unless it is a group of such a number.
+    std::size_t last = view.size;
+    for (std::size_t k = head + 1; k < view.size && k < head + kMostGroups; ++k)
+      if (view.IsNumberInGroups(head, k)) last = k;
+    if (last == view.size && view.digits[head] >= kShortestCard && !view.InNumberInGroups(head)) last = head;
+    groups = last == view.size ? 0 : last - head + 1;
+  }
+  if (groups == 0) {
     Drop(1);
     return;
   }
-  const std::size_t groups = last - head + 1;
   std::size_t n = 0;
   for (std::size_t k = 0; k < groups; ++k) {
     std::memcpy(digits_.data() + n, text_.data() + groups_[k].begin, groups_[k].digits);

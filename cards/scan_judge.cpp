@@ -8,32 +8,42 @@
 #include "cards/track_data.h"
 
 namespace tessera {
+namespace {
+
+constexpr bool IsAlnum(char c) { return IsDigit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+// Whether the number lies inside an IBAN: one holding it begins before it
+// with letters and digits, single spaces between, so the byte before the
+// number is one of them.
+bool InIban(Text before, Text number, Text after) {
+  if (before.empty() || !(IsAlnum(before.back()) || before.back() == ' ')) return false;
+  std::array<char, 4 * kContext> around;
+  before = before.substr(before.size() - std::min(before.size(), kContext));
+  after = after.substr(0, std::min(after.size(), kContext));
+  number = number.substr(0, around.size() - 2 * kContext);
+  before.copy(around.data(), before.size());
+  number.copy(around.data() + before.size(), number.size());
+  after.copy(around.data() + before.size() + number.size(), after.size());
+  return WithinIban(Text(around.data(), before.size() + number.size() + after.size()), before.size(),
+                    before.size() + number.size());
+}
+
+}  // namespace
 
 Judgement JudgeFinding(Text before, Text number, Text after, bool grouped, bool starts_chain) {
   Judgement j;
-  std::array<char, 24> digits;
-  std::size_t n = 0;
+  uint64_t value = 0;
+  std::size_t digits = 0;
   for (char c : number)
-    if (IsDigit(c) && n < digits.size()) digits[n++] = c;
-  j.test = IsTestNumber(Text(digits.data(), n));
+    if (IsDigit(c)) value = value * 10 + static_cast<uint64_t>(c - '0'), ++digits;
+  j.test = digits >= 13 && digits <= 19 && IsTestNumber(value, digits);
   if (!grouped) j.track = static_cast<uint8_t>(TrackOf(before, after));
   if (starts_chain) j.key = KeyBefore(before);
-
-  std::array<char, 4 * kContext> around;
-  const Text near_before = before.substr(before.size() - std::min(before.size(), kContext));
-  const Text near_after = after.substr(0, std::min(after.size(), kContext));
-  number = number.substr(0, around.size() - 2 * kContext);
-  const std::size_t size = near_before.size() + number.size() + near_after.size();
-  near_before.copy(around.data(), near_before.size());
-  number.copy(around.data() + near_before.size(), number.size());
-  near_after.copy(around.data() + near_before.size() + number.size(), near_after.size());
-  const bool iban = WithinIban(Text(around.data(), size), near_before.size(), near_before.size() + number.size());
-
   if (j.track != 0) {
     j.reason = FindingReason::Track;
     return j;
   }
-  if (iban) j.kept = KeptBack::Iban;
+  if (InIban(before, number, after)) j.kept = KeptBack::Iban;
   else if (j.test) j.kept = KeptBack::Test;
   else if (j.key.kind == KeyKind::Other && !grouped) j.kept = KeptBack::Key;
   j.reason = j.key.kind == KeyKind::Card ? FindingReason::Key : grouped ? FindingReason::Layout : FindingReason::Plain;

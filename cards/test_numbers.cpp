@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <array>
-#include <compare>
 #include <cstdint>
 
 namespace tessera {
@@ -40,33 +39,38 @@ constexpr bool Before(const TestNumber& a, const TestNumber& b) { return a.digit
 
 static_assert(std::ranges::is_sorted(kTestNumbers, Before), "listed in order, to be read by eye");
 
-// Each number as its length and value (19 digits fit in 64 bits), in
-// order, so that a look-up compares integers.
-struct Key {
-  uint64_t length, value;
-  constexpr auto operator<=>(const Key&) const = default;
+// Each number as its value (19 digits fit in 64 bits) and length, in the
+// order of the values, so that a look-up compares integers.
+struct Value {
+  uint64_t value;
+  std::size_t length;
 };
 
-constexpr Key KeyOf(Text digits) {
+constexpr uint64_t ValueOf(Text digits) {
   uint64_t value = 0;
   for (char c : digits) value = value * 10 + static_cast<uint64_t>(c - '0');
-  return {digits.size(), value};
+  return value;
 }
 
-constexpr auto kKeys = [] {
-  std::array<Key, std::size(kTestNumbers)> keys{};
-  for (std::size_t i = 0; i < keys.size(); ++i) keys[i] = KeyOf(kTestNumbers[i].digits);
-  std::ranges::sort(keys);
-  return keys;
+constexpr auto kValues = [] {
+  std::array<Value, std::size(kTestNumbers)> values{};
+  for (std::size_t i = 0; i < values.size(); ++i) values[i] = {ValueOf(kTestNumbers[i].digits), kTestNumbers[i].digits.size()};
+  std::ranges::sort(values, {}, &Value::value);
+  return values;
 }();
 
 }  // namespace
 
 std::span<const TestNumber> TestNumbers() { return kTestNumbers; }
 
+bool IsTestNumber(uint64_t value, std::size_t length) {
+  const auto* at = std::ranges::lower_bound(kValues, value, {}, &Value::value);
+  return at != kValues.end() && at->value == value && at->length == length;
+}
+
 bool IsTestNumber(Text digits) {
   if (digits.size() < 13 || digits.size() > 19 || !std::ranges::all_of(digits, IsDigit)) return false;
-  return std::ranges::binary_search(kKeys, KeyOf(digits));
+  return IsTestNumber(ValueOf(digits), digits.size());
 }
 
 }  // namespace tessera
