@@ -3,14 +3,13 @@
 // A group is a maximal run of the digits 0-9, less the hex digits of an
 // escape before it (lookalikes.h); two groups are joined when one separator
 // stands between them (scan_layout.h), and a chain is a maximal sequence of
-// joined groups. A run is consecutive whole groups of a chain, joined by one
-// kind of separator: a single group of 13 to 19 digits, or groups in a
-// printed layout. A run inside a longer such run is no number of its own.
-// In each chain, from its first group on, the run starting at the current
-// group whose digits pass the brand table and the checksum is a finding,
-// and the search goes on after it; where there is none, it goes on with the
-// next group. Each finding is then judged by what stands around it
-// (scan_judge.h).
+// joined groups. A number is a group of 13 to 19 digits, or a number in
+// groups: groups joined by one separator that are all the chain's groups
+// joined by it there, in a printed layout. In each chain, from its first
+// group on, a number starting at the current group whose digits pass the
+// brand table and the checksum is a finding, and the search goes on after
+// it; where there is none, it goes on with the next group. Each finding is
+// then judged by what stands around it (scan_judge.h).
 //
 // The seed rule is the finder as it was: the seed table, space and hyphen
 // as the only separators, no escapes, any run of whole groups of 13 to 16
@@ -36,9 +35,15 @@ struct ScanRule {
   bool luhn_only = false;  // any run that passes the checksum, with a brand of the table or none
 
   constexpr bool seed() const { return brands == BrandTable::Seed; }
+  constexpr bool operator==(const ScanRule&) const = default;
+
+  // The rules before today's, by the names they had.
+  static const ScanRule Card, LuhnOnly;
 };
 
 inline constexpr ScanRule kSeedRule{BrandTable::Seed, false};
+inline constexpr ScanRule ScanRule::Card{BrandTable::Seed, false};
+inline constexpr ScanRule ScanRule::LuhnOnly{BrandTable::Seed, true};
 
 inline constexpr std::size_t kShortestCard = 13;
 static_assert(ShortestCard(BrandTable::Seed) == kShortestCard && ShortestCard(BrandTable::Current) == kShortestCard);
@@ -73,7 +78,7 @@ struct CardFinding {
 };
 
 // "unknown" where a Luhn-only finding has no brand of the table.
-constexpr Text FindingBrandName(Brand brand, BrandTable table) {
+constexpr Text FindingBrandName(Brand brand, BrandTable table = BrandTable::Current) {
   return brand == Brand::None ? Text("unknown") : BrandName(brand, table);
 }
 

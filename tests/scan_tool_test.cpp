@@ -17,7 +17,9 @@
 #include <vector>
 
 #include "process.h"
+#include "tool/allowlist.h"
 #include "tool/glob.h"
+#include "tool/sha256.h"
 
 namespace {
 
@@ -448,6 +450,33 @@ TEST_F(ScanToolTest, ProgressOnlyOnATerminal) {
   EXPECT_NE(shown.find("\rtessera: 0 files, 0.0 MB, 1 findings\x1b[K"), std::string::npos) << shown;
   ASSERT_GE(shown.size(), 4u);
   EXPECT_EQ(shown.substr(shown.size() - 4), "\r\x1b[K") << "erased at the end";
+}
+
+// FIPS 180-4's examples, and lengths on both sides of the padding's edges.
+TEST(Sha256, Vectors) {
+  struct Row {
+    std::string message;
+    const char* digest;
+  } const rows[] = {
+      {"", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
+      {"abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+      {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
+       "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
+      {std::string(64, 'a'), "ffe054fe7ae0cb6dc65c3af9b61d5209f439851db43d0ba5997337df154668eb"},
+      {std::string(1000000, 'a'), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"},
+  };
+  for (const Row& row : rows)
+    EXPECT_EQ(tessera::tool::Hex(tessera::tool::Sha256(row.message)), row.digest) << row.message.size() << " bytes";
+}
+
+// The strings of a baseline's JSON, escapes undone.
+TEST(Baseline, JsonStrings) {
+  using tessera::tool::DecodeJsonString;
+  EXPECT_EQ(DecodeJsonString(R"(a\/b\\c\u00e9\ud83d\ude00\n)"), "a/b\\c\xc3\xa9\xf0\x9f\x98\x80\n");
+  EXPECT_EQ(DecodeJsonString("\\u001b[31m"), "\x1b[31m");
+  EXPECT_FALSE(DecodeJsonString("\\x41"));
+  EXPECT_FALSE(DecodeJsonString("\\u12"));
+  EXPECT_FALSE(DecodeJsonString("a\nb")) << "a raw control character";
 }
 
 // The globs of --exclude, as fnmatch(3) with FNM_PATHNAME for whole paths.

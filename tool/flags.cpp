@@ -41,7 +41,9 @@ constexpr Flag kFlags[] = {
     {kMaskFlag, '\0', "mask", "", "Show card numbers masked: the first six and the last four digits, every other "
      "digit as '*', separators kept (\"4111 11** **** 1111\").", kCard},
     {kScanSummaryFlag, '\0', "summary", "", "At the end, write to standard error the files and bytes scanned, the "
-     "findings per brand, the inputs that could not be read, the links not followed and the time taken.", kScan},
+     "findings per brand and how many are track data, the numbers kept back (test numbers, values of other keys, "
+     "parts of IBANs) and suppressed (--ignore, --baseline), the inputs that could not be read, the links not "
+     "followed and the time taken.", kScan},
     {kCountFlag, 'c', "count", "", "Show PATH:N for each input with findings, N its number of findings.", kScan},
     {kFilesWithMatchesFlag, 'l', "files-with-matches", "", "Show only the path of each input with a finding; "
      "each input is read only up to its first finding.", kScan},
