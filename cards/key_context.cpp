@@ -68,10 +68,10 @@ static_assert(std::size(kCardWords) + std::size(kOtherWords) < kSlots / 2, "the 
 
 // The kind `word` (any case) names, or Neutral; a plural's final "s" may go.
 KeyKind KindOfWord(Text word) {
-  std::array<char, kLongestWord> lower{};
+  std::array<char, kLongestWord> lower;
   if (word.empty() || word.size() > lower.size()) return KeyKind::Neutral;
   for (std::size_t i = 0; i < word.size(); ++i)
-    lower[i] = IsUpper(word[i]) ? static_cast<char>(word[i] - 'A' + 'a') : word[i];
+    lower[i] = static_cast<char>(IsUpper(word[i]) ? word[i] - 'A' + 'a' : word[i]);
   Text w(lower.data(), word.size());
   for (int tries = 0; tries < 2; ++tries) {
     for (std::size_t at = HashOf(w) % kSlots; !kWordTable[at].word.empty(); at = (at + 1) % kSlots)
@@ -108,21 +108,21 @@ KeyKind KindOfKey(Text name) {
 Key KeyBefore(Text before) {
   if (before.size() > 64) before = before.substr(before.size() - 64);
   std::size_t end = before.size();
-  auto skip = [&](bool (*what)(char), std::size_t most) {
+  auto skip = [&](auto what, std::size_t most) {
     std::size_t n = 0;
     while (end > 0 && n < most && what(before[end - 1])) --end, ++n;
     return n;
   };
   // The value's own beginning: a few letters ("ORD1234...") or a sign ("+4917...").
-  skip(IsLetter, 4);
+  skip([](char c) { return IsLetter(c); }, 4);
   skip([](char c) { return c == '+'; }, 1);
-  const std::size_t quotes = skip(IsQuote, 3);
-  const std::size_t blanks = skip(IsBlank, 3);
+  const std::size_t quotes = skip([](char c) { return IsQuote(c); }, 3);
+  const std::size_t blanks = skip([](char c) { return IsBlank(c); }, 3);
   char delimiter = '\0';
   if (end > 0 && (before[end - 1] == '=' || before[end - 1] == ':' || before[end - 1] == '>' || before[end - 1] == '/')) {
     delimiter = before[--end];
-    skip(IsBlank, 3);
-    skip(IsQuote, 3);
+    skip([](char c) { return IsBlank(c); }, 3);
+    skip([](char c) { return IsQuote(c); }, 3);
   } else if (quotes != 0 || blanks != 1) {
     return {};
   }

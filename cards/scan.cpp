@@ -142,6 +142,11 @@ void CardScanner::Run(const unsigned char* p, std::size_t end, bool padded) {
     }
     chain_line_ = skipper_.lines + 1;
     chain_line_start_ = skipper_.line_start;
+    if (skipper_.lone_digits != 0 && skipper_.lone_start == start) {
+      TakeLone(p, start);
+      at = start + skipper_.lone_digits;
+      continue;
+    }
     StartChain(p, start);
     at = Chain(p, start, end);
   }
@@ -454,7 +459,8 @@ void CardScanner::ResolveSeedHead() {
 // once the bytes after it have come (under the seed rule, at once).
 void CardScanner::Take(std::size_t groups, Brand brand) {
   const Group& last = groups_[groups - 1];
-  Pending pending{};
+  Pending& pending = rule_.seed() ? seed_pending_ : pending_.emplace_back();
+  pending = Pending{};
   CardFinding& f = pending.finding;
   f.offset = origin_;
   f.line = chain_line_;
@@ -467,12 +473,24 @@ void CardScanner::Take(std::size_t groups, Brand brand) {
   pending.end = origin_ + f.size;
   pending.grouped = groups > 1;
   pending.starts_chain = groups_[0].first;
-  if (rule_.seed()) {
-    findings_.push_back(f);
-  } else {
-    pending_.push_back(pending);
-  }
+  if (rule_.seed()) findings_.push_back(f);
   Drop(groups);
+}
+
+// A lone group the skipper found whole, its digits passing the table and
+// the checksum: the finding the reader would make of it.
+void CardScanner::TakeLone(const unsigned char* p, std::size_t start) {
+  Pending& pending = pending_.emplace_back();
+  CardFinding& f = pending.finding;
+  f.offset = skipper_.base + start;
+  f.line = chain_line_;
+  f.column = f.offset - chain_line_start_ + 1;
+  f.brand = skipper_.lone_brand;
+  f.size = static_cast<unsigned char>(skipper_.lone_digits);
+  std::memcpy(f.bytes.data(), p + start, f.size);
+  pending.end = f.offset + f.size;
+  pending.grouped = false;
+  pending.starts_chain = true;
 }
 
 // Drops the first `groups` undecided groups, keeping the last few as past

@@ -108,6 +108,10 @@ struct ScanSkipper {
   SkipFunction skip;
   std::size_t longest;  // a lone group of more digits holds no finding
   const FirstDigits* possible = nullptr;  // lone groups judged here by the current table, if given
+  // The lone group the last skip stopped at because its digits pass the
+  // table and the checksum: a number whole, which needs no reader.
+  std::size_t lone_start = 0, lone_digits = 0;
+  Brand lone_brand = Brand::None;
   uint64_t base = 0;
   uint64_t lines = 0;
   uint64_t line_start = 0;  // offset of the first byte of the current line
@@ -189,6 +193,7 @@ class CardScanner {
   void ResolveHead();
   void ResolveSeedHead();
   void Take(std::size_t groups, Brand brand);
+  void TakeLone(const unsigned char* p, std::size_t start);
   void Drop(std::size_t groups);
   void JudgePending(const unsigned char* p, std::size_t end, bool finished);
   char ByteAt(const unsigned char* p, std::size_t end, uint64_t offset) const;
@@ -199,6 +204,7 @@ class CardScanner {
   std::size_t longest_;
   std::vector<CardFinding> findings_;
   std::vector<Pending> pending_;
+  Pending seed_pending_{};  // the seed rule's findings need no waiting
   detail::ScanSkipper skipper_;
 
   // The open chain: its undecided groups, from the first one whose runs are

@@ -96,8 +96,8 @@ inline bool DigitsPassLuhnPadded(const unsigned char* p, std::size_t n) {
 // `start` certainly holds no finding: no escape can take its first digits,
 // so the group is the whole run, and its digits do not pass the brand table
 // and the checksum. Most lone groups in logs are ids that fail here, without
-// a trip through the reader.
-inline bool NoFindingIn(const detail::ScanSkipper& s, const unsigned char* p, std::size_t start, std::size_t digits,
+// a trip through the reader; one that passes is noted as the number it is.
+inline bool NoFindingIn(detail::ScanSkipper& s, const unsigned char* p, std::size_t start, std::size_t digits,
                         bool padded) {
   if (s.possible == nullptr || start == 0 || MayEndEscape(p[start - 1])) return false;
   if (digits > kLongestLuhnRun) return true;
@@ -110,7 +110,12 @@ inline bool NoFindingIn(const detail::ScanSkipper& s, const unsigned char* p, st
 #else
   if (!CheckNumber(run)) return true;
 #endif
-  return BrandOf(run, BrandTable::Current) == Brand::None;
+  const Brand brand = BrandOf(run, BrandTable::Current);
+  if (brand == Brand::None) return true;
+  s.lone_start = start;
+  s.lone_digits = digits;
+  s.lone_brand = brand;
+  return false;
 }
 
 // Whether the chain that fills a chunk goes on at `at`, the next chunk's
@@ -129,6 +134,7 @@ inline bool WideContinues(const unsigned char* p, std::size_t at, std::size_t en
 template <class Bits, bool kWide>
 inline std::size_t Skip(detail::ScanSkipper& s, const unsigned char* p, std::size_t at, std::size_t end, bool padded) {
   static_assert(kShortestCard == 13, "the run test below ands together 13 consecutive bits");
+  s.lone_digits = 0;
   uint64_t last_digits = 0, last_joined = 0, last_chain = 0, last_run2 = 0, last_run4 = 0, last_run8 = 0;
   std::size_t last_start = end;
   uint64_t lines = s.lines, line_start = s.line_start;
