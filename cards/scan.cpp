@@ -78,10 +78,6 @@ Separator SeparatorOf(Text bytes, bool seed) {
   return form.bytes.size() == bytes.size() ? form.kind : Separator::None;
 }
 
-}  // namespace
-
-namespace {
-
 template <bool kWide>
 void Classify(const unsigned char* p, std::size_t chunks, ByteClasses* out) {
   for (std::size_t chunk = 0; chunk < chunks; ++chunk, p += 64) {

@@ -51,10 +51,10 @@ Sha256Digest Sha256(std::string_view bytes) {
   tail[rest] = 0x80;
   const std::size_t blocks = rest + 9 <= 64 ? 1 : 2;
   const uint64_t bits = uint64_t{bytes.size()} * 8;
-  for (int i = 0; i < 8; ++i) tail[64 * blocks - 1 - i] = static_cast<uint8_t>(bits >> (8 * i));
+  for (std::size_t i = 0; i < 8; ++i) tail[64 * blocks - 1 - i] = static_cast<uint8_t>(bits >> (8 * i));
   for (std::size_t i = 0; i < blocks; ++i) Compress(state, tail + 64 * i);
   Sha256Digest digest{};
-  for (int i = 0; i < 32; ++i) digest[static_cast<std::size_t>(i)] = static_cast<uint8_t>(state[i / 4] >> (24 - 8 * (i % 4)));
+  for (std::size_t i = 0; i < 32; ++i) digest[i] = static_cast<uint8_t>(state[i / 4] >> (24 - 8 * (i % 4)));
   return digest;
 }
 
