@@ -219,6 +219,21 @@ TEST_F(ScanToolTest, BaselineOfAnEarlierScan) {
   EXPECT_EQ(Scan({"--baseline", File("bad.json", "{\"path\":\"x\"}\n"), path}).status, 2) << "no digest";
 }
 
+// A baseline names a path that is not UTF-8 by its bytes, as the JSON
+// output does, and passes over the objects that are no findings.
+TEST_F(ScanToolTest, BaselineOfPathsThatAreNotUtf8) {
+  const std::string path = File("caf\xe9.log", "a 4539148803436467\n");
+  const Outcome earlier = Scan({"--format", "json", path});
+  ASSERT_NE(earlier.out.find("\"path\":{\"bytes\":"), std::string::npos) << earlier.out;
+  const std::string baseline =
+      File("baseline.json", earlier.out + "{\"type\":\"skipped\",\"path\":\"x.zip\",\"reason\":\"encrypted\",\"detail\":\"\"}\n");
+  const Outcome later = Scan({"--baseline", baseline, path});
+  EXPECT_EQ(later.out, "");
+  EXPECT_EQ(later.status, 0) << later.err;
+  const std::string other = File("caf\xe8.log", "a 4539148803436467\n");
+  EXPECT_EQ(Scan({"--baseline", baseline, other}).status, 1) << "another byte is another path";
+}
+
 TEST_F(ScanToolTest, CountsAndFilesWithFindings) {
   const std::string a = File("a", "4539148803436467 5397583029816274\n"), b = File("b", "nothing\n"),
                     c = File("c", "374282194621233\n");
