@@ -15,4 +15,9 @@ void JudgeCardsPadded(const PaddedText* numbers, std::size_t n, CardVerdict* ver
   }
 }
 
+void JudgeCardsPadded(const PaddedText* numbers, std::size_t n, CardVerdict* verdicts, BrandTable table) {
+  if (table == BrandTable::Seed) return JudgeCardsPadded(numbers, n, verdicts);
+  for (std::size_t i = 0; i < n; ++i) verdicts[i] = JudgeCardPadded(numbers[i], table);
+}
+
 }  // namespace tessera

@@ -31,18 +31,26 @@ void JudgeCardsPadded(const PaddedText* numbers, std::size_t n, CardVerdict* ver
 
 inline bool CheckCard(Text number) { return JudgeCard(number).valid(); }
 
+// The same by either brand table: the seed's as above, or today's.
+inline CardVerdict JudgeCard(Text number, BrandTable table) { return {BrandOf(number, table), CheckNumber(number)}; }
+inline CardVerdict JudgeCardPadded(PaddedText number, BrandTable table) {
+  return {BrandOf(number, table), CheckNumberPadded(number)};
+}
+void JudgeCardsPadded(const PaddedText* numbers, std::size_t n, CardVerdict* verdicts, BrandTable table);
+
 // The verdict of a text too long to hold, which went through `sum` in
 // pieces; `head` holds its first characters (at least kLongestBrandPrefix
 // of them, or all when it is shorter). No rule accepts a text longer than
 // kLongestCard; for the others the brand depends on the length and the
 // first characters only.
-inline CardVerdict JudgeCardStream(Text head, const LuhnStream& sum) {
+inline CardVerdict JudgeCardStream(Text head, const LuhnStream& sum, BrandTable table = BrandTable::Seed) {
+  constexpr std::size_t kLongest = std::max(LongestCard(BrandTable::Seed), LongestCard(BrandTable::Current));
   const std::size_t size = sum.size();
   Brand brand = Brand::None;
-  if (size <= kLongestCard) {
-    std::array<char, kLongestCard> text{};
+  if (size <= LongestCard(table)) {
+    std::array<char, kLongest> text{};
     head.copy(text.data(), std::min(head.size(), size));
-    brand = BrandOf(Text(text.data(), size));
+    brand = BrandOf(Text(text.data(), size), table);
   }
   return {brand, sum.Passes()};
 }

@@ -79,6 +79,13 @@ inline int16_t LuhnSum(Text text) {
 inline int16_t LuhnSumPadded(PaddedText text) {
 #if TESSERA_HAVE_SSE2
   if (text.size() <= 16) return simd::LuhnSumSse2Padded(text);
+  // The last sixteen and the rest: sixteen is even, so each part doubles
+  // the characters the whole doubles.
+  if (text.size() <= 32) {
+    const std::size_t head = text.size() - 16;
+    return static_cast<int16_t>(simd::LuhnSumSse2Padded(text.substr(0, head)) +
+                                simd::LuhnSumSse2Padded(text.substr(head)));
+  }
 #endif
   return LuhnSum(text);
 }

@@ -10,13 +10,32 @@
 
 namespace tessera::simd {
 
-TESSERA_AVX2 void ClassifyBytesAvx2(const unsigned char* p, std::size_t chunks, ByteClasses* out) {
+namespace {
+
+template <bool kWide>
+TESSERA_AVX2 void Classify(const unsigned char* p, std::size_t chunks, ByteClasses* out) {
   for (std::size_t chunk = 0; chunk < chunks; ++chunk, p += 64) {
     const avx2::Chunk bytes = avx2::Chunk::Load(p);
-    out[chunk] = {bytes.Digits(), bytes.EitherByte(' ', '-'), bytes.Byte('\n')};
+    uint64_t separators = bytes.EitherByte(' ', '-');
+    uint64_t high = 0;
+    if constexpr (kWide) {
+      separators |= bytes.EitherByte('+', '%');
+      high = avx2::Chunk::Bits(bytes.low, bytes.high);
+    }
+    out[chunk] = {bytes.Digits(), separators, bytes.Byte('\n'), high};
   }
   // Leave the wide registers clean before running SSE code again.
   _mm256_zeroupper();
+}
+
+}  // namespace
+
+TESSERA_AVX2 void ClassifyBytesAvx2(const unsigned char* p, std::size_t chunks, ByteClasses* out) {
+  Classify<false>(p, chunks, out);
+}
+
+TESSERA_AVX2 void ClassifyBytesAvx2Wide(const unsigned char* p, std::size_t chunks, ByteClasses* out) {
+  Classify<true>(p, chunks, out);
 }
 
 namespace {
@@ -33,7 +52,12 @@ struct InstructionBits {
 // The same loop as the portable one; only the instructions differ.
 TESSERA_AVX2 std::size_t SkipAvx2(detail::ScanSkipper& skipper, const unsigned char* p, std::size_t at,
                                   std::size_t end, bool padded) {
-  return scan_skip::Skip<InstructionBits>(skipper, p, at, end, padded);
+  return scan_skip::Skip<InstructionBits, false>(skipper, p, at, end, padded);
+}
+
+TESSERA_AVX2 std::size_t SkipAvx2Wide(detail::ScanSkipper& skipper, const unsigned char* p, std::size_t at,
+                                      std::size_t end, bool padded) {
+  return scan_skip::Skip<InstructionBits, true>(skipper, p, at, end, padded);
 }
 
 }  // namespace tessera::simd

@@ -8,10 +8,11 @@ endif()
 
 configure_file(resources/version.rc.in "${PROJECT_BINARY_DIR}/version.rc" @ONLY)
 
-# The scanner collects its findings with the C++ runtime, which the module
-# does without; it exports none of the scanner and redactor, nor of tessera_text.h, anyway.
+# The scanner and the rules that judge its findings use the C++ runtime,
+# which the module does without; it exports none of them (nor the redactor), nor of
+# tessera_text.h, anyway.
 set(TESSERA_MODULE_SOURCES ${TESSERA_CHECK_SOURCES})
-list(FILTER TESSERA_MODULE_SOURCES EXCLUDE REGEX "^cards/(scan|redact)|tessera_text|tessera_scan")
+list(FILTER TESSERA_MODULE_SOURCES EXCLUDE REGEX "^cards/(scan|redact|lookalikes|key_context|test_numbers|track_data)|tessera_text|tessera_scan")
 
 add_library(tessera SHARED
   ${TESSERA_MODULE_SOURCES} frame/exports.cpp frame/entry.cpp frame/freestanding.cpp

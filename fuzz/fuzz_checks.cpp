@@ -68,6 +68,8 @@ void CheckViews(std::string_view text) {
   const Brand brand = BrandOf(text);
   Require((brand != Brand::None) == CheckOrganization(text), "BrandOf agrees with CheckOrganization");
   Require(brand == RuleBrandOf(text), "the brand lookup agrees with the brand rules");
+  Require(BrandOf(text, BrandTable::Current) == RuleBrandOf(text, BrandTable::Current),
+          "the current table's lookup agrees with its rules");
   Require(LuhnSum(text) == ScalarLuhnSum(text), "the vector Luhn sum agrees with the scalar one");
   LuhnStream stream;
   for (std::size_t at = 0; at < text.size(); at += 7) stream.Add(text.substr(at, 7));

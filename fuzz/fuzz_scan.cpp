@@ -1,8 +1,9 @@
 // fuzz_scan.cpp -- arbitrary bytes through the card scanner in arbitrary
 // blocks, held against the plain reference scanner of the tests
 //
-// The first byte picks the rule and whether blocks are padded, the next two
-// seed where the blocks end; the rest is the text.
+// The first byte picks the rule (seed or current, Luhn only or not) and
+// whether blocks are padded, the next two seed where the blocks end; the
+// rest is the text.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -25,8 +26,10 @@ void Require(bool holds, const char* what) {
 }
 
 bool Same(const tessera::CardFinding& found, const tessera::reference::Finding& expected) {
+  const tessera::Judgement& j = expected.judgement;
   return found.offset == expected.offset && found.line == expected.line && found.column == expected.column &&
-         found.number() == expected.number && found.brand == expected.brand;
+         found.number() == expected.number && found.brand == expected.brand && found.reason == j.reason &&
+         found.kept == j.kept && found.track == j.track && found.test == j.test && found.key_name() == expected.key;
 }
 
 void CheckClasses(std::string_view text) {
@@ -37,30 +40,33 @@ void CheckClasses(std::string_view text) {
   // The skippers may read past the end.
   chunks.append(kPadding, '0');
   const auto* p = reinterpret_cast<const unsigned char*>(chunks.data());
-  std::vector<ByteClasses> expected(n), actual(n);
-  ClassifyBytesScalar(p, n, expected.data());
-  auto same = [&] {
-    for (std::size_t i = 0; i < n; ++i)
-      if (actual[i].digits != expected[i].digits || actual[i].separators != expected[i].separators ||
-          actual[i].newlines != expected[i].newlines)
-        return false;
-    return true;
-  };
-  for (const simd::Isa isa : kRunningIsas) {
-    const ScanForms& forms = ScanFormsFor(isa);
-    forms.classify(p, n, actual.data());
-    Require(same(), "the vector byte classes agree with the portable ones");
-    // From every offset of the first chunks, as after a chain.
-    for (std::size_t at = 0; at < text.size() && at < 130; ++at) {
-      detail::ScanSkipper portable{}, fast{};
-      for (detail::ScanSkipper* s : {&portable, &fast}) {
-        s->classify = ClassifyBytesScalar;
-        s->longest = at % 2 ? kLongestCard : kLongestLuhnRun;
+  for (const bool wide : {false, true}) {
+    std::vector<ByteClasses> expected(n), actual(n);
+    (wide ? ClassifyBytesScalarWide : ClassifyBytesScalar)(p, n, expected.data());
+    auto same = [&] {
+      for (std::size_t i = 0; i < n; ++i)
+        if (actual[i].digits != expected[i].digits || actual[i].separators != expected[i].separators ||
+            actual[i].newlines != expected[i].newlines || actual[i].high != expected[i].high)
+          return false;
+      return true;
+    };
+    for (const simd::Isa isa : kRunningIsas) {
+      const ScanForms& forms = ScanFormsFor(isa);
+      (wide ? forms.classify_wide : forms.classify)(p, n, actual.data());
+      Require(same(), "the vector byte classes agree with the portable ones");
+      // From every offset of the first chunks, as after a chain.
+      for (std::size_t at = 0; at < text.size() && at < 130; ++at) {
+        detail::ScanSkipper portable{}, fast{};
+        for (detail::ScanSkipper* s : {&portable, &fast}) {
+          s->classify = wide ? ClassifyBytesScalarWide : ClassifyBytesScalar;
+          s->longest = at % 2 ? kLongestCard : kLongestLuhnRun;
+        }
+        Require((wide ? SkipPortableWide : SkipPortable)(portable, p, at, text.size(), true) ==
+                    (wide ? forms.skip_wide : forms.skip)(fast, p, at, text.size(), true),
+                "the vector skipper finds the chain the portable one finds");
+        Require(portable.lines == fast.lines && portable.line_start == fast.line_start,
+                "the vector skipper counts the lines the portable one counts");
       }
-      Require(SkipPortable(portable, p, at, text.size(), true) == forms.skip(fast, p, at, text.size(), true),
-              "the vector skipper finds the chain the portable one finds");
-      Require(portable.lines == fast.lines && portable.line_start == fast.line_start,
-              "the vector skipper counts the lines the portable one counts");
     }
   }
 }
@@ -71,11 +77,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   using namespace tessera;
   if (size < 3) return 0;
   const bool luhn_only = data[0] & 1, padded = data[0] & 2;
+  const ScanRule rule{data[0] & 4 ? BrandTable::Seed : BrandTable::Current, luhn_only};
   uint32_t state = static_cast<uint32_t>(data[1] << 8 | data[2]) * 2654435761u + 1;
   const std::string_view text(reinterpret_cast<const char*>(data + 3), size - 3);
 
-  const std::vector<reference::Finding> expected = reference::FindCards(text, luhn_only);
-  CardScanner scanner(luhn_only ? ScanRule::LuhnOnly : ScanRule::Card);
+  const std::vector<reference::Finding> expected = reference::FindCards(text, rule);
+  CardScanner scanner(rule);
   std::vector<CardFinding> found;
   auto take = [&found](std::span<const CardFinding> some) { found.insert(found.end(), some.begin(), some.end()); };
   for (std::size_t at = 0; at < text.size();) {

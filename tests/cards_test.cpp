@@ -67,6 +67,79 @@ TEST(Brands, PrefixBoundaries) { ExpectAll(cases::kBrandPrefixCases); }
 TEST(Luhn, DoublingAndPositions) { ExpectAll(cases::kLuhnCases); }
 TEST(Card, TestNumbersOfEveryBrand) { ExpectAll(cases::kCardCases); }
 
+// The current table: each range's ends, and the numbers just outside them,
+// at the lengths its brand takes and one beside them. The seed table's
+// answer stands beside, as the checks keep giving it.
+TEST(Brands, CurrentTableRangesAndLengths) {
+  struct Row {
+    const char* text;
+    Brand current;
+    Brand seed;
+    const char* why;
+  } const rows[] = {
+      {"2221000000000000", Brand::MasterCard, Brand::None, "2-series Mastercard: the low end"},
+      {"2720999999999999", Brand::MasterCard, Brand::None, "2-series Mastercard: the high end"},
+      {"2220999999999999", Brand::None, Brand::None, "below 2221"},
+      {"2721000000000000", Brand::None, Brand::None, "above 2720"},
+      {"22210000000000000", Brand::None, Brand::None, "2-series Mastercard takes 16 digits only"},
+      {"5500000000000000", Brand::MasterCard, Brand::MasterCard, "51-55"},
+      {"5600000000000000", Brand::None, Brand::None, "56 is no brand's"},
+      {"2200000000000000", Brand::Mir, Brand::None, "Mir 2200"},
+      {"2204000000000000000", Brand::Mir, Brand::None, "Mir 2204, 19 digits"},
+      {"2205000000000000", Brand::None, Brand::None, "2205 is past Mir"},
+      {"6011000000000000000", Brand::Discover, Brand::None, "Discover 6011, 19 digits"},
+      {"6011000000000000", Brand::Discover, Brand::Discover, "Discover 6011, 16 digits"},
+      {"6440000000000000", Brand::Discover, Brand::None, "Discover 644"},
+      {"6430000000000000", Brand::None, Brand::None, "643 is no brand's"},
+      {"6500000000000000", Brand::Discover, Brand::None, "Discover 65"},
+      {"6221260000000000", Brand::Discover, Brand::None, "622126: co-branded, Discover's row comes first"},
+      {"6221250000000000", Brand::UnionPay, Brand::None, "622125: UnionPay's 62"},
+      {"6229250000000000", Brand::Discover, Brand::None, "622925: the high end"},
+      {"6229260000000000", Brand::UnionPay, Brand::None, "622926: UnionPay again"},
+      {"6200000000000000000", Brand::UnionPay, Brand::None, "UnionPay, 19 digits"},
+      {"620000000000000", Brand::None, Brand::None, "UnionPay takes no 15 digits"},
+      {"8100000000000000", Brand::UnionPay, Brand::None, "UnionPay 81"},
+      {"3528000000000000", Brand::Jcb, Brand::Jcb, "JCB's low end"},
+      {"3527000000000000", Brand::None, Brand::Jcb, "3527: no JCB any more"},
+      {"3589000000000000000", Brand::Jcb, Brand::None, "JCB's high end, 19 digits"},
+      {"3590000000000000", Brand::None, Brand::Jcb, "3590: past JCB"},
+      {"356938035643809", Brand::None, Brand::Jcb, "15 digits starting 35, an IMEI's shape"},
+      {"36000000000000", Brand::DinersClub, Brand::DinersClub, "Diners Club 36, 14 digits"},
+      {"3600000000000000", Brand::DinersClub, Brand::Jcb, "Diners Club 36, 16 digits"},
+      {"3000000000000000", Brand::DinersClub, Brand::Jcb, "Diners Club 300"},
+      {"3060000000000000", Brand::None, Brand::Jcb, "306 is no brand's"},
+      {"3095000000000000", Brand::DinersClub, Brand::Jcb, "Diners Club 3095"},
+      {"3900000000000000", Brand::DinersClub, Brand::Jcb, "Diners Club 39"},
+      {"340000000000000", Brand::Amex, Brand::Amex, "American Express"},
+      {"3400000000000000", Brand::None, Brand::Jcb, "34 with 16 digits"},
+      {"6759000000000", Brand::Maestro, Brand::None, "Maestro, 13 digits"},
+      {"675900000000", Brand::None, Brand::None, "Maestro's 12 digits are left out"},
+      {"6763000000000000", Brand::Maestro, Brand::None, "Maestro 6761-6763"},
+      {"6764000000000000", Brand::None, Brand::None, "6764 is no brand's"},
+      {"6767700000000000", Brand::Maestro, Brand::None, "Maestro 676770"},
+      {"6767710000000000", Brand::None, Brand::None, "676771 is no brand's"},
+      {"6000000000000000", Brand::RuPay, Brand::None, "RuPay 60"},
+      {"60000000000000000", Brand::None, Brand::None, "RuPay takes 16 digits only"},
+      {"5080000000000000", Brand::RuPay, Brand::None, "RuPay 508"},
+      {"4000000000000000000", Brand::Visa, Brand::None, "Visa, 19 digits"},
+      {"40000000000000000", Brand::None, Brand::None, "Visa takes no 17 digits"},
+      {"4:::::::::::::::", Brand::Visa, Brand::Visa, "only the first character is looked at"},
+      {"2:21000000000000", Brand::None, Brand::None, "a range wants digits in all its places"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(testing::Message() << row.text << ": " << row.why);
+    EXPECT_EQ(BrandName(BrandOf(row.text, BrandTable::Current), BrandTable::Current),
+              BrandName(row.current, BrandTable::Current));
+    EXPECT_EQ(RuleBrandOf(row.text, BrandTable::Current), row.current);
+    EXPECT_EQ(BrandOf(row.text), row.seed);
+    EXPECT_EQ(BrandOf(row.text, BrandTable::Seed), row.seed);
+  }
+  EXPECT_EQ(BrandName(Brand::MasterCard, BrandTable::Current), "Mastercard");
+  EXPECT_EQ(BrandName(Brand::MasterCard), "MasterCard") << "the seed's spelling stays";
+  EXPECT_EQ(BrandName(Brand::UnionPay, BrandTable::Seed), "none");
+}
+
+// The first six and last four digits stay, separators stay in place.
 TEST(Mask, FirstSixAndLastFourDigits) {
   for (const cases::MaskCase& row : cases::kMaskCases) EXPECT_EQ(MaskedCardNumber(row.number), row.masked) << row.why;
 }

@@ -72,6 +72,30 @@ TEST(Paths, BrandLookupAgreesWithTheRules) {
   }
 }
 
+// The current table's automaton against its rules: every pair of leading
+// characters, then every end of every range and the digits beside it in
+// the places after, at every length around the brands' lengths.
+TEST(Paths, CurrentBrandLookupAgreesWithTheRules) {
+  std::string later = "0:";
+  for (const BrandRule& rule : kCurrentBrandRules)
+    for (const BrandPrefix& prefix : rule.prefixes)
+      for (char c : prefix.text)
+        for (int step : {-1, 0, 1})
+          if (IsDigit(c) && IsDigit(static_cast<char>(c + step)) && later.find(static_cast<char>(c + step)) == std::string::npos)
+            later += static_cast<char>(c + step);
+  const std::string first = "0123456789:";
+  for (std::size_t length : {12u, 13u, 14u, 15u, 16u, 17u, 19u, 20u})
+    for (char a : first)
+      for (char b : first)
+        for (char c : later)
+          for (char d : later)
+            for (char e : std::string("0125679")) {
+              std::string text(length, '9');
+              text[0] = a, text[1] = b, text[2] = c, text[3] = d, text[4] = e, text[5] = e;
+              ASSERT_EQ(BrandOf(text, BrandTable::Current), RuleBrandOf(text, BrandTable::Current)) << text;
+            }
+}
+
 // Every single-byte change of the worked example at every position.
 TEST(Paths, GpaVectorCheckAgrees) {
   for (std::size_t at = 0; at < kGpaLength; ++at) {

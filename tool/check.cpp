@@ -58,6 +58,7 @@ struct Settings {
   bool summary = false;
   bool mask = false;
   bool strip = false;
+  BrandTable brands = BrandTable::Seed;
   std::optional<Date> today;
 };
 
@@ -144,6 +145,12 @@ int Configure(const Invocation& inv, Kind kind, Settings& s) {
       case kHeaderFlag: header = true; break;
       case kNoHeaderFlag: no_header = true; break;
       case kStripFlag: s.strip = true; break;
+      case kBrandsFlag:
+        if (a.value == "seed") s.brands = BrandTable::Seed;
+        else if (a.value == "current") s.brands = BrandTable::Current;
+        else return UsageError(command, Cat("unknown brand table ", Quoted(a.value), ": use seed or current"));
+        s.format_options.brands = s.brands;
+        break;
       case kTodayFlag:
         s.today = ParseDate(a.value);
         if (!s.today)
@@ -200,7 +207,7 @@ int Configure(const Invocation& inv, Kind kind, Settings& s) {
 struct Counts {
   uint64_t records = 0;
   std::array<uint64_t, 3> verdicts{};  // by Verdict
-  std::array<uint64_t, kBrandCount> brands{};
+  std::array<uint64_t, kBrandKinds> brands{};
   uint64_t checksum_fails = 0;
   uint64_t wrong_check_digits = 0;
   uint64_t expired = 0;
@@ -253,6 +260,7 @@ class Checker {
       : s_(s), out_(out), format_(out, s.format_options), today_(s.today.value_or(Date{0, 0, 0})),
         scratch_(s.mask || s.strip ? new char[2 * kReadBlock + kPadding]() : nullptr),
         plain_cards_(s.kind == Kind::kCard && !s.strip && !s.mask && !s.summary && !s.quiet),
+        seed_(s.brands == BrandTable::Seed),
         shows_card_{Shows(Verdict::kInvalid), Shows(Verdict::kValid)}, kept_(s.kept.size()) {
     choices_.push_back(&s.column);
     for (const ColumnChoice& kept : s.kept) choices_.push_back(&kept);
@@ -390,7 +398,11 @@ class Checker {
     const uint64_t first = record_ + 1;
     record_ += n;
     std::array<CardVerdict, kRecordBatch> verdicts;
-    JudgeCardsPadded(values, n, verdicts.data());
+    if (seed_) {
+      JudgeCardsPadded(values, n, verdicts.data());
+    } else {
+      JudgeCardsPadded(values, n, verdicts.data(), s_.brands);
+    }
     if (s_.quiet && !s_.summary) {
       // Only whether some record is invalid matters, and the first one ends the run.
       for (std::size_t i = 0; i < n; ++i) {
@@ -433,7 +445,8 @@ class Checker {
 
   // The common record, kept apart so that it compiles to straight code.
   TESSERA_INLINE bool WholeCard(PaddedText value, uint64_t line, uint64_t record) {
-    return ShowCard(value, line, record, JudgeCardPadded(s_.strip ? Stripped(value) : value));
+    const PaddedText number = s_.strip ? Stripped(value) : value;
+    return ShowCard(value, line, record, seed_ ? JudgeCardPadded(number) : JudgeCardPadded(number, s_.brands));
   }
 
   // The record is filled in member by member (and read back so).
@@ -469,7 +482,7 @@ class Checker {
         const Text judged_head = s_.kind == Kind::kCard && s_.strip ? Text(stripped_head_.data(), stripped_head_size_)
                                                                     : Text(head_.data(), head_size_);
         if (s_.kind == Kind::kCard) {
-          card = JudgeCardStream(judged_head, luhn_);
+          card = JudgeCardStream(judged_head, luhn_, s_.brands);
         } else {
           id = JudgeIdStream(judged_head, field.size, today_);
         }
@@ -481,7 +494,7 @@ class Checker {
     } else if (field.kind == Field::kWhole && !IsBlank(field.value)) {
       const PaddedText judged = s_.kind == Kind::kCard && s_.strip ? Stripped(field.value) : field.value;
       if (s_.kind == Kind::kCard) {
-        card = JudgeCardPadded(judged);
+        card = JudgeCardPadded(judged, s_.brands);
         if (s_.mask) {
           MaskCardNumber(field.value, scratch_.get());
           shown.bytes = Text(scratch_.get(), field.value.size());
@@ -587,6 +600,7 @@ class Checker {
   Counts counts_;
   bool any_invalid_ = false;
   const bool plain_cards_;               // ShowPlainCards serves
+  const bool seed_;                      // the seed's brand table: the batch lookups
   const std::array<bool, 2> shows_card_;  // by CardVerdict::valid()
   CardRecord card_{};
   std::vector<KeptField> kept_;  // by slot, of the record in progress
@@ -610,7 +624,7 @@ class Checker {
   bool blank_so_far_ = true;
   std::array<char, kShownHead> head_{};
   std::size_t head_size_ = 0;
-  std::array<char, kLongestCard + 1> stripped_head_{};
+  std::array<char, LongestCard(BrandTable::Current) + 1> stripped_head_{};
   std::size_t stripped_head_size_ = 0;
   char stream_last_ = 0;  // the last byte judged
 };
@@ -703,8 +717,8 @@ void WriteSummary(const Settings& s, const Counts& c) {
   row("invalid", c.verdicts[static_cast<std::size_t>(Verdict::kInvalid)]);
   row("empty", c.verdicts[static_cast<std::size_t>(Verdict::kEmpty)]);
   if (s.kind == Kind::kCard) {
-    for (std::size_t b = 1; b < kBrandCount; ++b)
-      if (c.brands[b] > 0) row(BrandName(static_cast<Brand>(b)), c.brands[b]);
+    for (std::size_t b = 1; b < kBrandKinds; ++b)
+      if (c.brands[b] > 0) row(BrandName(static_cast<Brand>(b), s.brands), c.brands[b]);
     row("no brand", c.brands[0]);
     row("checksum fails", c.checksum_fails);
   } else {

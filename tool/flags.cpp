@@ -52,16 +52,33 @@ constexpr Flag kFlags[] = {
     {kMaskFlag, '\0', "mask", "", "Show card numbers masked: the first six and the last four digits, every other "
      "digit as '*', separators kept (\"4111 11** **** 1111\").", kCard},
     {kScanSummaryFlag, '\0', "summary", "", "At the end, write to standard error the files and bytes scanned, what "
-     "was decoded (per kind) and opened (members), the findings per brand, the inputs that could not be read, "
-     "what could not be seen into (per reason), the links not followed and the time taken.", kScan},
+     "was decoded (per kind) and opened (members), the findings per brand and how many are track data, the "
+     "numbers kept back (test numbers, values of other keys, parts of IBANs) and suppressed (--ignore, "
+     "--baseline), the inputs that could not be read, what could not be seen into (per reason), the links not "
+     "followed and the time taken.", kScan},
     {kCountFlag, 'c', "count", "", "Show PATH:N for each input with findings, N its number of findings.", kScan},
     {kFilesWithMatchesFlag, 'l', "files-with-matches", "", "Show only the path of each input with a finding; "
      "each input is read only up to its first finding.", kScan},
     {kUnmaskedFlag, '\0', "unmasked", "", "Show the numbers found whole instead of masked: an explicit choice, "
      "for feeding another tool.", kScan},
-    {kLuhnOnlyFlag, '\0', "luhn-only", "", "Count any run of 13 to 19 digits that passes the Luhn check, with or "
-     "without a brand of the table (brand unknown): for ranges the table does not know, as 2-series MasterCard "
-     "and 19-digit cards.", kScan | kRedact},
+    {kBrandsFlag, '\0', "brands", "TABLE", "seed (the default: the six brands of the checks, as the DLL answers) or "
+     "current (the ranges and lengths the brands publish today, as tessera scan finds numbers by them).", kCard},
+    {kScanBrandsFlag, '\0', "brands", "TABLE", "current (the default: today's ranges and lengths, printed layouts, and "
+     "the rules that keep look-alikes back) or seed (the rule before them: the six brands of the checks, any "
+     "grouping, no rule kept anything back).", kScan},
+    {kLuhnOnlyFlag, '\0', "luhn-only", "", "Count any number that passes the Luhn check, with or without a brand of "
+     "the table (brand unknown).", kScan | kRedact},
+    {kAllNumbersFlag, '\0', "all-numbers", "", "Report every number the brand table and the checksum allow, those "
+     "the rules keep back too (test numbers, IBANs, values of keys that name other numbers), each saying which rule "
+     "would have kept it back.", kScan},
+    {kTestNumbersFlag, '\0', "test-numbers", "", "Report the test numbers that payment companies publish "
+     "(4111 1111 1111 1111 and others), marked as test numbers; without it they are only counted by --summary.",
+     kScan},
+    {kIgnoreFlag, '\0', "ignore", "FILE", "Report nothing of what FILE lists, one a line: a number, "
+     "sha256:DIGEST (the SHA-256 of its digits, so the file holds no number), or prefix:DIGITS; '#' begins a "
+     "comment. May be given more than once.", kScan},
+    {kBaselineFlag, '\0', "baseline", "FILE", "Report only findings that are not in FILE, the --format json output "
+     "of an earlier scan: matched by path and the number's SHA-256, not by line.", kScan},
     {kExcludeFlag, '\0', "exclude", "GLOB", "Leave out what a directory walk finds that matches GLOB, read as a "
      "line of .gitignore: without '/' it matches names at any depth (*.png, .git); with '/' the path from the "
      "directory given (build/*, /build, **/cache/*); a final '/' matches directories only (node_modules/). *, ?, "
@@ -115,13 +132,14 @@ constexpr CommandDoc kCommands[] = {
      "PDF. What it cannot see into is named on standard error with the reason. With no PATH it reads "
      "standard input, or walks the current directory when standard input is a terminal. During a walk, links "
      "are not followed (unless --follow) and pipes, devices and pseudo file systems (/proc, /sys) are not read. "
-     "A group is a run of "
-     "digits; groups joined by one space or hyphen-minus form a chain. In each chain, from its first group, the "
-     "longest run of whole groups whose digits pass the card check (13 to 16 digits, a brand and the Luhn "
-     "checksum) is a finding, and the search goes on after it. Each finding is shown as PATH:LINE:COLUMN: BRAND "
-     "NUMBER, masked (\"4111 11** **** 1111\") unless --unmasked is given. Exit status 0: nothing found; 1: "
-     "something found; 2: an input could not be read, or with --strict something could not be seen into (2 "
-     "wins)."},
+     "A number is a run of 13 "
+     "to 19 digits, or groups of digits in a layout cards are printed in (4-4-4-4, 4-6-5, 4-6-4, ...), one "
+     "separator throughout (space, hyphen, no-break space, + or %20), never cut out of a longer layout; it is a "
+     "finding when its digits have a brand of today's table and pass the Luhn checksum. Parts of IBANs, "
+     "published test numbers and values of keys that name other numbers (order_id=, imei=) are kept back; "
+     "magnetic-stripe track data is always reported. Each finding is shown as PATH:LINE:COLUMN: BRAND NUMBER, "
+     "masked (\"4111 11** **** 1111\") unless --unmasked is given. Exit status 0: nothing found; 1: something "
+     "found; 2: an input could not be read, or with --strict something could not be seen into (2 wins)."},
     {"redact", kRedact, "[FILE | -]...", "write inputs with their card numbers replaced",
      "Writes its inputs (standard input when none is given) to standard output with every card number that "
      "tessera scan finds replaced, and every other byte as it was: line endings, invalid UTF-8 and NUL bytes "

@@ -95,7 +95,8 @@ struct FormatOptions {
   bool line_numbers = false;
   bool header_row = false;
   bool id = false;  // the header row names the id columns
-  std::vector<std::string> kept;  // the columns of --keep, as given
+  std::vector<std::string> kept;         // the columns of --keep, as given
+  BrandTable brands = BrandTable::Seed;  // whose names are shown
 };
 
 // A decimal number.
@@ -163,7 +164,7 @@ inline std::size_t EndingIndex(const CardVerdict& v) {
 // ending, written with one request for room and two fixed-size copies.
 // False when the number is not of that kind.
 TESSERA_INLINE bool PutShortPlainCard(Writer& out, Text bytes, const CardVerdict& card,
-                                      const std::array<Ending, 2 * kBrandCount>& endings) {
+                                      const std::array<Ending, 2 * kBrandKinds>& endings) {
   if (bytes.size() > 16 || !IsPlainPadded(bytes, Quoting::Text)) return false;
   const Ending& ending = endings[EndingIndex(card)];
   char* at = out.Room(16 + ending.text.size());
@@ -174,7 +175,7 @@ TESSERA_INLINE bool PutShortPlainCard(Writer& out, Text bytes, const CardVerdict
   return true;
 }
 
-TESSERA_INLINE bool PutShortPlainCard(Writer& out, const CardRecord& r, const std::array<Ending, 2 * kBrandCount>& endings) {
+TESSERA_INLINE bool PutShortPlainCard(Writer& out, const CardRecord& r, const std::array<Ending, 2 * kBrandKinds>& endings) {
   return !r.number.shortened && r.verdict != Verdict::kEmpty && r.hint == Hint::kNone &&
          PutShortPlainCard(out, r.number.bytes, r.card, endings);
 }

@@ -38,7 +38,7 @@ void CsvFormat::Card(const CardRecord& r) {
     out_.Put(",empty,n/a,n/a");
   } else {
     out_.Put(r.card.valid() ? ",valid," : ",invalid,");
-    out_.Put(BrandName(r.card.brand));
+    out_.Put(BrandName(r.card.brand, options_.brands));
     out_.Put(r.card.checksum ? ",pass" : ",fail");
   }
   End(r.verdict, r.hint, r.where);

@@ -10,7 +10,7 @@ std::string_view Bool(bool yes) { return yes ? "true" : "false"; }
 
 }  // namespace
 
-JsonFormat::JsonFormat(Writer& out, const FormatOptions& options) : out_(out) {
+JsonFormat::JsonFormat(Writer& out, const FormatOptions& options) : out_(out), brands_(options.brands) {
   for (const std::string& name : options.kept) kept_keys_.push_back(Cat("\"", Escaped(name, Quoting::Json), "\":"));
 }
 
@@ -62,7 +62,7 @@ void JsonFormat::Card(const CardRecord& r) {
     out_.Put(",\"valid\":");
     out_.Put(Bool(r.card.valid()));
     out_.Put(",\"brand\":\"");
-    out_.Put(BrandName(r.card.brand));
+    out_.Put(BrandName(r.card.brand, brands_));
     out_.Put("\",\"checksum\":");
     out_.Put(Bool(r.card.checksum));
   }

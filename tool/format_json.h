@@ -23,6 +23,7 @@ class JsonFormat {
 
   Writer& out_;
   std::vector<std::string> kept_keys_;  // "\"NAME\":", escaped
+  BrandTable brands_;
 };
 
 }  // namespace tessera::tool

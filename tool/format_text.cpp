@@ -6,10 +6,10 @@
 namespace tessera::tool {
 
 TextFormat::TextFormat(Writer& out, const FormatOptions& options) : out_(out), line_numbers_(options.line_numbers) {
-  for (std::size_t brand = 0; brand < kBrandCount; ++brand)
+  for (std::size_t brand = 0; brand < kBrandKinds; ++brand)
     for (int checksum = 0; checksum < 2; ++checksum) {
       const CardVerdict v{static_cast<Brand>(brand), checksum == 1};
-      const std::string name = v.brand == Brand::None ? "no brand" : std::string(BrandName(v.brand));
+      const std::string name = v.brand == Brand::None ? "no brand" : std::string(BrandName(v.brand, options.brands));
       card_[EndingIndex(v)] = MakeEnding(std::string(v.valid() ? ": valid (" : ": invalid (") + name +
                                          (v.checksum ? ", checksum ok)\n" : ", checksum fails)\n"));
     }

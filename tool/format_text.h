@@ -47,7 +47,7 @@ class TextFormat {
 
   Writer& out_;
   bool line_numbers_;
-  std::array<Ending, 2 * kBrandCount> card_;
+  std::array<Ending, 2 * kBrandKinds> card_;
   Ending card_empty_;
 };
 

@@ -7,11 +7,12 @@ namespace tessera::tool {
 
 TsvFormat::TsvFormat(Writer& out, const FormatOptions& options)
     : out_(out), options_(options), plain_(!options.line_numbers && options.kept.empty()) {
-  for (std::size_t brand = 0; brand < kBrandCount; ++brand)
+  for (std::size_t brand = 0; brand < kBrandKinds; ++brand)
     for (int checksum = 0; checksum < 2; ++checksum) {
       const CardVerdict v{static_cast<Brand>(brand), checksum == 1};
       card_[EndingIndex(v)] = MakeEnding(std::string(v.valid() ? "\tvalid\t" : "\tinvalid\t") +
-                                         std::string(BrandName(v.brand)) + (v.checksum ? "\tpass\tnone\n" : "\tfail\tnone\n"));
+                                         std::string(BrandName(v.brand, options.brands)) +
+                                         (v.checksum ? "\tpass\tnone\n" : "\tfail\tnone\n"));
     }
   card_empty_ = MakeEnding("\tempty\tn/a\tn/a\tn/a\n");
 }

@@ -50,7 +50,7 @@ class TsvFormat {
   Writer& out_;
   FormatOptions options_;
   bool plain_;  // no line numbers and no fields kept
-  std::array<Ending, 2 * kBrandCount> card_;
+  std::array<Ending, 2 * kBrandKinds> card_;
   Ending card_empty_;
 };
 

@@ -22,10 +22,12 @@
 #include "cards/mask.h"
 #include "cards/scan.h"
 #include "input/input.h"
+#include "tool/allowlist.h"
 #include "tool/command.h"
 #include "tool/escape.h"
 #include "tool/handle_stream.h"
 #include "tool/platform.h"
+#include "tool/sha256.h"
 #include "tool/status.h"
 #include "tool/threads.h"
 #include "tool/walk.h"
@@ -42,12 +44,16 @@ constexpr unsigned kDefaultMostJobs = 16;
 constexpr std::string_view kStandardInputName = "(standard input)";
 
 struct ScanOptions {
-  ScanRule rule = ScanRule::Card;
+  ScanRule rule;
   Report report = Report::Findings;
   Format format = Format::Text;
   bool unmasked = false;
   bool summary = false;
   bool strict = false;
+  bool all_numbers = false;   // kept-back findings too
+  bool test_numbers = false;  // published test numbers too
+  Allowlist ignore;
+  Baseline baseline;
   unsigned jobs = 0;
   WalkOptions walk;
   std::vector<std::string> operands;
@@ -70,7 +76,24 @@ std::optional<std::string> Configure(const ParsedArgs& args, ScanOptions& option
         options.unmasked = true;
         break;
       case kLuhnOnlyFlag:
-        options.rule = ScanRule::LuhnOnly;
+        options.rule.luhn_only = true;
+        break;
+      case kScanBrandsFlag:
+        if (a.value == "current") options.rule.brands = BrandTable::Current;
+        else if (a.value == "seed") options.rule.brands = BrandTable::Seed;
+        else return "unknown brand table '" + Escaped(a.value) + "': use current or seed";
+        break;
+      case kAllNumbersFlag:
+        options.all_numbers = true;
+        break;
+      case kTestNumbersFlag:
+        options.test_numbers = true;
+        break;
+      case kIgnoreFlag:
+        if (auto trouble = options.ignore.Read(a.value)) return "--ignore: " + *trouble;
+        break;
+      case kBaselineFlag:
+        if (auto trouble = options.baseline.Read(a.value)) return "--baseline: " + *trouble;
         break;
       case kScanSummaryFlag:
         options.summary = true;
@@ -127,8 +150,11 @@ struct Tally {
   uint64_t files = 0;
   uint64_t bytes = 0;
   uint64_t unreadable = 0;
-  std::array<uint64_t, kBrandCount> findings{};
+  std::array<uint64_t, kBrandKinds> findings{};  // reported
+  uint64_t track = 0;                            // of them, track data
   uint64_t rounded = 0;  // numbers a spreadsheet rounded, of a card's brand and length
+  std::array<uint64_t, 4> kept{};                // by KeptBack, not reported
+  uint64_t ignored = 0, baselined = 0;           // left out by --ignore and --baseline
   input::Counts inside;  // decoded, opened, not seen into
 
   uint64_t total() const {
@@ -146,7 +172,11 @@ struct Tally {
     bytes += other.bytes;
     unreadable += other.unreadable;
     rounded += other.rounded;
-    for (std::size_t i = 0; i < kBrandCount; ++i) findings[i] += other.findings[i];
+    for (std::size_t i = 0; i < kBrandKinds; ++i) findings[i] += other.findings[i];
+    track += other.track;
+    for (std::size_t i = 0; i < kept.size(); ++i) kept[i] += other.kept[i];
+    ignored += other.ignored;
+    baselined += other.baselined;
     for (std::size_t i = 0; i < input::kKindCount; ++i) inside.decoded[i] += other.inside.decoded[i];
     for (std::size_t i = 0; i < input::kReasonCount; ++i) inside.skipped[i] += other.inside.skipped[i];
     inside.members += other.inside.members;
@@ -222,7 +252,8 @@ class Scan {
   void ScanInputOf(const Job& job, Output& output, Tally& tally);
   class Skips;
 
-  void Finding(const CardFinding& f, const std::string& shown_path, std::string& out) const;
+  bool Reported(const CardFinding& f, const std::string& path, Tally& tally, std::string& digest) const;
+  void Finding(const CardFinding& f, const std::string& shown_path, const std::string& digest, std::string& out) const;
   void Rounded(const input::LostDigits& lost, Brand brand, const std::string& shown_path, std::string& out) const;
   void Counted(const std::string& shown_path, uint64_t findings, std::string& out) const;
   // JSON names a path by a value of its own (JsonPath); the other formats escape it.
@@ -314,7 +345,37 @@ void Scan::Write(const Result& result) {
   progress_.Show();
 }
 
-void Scan::Finding(const CardFinding& f, const std::string& shown_path, std::string& out) const {
+// Whether the finding is reported, counting it where it is left out; the
+// digest of its digits is computed when something needs it.
+bool Scan::Reported(const CardFinding& f, const std::string& path, Tally& tally, std::string& digest) const {
+  const bool shown = f.kept == KeptBack::None || options_.all_numbers ||
+                     (f.kept == KeptBack::Test && options_.test_numbers);
+  if (!shown) {
+    ++tally.kept[static_cast<std::size_t>(f.kept)];
+    return false;
+  }
+  digest.clear();
+  if (options_.format == Format::Json || !options_.ignore.empty() || !options_.baseline.empty()) {
+    std::string digits;
+    for (char c : f.number())
+      if (IsDigit(c)) digits += c;
+    digest = Hex(Sha256(digits));
+    if (options_.ignore.Lists(digits, digest)) {
+      ++tally.ignored;
+      return false;
+    }
+    if (!options_.baseline.empty() && options_.baseline.Holds(path, digest)) {
+      ++tally.baselined;
+      return false;
+    }
+  }
+  ++tally.findings[static_cast<std::size_t>(f.brand)];
+  if (f.track != 0) ++tally.track;
+  return true;
+}
+
+void Scan::Finding(const CardFinding& f, const std::string& shown_path, const std::string& digest,
+                   std::string& out) const {
   char masked[kLongestFinding];
   const Text number = f.number();
   Text shown = number;
@@ -322,9 +383,10 @@ void Scan::Finding(const CardFinding& f, const std::string& shown_path, std::str
     MaskCardNumber(number, masked);
     shown = Text(masked, number.size());
   }
-  const Text brand = FindingBrandName(f.brand);
+  const Text brand = FindingBrandName(f.brand, options_.rule.brands);
+  const std::string key = f.key_size == 0 ? std::string() : Escaped(f.key_name(), quoting());
   switch (options_.format) {
-    case Format::Text:
+    case Format::Text: {
       out += shown_path;
       out += ':';
       AppendNumber(out, f.line);
@@ -334,7 +396,17 @@ void Scan::Finding(const CardFinding& f, const std::string& shown_path, std::str
       out += brand;
       out += ' ';
       out += shown;
+      // What sets it apart from a plain finding, in parentheses.
+      std::string notes;
+      auto note = [&notes](const std::string& text) { notes += (notes.empty() ? " (" : ", ") + text; };
+      if (f.track != 0) note("track " + std::to_string(f.track));
+      if (f.test) note("test number");
+      if (f.kept == KeptBack::Iban) note("kept back: part of an IBAN");
+      if (f.kept == KeptBack::Key) note("kept back: value of " + key);
+      if (f.kept == KeptBack::Test && !options_.test_numbers) note("kept back");
+      if (!notes.empty()) out += notes + ")";
       break;
+    }
     case Format::Tsv:
       out += shown_path;
       for (uint64_t value : {f.line, f.column, f.offset, uint64_t{f.size}}) {
@@ -345,6 +417,14 @@ void Scan::Finding(const CardFinding& f, const std::string& shown_path, std::str
       out += brand;
       out += '\t';
       out += shown;
+      out += '\t';
+      out += ReasonName(f.reason);
+      out += '\t';
+      out += key;
+      out += '\t';
+      if (f.track != 0) AppendNumber(out, f.track);
+      out += f.test ? "\ttest\t" : "\t\t";
+      out += KeptName(f.kept);
       break;
     case Format::Json:
       out += "{\"type\":\"card\",\"path\":";
@@ -361,6 +441,16 @@ void Scan::Finding(const CardFinding& f, const std::string& shown_path, std::str
       out += brand;
       out += "\",\"number\":\"";
       out += shown;
+      out += "\",\"reason\":\"";
+      out += ReasonName(f.reason);
+      out += f.key_size == 0 ? "\",\"key\":null" : "\",\"key\":\"" + key + "\"";
+      out += ",\"track\":";
+      if (f.track != 0) AppendNumber(out, f.track);
+      else out += "null";
+      out += f.test ? ",\"test\":true" : ",\"test\":false";
+      out += f.kept == KeptBack::None ? ",\"kept\":null" : ",\"kept\":\"" + std::string(KeptName(f.kept)) + "\"";
+      out += ",\"sha256\":\"";
+      out += digest;
       out += "\"}";
       break;
   }
@@ -379,7 +469,7 @@ void Scan::Rounded(const input::LostDigits& lost, Brand brand, const std::string
     }
   }
   const std::string number = Escaped(stored, quoting());
-  const Text name = BrandName(brand);
+  const Text name = FindingBrandName(brand, options_.rule.brands);
   switch (options_.format) {
     case Format::Text:
       out += shown_path;
@@ -494,12 +584,14 @@ void Scan::ScanInputOf(const Job& job, Output& output, Tally& tally) {
   std::string where;
   // Each text (the input, or a member inside it) is scanned on its own.
   while (reader.NextText(where)) {
-    const std::string shown_path = ShownPath(path + where);
+    const std::string text_path = path + where;
+    const std::string shown_path = ShownPath(text_path);
     std::string& out = output.text();
+    std::string digest;
     uint64_t found = 0;
     // Spreadsheet cells that held a card's number before rounding.
     auto rounded = [&](const input::LostDigits& lost) {
-      const Brand brand = RuleBrandOf(lost.digits);
+      const Brand brand = RuleBrandOf(lost.digits, options_.rule.brands);
       if (brand == Brand::None) return;
       ++found;
       ++tally.rounded;
@@ -511,15 +603,15 @@ void Scan::ScanInputOf(const Job& job, Output& output, Tally& tally) {
       std::size_t next = 0;
       for (CardFinding f : findings) {
         for (; next < lost.size() && lost[next].offset < f.offset; ++next) rounded(lost[next]);
+        if (!Reported(f, text_path, tally, digest)) continue;
         ++found;
-        ++tally.findings[static_cast<std::size_t>(f.brand)];
         if (options_.report != Report::Findings) continue;
         if (reader.recoded()) {
           const input::Place place = reader.Locate(f.offset, f.offset - (f.column - 1));
           f.offset = place.offset;
           f.column = place.column;
         }
-        Finding(f, shown_path, out);
+        Finding(f, shown_path, digest, out);
       }
       for (; next < lost.size(); ++next) rounded(lost[next]);
       lost.clear();
@@ -626,13 +718,28 @@ void Scan::Summarize(const WalkCounts& counts, double seconds) const {
   text += timing;
   text += "tessera: " + std::to_string(tally_.total()) + (tally_.total() == 1 ? " finding" : " findings");
   std::string brands;
-  for (std::size_t brand = 0; brand < kBrandCount; ++brand) {
+  for (std::size_t brand = 0; brand < kBrandKinds; ++brand) {
     if (tally_.findings[brand] == 0) continue;
-    brands += (brands.empty() ? "" : ", ") + std::string(FindingBrandName(static_cast<Brand>(brand))) + " " +
+    brands += (brands.empty() ? "" : ", ") +
+              std::string(FindingBrandName(static_cast<Brand>(brand), options_.rule.brands)) + " " +
               std::to_string(tally_.findings[brand]);
   }
   if (tally_.rounded != 0) brands += (brands.empty() ? "" : ", ") + std::string("rounded by a spreadsheet ") + std::to_string(tally_.rounded);
   text += brands.empty() ? "\n" : ": " + brands + "\n";
+  if (tally_.track != 0)
+    text += "tessera: " + std::to_string(tally_.track) + " of them track data, which may never be stored\n";
+  std::string kept;
+  auto add = [](std::string& list, uint64_t n, const std::string& what) {
+    if (n != 0) list += (list.empty() ? "" : ", ") + std::to_string(n) + " " + what;
+  };
+  add(kept, tally_.kept[static_cast<std::size_t>(KeptBack::Test)], "test numbers (--test-numbers)");
+  add(kept, tally_.kept[static_cast<std::size_t>(KeptBack::Key)], "values of keys that name other numbers");
+  add(kept, tally_.kept[static_cast<std::size_t>(KeptBack::Iban)], "parts of IBANs");
+  if (!kept.empty()) text += "tessera: not reported: " + kept + " (--all-numbers shows them)\n";
+  std::string suppressed;
+  add(suppressed, tally_.ignored, "by --ignore");
+  add(suppressed, tally_.baselined, "by --baseline");
+  if (!suppressed.empty()) text += "tessera: suppressed: " + suppressed + "\n";
   std::string decoded;
   for (std::size_t kind = 0; kind < input::kKindCount; ++kind) {
     if (tally_.inside.decoded[kind] == 0) continue;

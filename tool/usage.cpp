@@ -95,7 +95,9 @@ constexpr std::string_view kBrandsBefore =
     "The card check knows these brands, and no others (the length counts every character):";
 constexpr std::string_view kBrandsAfter =
     "So there is no 2-series MasterCard (2221 to 2720) and no card number of 17 to 19 digits: "
-    "2221000000000009 is \"no brand\", as the checks answer. The id command checks no brands.";
+    "2221000000000009 is \"no brand\", as the checks answer. tessera scan, and tessera card with --brands "
+    "current, judge by the ranges and lengths the brands publish today instead (docs/scan.md lists them). The id "
+    "command checks no brands.";
 
 // The text of a section with its placeholders filled in, as paragraphs;
 // an example paragraph keeps its lines.

@@ -60,8 +60,8 @@ runs "json" 0 '{"path":"(argument)","line":1,"record":1,"number":"41111111111111
 # scan: a directory walked in name order on two threads, a gzip file, a
 # Windows path, standard input, and the exit statuses.
 mkdir -p "$work/logs/b"
-printf 'x\ncard=4111 1111 1111 1111;\n' > "$work/logs/a.log"
-printf '378282246310005\n' | gzip -c > "$work/logs/b/c.gz"
+printf 'x\ncard=4111 1121 0111 1111;\n' > "$work/logs/a.log"
+printf '378282345310005\n' | gzip -c > "$work/logs/b/c.gz"
 printf 'nothing\n' > "$work/logs/d.txt"
 runs "scan: a directory on two threads, gzip read" 1 \
   "$work/logs/a.log:2:6: Visa 4111 11** **** 1111"$'\n'"$work/logs/b/c.gz:1:1: American Express 378282*****0005" \
@@ -69,9 +69,10 @@ runs "scan: a directory on two threads, gzip read" 1 \
 # A path as Windows writes it; the output shows each backslash escaped.
 winpath="Z:${work//\//\\}\\logs\\a.log"
 runs "scan: a Windows path, counted" 1 "${winpath//\\/\\\\}:1" "$work/none" scan -c "$winpath"
+printf '5555556595554444\n' > "$work/scan_stdin.txt"
 runs "scan: standard input, JSON" 1 \
-  '{"type":"card","path":"(standard input)","line":1,"column":1,"offset":0,"length":16,"brand":"MasterCard","number":"555555******4444"}' \
-  "$work/stdin.txt" scan --format json
+  '{"type":"card","path":"(standard input)","line":1,"column":1,"offset":0,"length":16,"brand":"Mastercard","number":"555555******4444","reason":"plain","key":null,"track":null,"test":false,"kept":null,"sha256":"97f80f189edaa980e07ed84f0e97f426ef21c362dbfaa0c63cbf192ae5b5a780"}' \
+  "$work/scan_stdin.txt" scan --format json
 runs "scan: nothing found" 0 '' "$work/none" scan "$work/logs/d.txt"
 runs "scan: a missing file" 2 '' "$work/none" scan "$work/missing"
 
