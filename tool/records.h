@@ -432,6 +432,9 @@ class Scanner {
         if (kept_[slot] == field_) sink_.Kept(slot, value, whole);
     };
     if (!kept_streaming_) return give(Unquote(raw, scratch()), true);
+    // The field is there even when its pieces unquote to nothing (a lone
+    // opening quote at the end of the input).
+    if (!kept_started_) give(Text(), false), kept_started_ = true;
     kept_unquoter_.Feed(raw, [&](Text piece) { give(piece, false); });
   }
 
@@ -653,7 +656,7 @@ class Scanner {
       target_ = kStreaming;
     } else if (IsKept(field_)) {
       // So does a field to carry along.
-      if (!kept_streaming_) kept_unquoter_ = Unquoter();
+      if (!kept_streaming_) kept_unquoter_ = Unquoter(), kept_started_ = false;
       kept_streaming_ = true;
       Keep(PaddedText(at(begin_), size_ - begin_));
       first_field_long_ = true;
@@ -701,6 +704,7 @@ class Scanner {
   bool header_field_long_ = false;  // its first bytes went to the sink
   Unquoter unquoter_;
   bool kept_streaming_ = false;  // the open field is kept, and longer than the buffer
+  bool kept_started_ = false;    // its first piece went to the sink
   Unquoter kept_unquoter_;
 #if TESSERA_HAVE_AVX2
   const bool avx2_ = simd::RunningIsa() == simd::Isa::Avx2;
