@@ -11,8 +11,9 @@ of it (bindings/python/tessera/_operations.py).
 
 import dataclasses
 import datetime
-import importlib.util
 import re
+import runpy
+import types
 from pathlib import Path
 
 HERE = Path(__file__).resolve().parent
@@ -21,10 +22,7 @@ ROOT = HERE.parents[1]
 
 def _load_operations():
     path = ROOT / "bindings" / "python" / "tessera" / "_operations.py"
-    spec = importlib.util.spec_from_file_location("tessera_operations", path)
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
-    return module
+    return types.SimpleNamespace(**runpy.run_path(str(path)))
 
 
 _operations = _load_operations()
